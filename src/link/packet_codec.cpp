@@ -1,0 +1,40 @@
+#include "packet_codec.h"
+
+#include <cstdio>
+
+#include "app/net_defs.h"
+#include "app/str_funct.h"
+
+std::string Hex2(unsigned Value) {
+  char Buf[16];
+  std::snprintf(Buf, sizeof Buf, "%02X", Value);
+  return Buf;
+}
+
+std::string TPacketCodec::FormatPacket(std::uint8_t Cmd, const std::string& Data) const {
+  std::string S = "[" + Hex2(std::uint32_t(NetAddress)) + ControllerAddress + Hex2(Cmd);
+  for (unsigned char C : Data) S += Hex2(C);
+  S += "]\r";
+  return S;
+}
+
+void TPacketCodec::DecodePacket(const std::string& Data) {
+  auto Field = [&](size_t Pos) { return Pos < Data.size() ? Data.substr(Pos, 2) : std::string(); };
+  auto IsHexStart = [](char C) { return (C >= '0' && C <= '9') || (C >= 'A' && C <= 'F'); };
+
+  NetPacket = TNetPacket{};
+  NetPacket.Dest = std::uint8_t(HexToByte(Field(1)));
+  NetPacket.Source = std::uint8_t(HexToByte(Field(3)));
+  NetPacket.Cmd = std::uint8_t(HexToByte(Field(5)));
+  // Only the first character of a pair is checked, and the line's last character never
+  // starts one, so "]" can be the second digit of an odd tail.
+  for (size_t Pos = 7; Pos + 1 < Data.size() && IsHexStart(Data[Pos]); Pos += 2)
+    NetPacket.Data += char(HexToByte(Data.substr(Pos, 2)));
+
+  if (NetPacket.Cmd == Response) Response = 0;
+  if (NetPacket.Cmd == msgLinkGood) {
+    FReactions.SetLinkStatus(lsReady);
+  } else if (NetPacket.Cmd == msgQuillStatus) {
+    FReactions.DoAction(mcQuillStatus);
+  }
+}

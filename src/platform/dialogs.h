@@ -1,0 +1,58 @@
+#pragma once
+// Message boxes and input boxes, behind one service so tests can script the user's answers.
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // Modal error box: caption "Error", error icon, one OK button.
+  virtual void ErrorBox(const std::string& Text) = 0;
+  // Modal input box; returns Default unchanged when the user cancels.
+  virtual std::string InputBox(const std::string& Caption, const std::string& Prompt,
+                               const std::string& Default) = 0;
+};
+
+// The service in use; until one is installed, errors go to standard error and input boxes
+// answer with their default.
+Dialogs& GetDialogs();
+// Installs D (nullptr restores the fallback); returns the one it replaced.
+std::shared_ptr<Dialogs> SetDialogs(std::shared_ptr<Dialogs> D);
+
+// A scripted user for tests: records every box, answers input boxes from a queue
+// (std::nullopt or an empty queue means "Cancel").
+class ScriptedDialogs : public Dialogs {
+ public:
+  struct InputRequest {
+    std::string Caption, Prompt, Default;
+  };
+  void ErrorBox(const std::string& Text) override { Errors.push_back(Text); }
+  std::string InputBox(const std::string& Caption, const std::string& Prompt,
+                       const std::string& Default) override {
+    Inputs.push_back({Caption, Prompt, Default});
+    if (Answers.empty()) return Default;
+    auto Answer = Answers.front();
+    Answers.pop_front();
+    return Answer ? *Answer : Default;
+  }
+  std::vector<std::string> Errors;
+  std::vector<InputRequest> Inputs;
+  std::deque<std::optional<std::string>> Answers;
+};
+
+// Installs a ScriptedDialogs for the life of a test scope.
+class ScopedScriptedDialogs {
+ public:
+  ScopedScriptedDialogs() : Script(std::make_shared<ScriptedDialogs>()), Old(SetDialogs(Script)) {}
+  ~ScopedScriptedDialogs() { SetDialogs(Old); }
+  ScriptedDialogs* operator->() const { return Script.get(); }
+  ScriptedDialogs& operator*() const { return *Script; }
+
+ private:
+  std::shared_ptr<ScriptedDialogs> Script;
+  std::shared_ptr<Dialogs> Old;
+};

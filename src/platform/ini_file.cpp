@@ -1,0 +1,242 @@
+#include "ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string Trim(const std::string& S) {
+  const char* Blank = " \t\r\n";
+  auto B = S.find_first_not_of(Blank);
+  if (B == std::string::npos) return {};
+  auto E = S.find_last_not_of(Blank);
+  return S.substr(B, E - B + 1);
+}
+
+bool SameName(const std::string& A, const std::string& B) {
+  if (A.size() != B.size()) return false;
+  for (size_t I = 0; I < A.size(); ++I) {
+    auto Lower = [](char C) { return (C >= 'A' && C <= 'Z') ? char(C - 'A' + 'a') : C; };
+    if (Lower(A[I]) != Lower(B[I])) return false;
+  }
+  return true;
+}
+
+// The section name when Line is a header, else empty with IsHeader false.
+bool SectionHeader(const std::string& Line, std::string& Name) {
+  std::string T = Trim(Line);
+  if (T.size() < 2 || T.front() != '[' || T.back() != ']') return false;
+  Name = Trim(T.substr(1, T.size() - 2));
+  return true;
+}
+
+bool KeyLine(const std::string& Line, std::string& Key, std::string& Value) {
+  std::string T = Trim(Line);
+  if (T.empty() || T[0] == ';' || T[0] == '#') return false;
+  auto Eq = T.find('=');
+  if (Eq == std::string::npos) return false;
+  Key = Trim(T.substr(0, Eq));
+  Value = Trim(T.substr(Eq + 1));
+  return !Key.empty();
+}
+
+// Index range [Begin, End) of the lines that belong to Section (after its header).
+bool FindSection(const std::vector<std::string>& Lines, const std::string& Section, size_t& Header,
+                 size_t& End) {
+  std::string Name;
+  for (size_t I = 0; I < Lines.size(); ++I) {
+    if (SectionHeader(Lines[I], Name) && SameName(Name, Section)) {
+      Header = I;
+      End = I + 1;
+      std::string Other;
+      while (End < Lines.size() && !SectionHeader(Lines[End], Other)) ++End;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool FindValue(const std::vector<std::string>& Lines, const std::string& Section,
+               const std::string& Key, std::string* Value, size_t* Index) {
+  size_t Header, End;
+  if (!FindSection(Lines, Section, Header, End)) return false;
+  std::string K, V;
+  for (size_t I = Header + 1; I < End; ++I) {
+    if (KeyLine(Lines[I], K, V) && SameName(K, Key)) {
+      if (Value) *Value = V;
+      if (Index) *Index = I;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string OneLine(std::string S) {
+  for (char& C : S)
+    if (C == '\r' || C == '\n') C = ' ';
+  return S;
+}
+
+}  // namespace
+
+bool ParseIniInteger(const std::string& Raw, std::int32_t& Value) {
+  std::string Text = Trim(Raw);
+  if (Text.empty()) return false;
+  auto HexDigits = [](const std::string& Digits, std::int32_t& Out) {
+    if (Digits.empty() || Digits.size() > 8) return false;
+    std::uint32_t V = 0;
+    for (char C : Digits) {
+      int D;
+      if (C >= '0' && C <= '9') D = C - '0';
+      else if (C >= 'a' && C <= 'f') D = C - 'a' + 10;
+      else if (C >= 'A' && C <= 'F') D = C - 'A' + 10;
+      else return false;
+      V = V * 16 + std::uint32_t(D);
+    }
+    Out = static_cast<std::int32_t>(V);
+    return true;
+  };
+  if (Text[0] == '$') return HexDigits(Text.substr(1), Value);
+  if (Text.size() > 2 && Text[0] == '0' && (Text[1] == 'x' || Text[1] == 'X'))
+    return HexDigits(Text.substr(2), Value);
+  size_t Pos = 0;
+  bool Negative = false;
+  if (Text[0] == '-' || Text[0] == '+') {
+    Negative = Text[0] == '-';
+    Pos = 1;
+  }
+  if (Pos >= Text.size()) return false;
+  std::int64_t V = 0;
+  for (; Pos < Text.size(); ++Pos) {
+    char C = Text[Pos];
+    if (C < '0' || C > '9') return false;
+    V = V * 10 + (C - '0');
+    if (V > std::int64_t(INT32_MAX) + 1) return false;
+  }
+  if (Negative) V = -V;
+  if (V > INT32_MAX || V < INT32_MIN) return false;
+  Value = static_cast<std::int32_t>(V);
+  return true;
+}
+
+TIniFile::TIniFile(std::string FileName) : FFileName(std::move(FileName)) {}
+
+std::vector<std::string> TIniFile::LoadLines() const {
+  std::vector<std::string> Lines;
+  std::ifstream In(FFileName, std::ios::binary);
+  std::string Line;
+  while (std::getline(In, Line)) {
+    if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+    Lines.push_back(Line);
+  }
+  return Lines;
+}
+
+void TIniFile::StoreLines(const std::vector<std::string>& Lines) const {
+  const EIniFileException Failure("Unable to write to " + FFileName);
+  namespace fs = std::filesystem;
+  fs::path Path(FFileName);
+  fs::path Folder = Path.has_parent_path() ? Path.parent_path() : fs::path(".");
+  std::error_code Ec;
+  if (!fs::exists(Folder, Ec)) fs::create_directories(Folder, Ec);
+
+  std::string Text;
+  for (const auto& L : Lines) Text += L + "\n";
+
+  std::string Temp = (Folder / ("." + Path.filename().string() + ".XXXXXX")).string();
+  int Fd = mkstemp(Temp.data());
+  if (Fd < 0) throw Failure;
+  struct stat Old;
+  mode_t Mode = 0644;
+  if (stat(FFileName.c_str(), &Old) == 0) Mode = Old.st_mode & 07777;
+  fchmod(Fd, Mode);
+  const char* P = Text.data();
+  size_t Left = Text.size();
+  bool Ok = true;
+  while (Left > 0) {
+    ssize_t N = write(Fd, P, Left);
+    if (N < 0 && errno == EINTR) continue;
+    if (N <= 0) {
+      Ok = false;
+      break;
+    }
+    P += N;
+    Left -= size_t(N);
+  }
+  if (Ok && fsync(Fd) != 0) Ok = false;
+  if (close(Fd) != 0) Ok = false;
+  if (!Ok || rename(Temp.c_str(), FFileName.c_str()) != 0) {
+    unlink(Temp.c_str());
+    throw Failure;
+  }
+}
+
+std::string TIniFile::ReadString(const std::string& Section, const std::string& Key,
+                                 const std::string& Default) const {
+  std::string Value;
+  return FindValue(LoadLines(), Section, Key, &Value, nullptr) ? Value : Default;
+}
+
+std::int32_t TIniFile::ReadInteger(const std::string& Section, const std::string& Key,
+                                   std::int32_t Default) const {
+  std::int32_t Value;
+  return ParseIniInteger(ReadString(Section, Key, ""), Value) ? Value : Default;
+}
+
+bool TIniFile::ValueExists(const std::string& Section, const std::string& Key) const {
+  return FindValue(LoadLines(), Section, Key, nullptr, nullptr);
+}
+
+bool TIniFile::SectionExists(const std::string& Section) const {
+  size_t H, E;
+  return FindSection(LoadLines(), Section, H, E);
+}
+
+void TIniFile::WriteString(const std::string& Section, const std::string& Key,
+                           const std::string& Value) {
+  auto Lines = LoadLines();
+  const std::string Line = OneLine(Key) + "=" + OneLine(Value);
+  size_t Index, Header, End;
+  if (FindValue(Lines, Section, Key, nullptr, &Index)) {
+    Lines[Index] = Line;
+  } else if (FindSection(Lines, Section, Header, End)) {
+    size_t At = End;  // after the section's last non-blank line
+    while (At > Header + 1 && Trim(Lines[At - 1]).empty()) --At;
+    Lines.insert(Lines.begin() + long(At), Line);
+  } else {
+    if (!Lines.empty() && !Trim(Lines.back()).empty()) Lines.push_back("");
+    Lines.push_back("[" + OneLine(Section) + "]");
+    Lines.push_back(Line);
+  }
+  StoreLines(Lines);
+}
+
+void TIniFile::WriteInteger(const std::string& Section, const std::string& Key, std::int32_t Value) {
+  WriteString(Section, Key, std::to_string(Value));
+}
+
+std::string DefaultSettingsPath(const std::string& ExecutablePath) {
+  namespace fs = std::filesystem;
+  fs::path Exe(ExecutablePath);
+  fs::path Beside = Exe;
+  Beside.replace_extension(".ini");
+  std::error_code Ec;
+  fs::path Folder = Beside.has_parent_path() ? Beside.parent_path() : fs::path(".");
+  if (fs::exists(Beside, Ec) || access(Folder.c_str(), W_OK) == 0) return Beside.string();
+  fs::path Config;
+  if (const char* X = std::getenv("XDG_CONFIG_HOME"); X && *X) {
+    Config = X;
+  } else if (const char* H = std::getenv("HOME"); H && *H) {
+    Config = fs::path(H) / ".config";
+  } else {
+    Config = fs::temp_directory_path(Ec);
+  }
+  return (Config / "quill" / "quill.ini").string();
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The settings file: "[Section]" headers and "key=value" lines.
+//
+// Reading never fails: a missing file, section or key, or an integer that does not parse,
+// gives the caller's default. Every write rewrites the whole file through a temporary file in
+// the same folder and a rename, so a crash never leaves a torn file, and keeps every other
+// section, key and line as it was. Section and key names match without regard to case.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Raised when a write cannot be done; the text is "Unable to write to <path>".
+class EIniFileException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class TIniFile {
+ public:
+  explicit TIniFile(std::string FileName);
+
+  const std::string& FileName() const { return FFileName; }
+
+  std::string ReadString(const std::string& Section, const std::string& Key,
+                         const std::string& Default) const;
+  // Decimal, "0x…" or "$…" hexadecimal; anything else (or missing) gives Default.
+  std::int32_t ReadInteger(const std::string& Section, const std::string& Key,
+                           std::int32_t Default) const;
+  bool ValueExists(const std::string& Section, const std::string& Key) const;
+  bool SectionExists(const std::string& Section) const;
+
+  // A value never spans lines: line breaks in Value are stored as spaces, so a value can
+  // never start a key or section of its own.
+  void WriteString(const std::string& Section, const std::string& Key, const std::string& Value);
+  void WriteInteger(const std::string& Section, const std::string& Key, std::int32_t Value);
+
+ private:
+  std::vector<std::string> LoadLines() const;
+  void StoreLines(const std::vector<std::string>& Lines) const;
+
+  std::string FFileName;
+};
+
+// Parses an integer the way settings are read; false when Text is not one.
+bool ParseIniInteger(const std::string& Text, std::int32_t& Value);
+
+// Where the program keeps its settings when no file is named on the command line: beside the
+// executable (its path with ".ini") when that file exists or its folder is writable, otherwise
+// $XDG_CONFIG_HOME/quill/quill.ini (~/.config/quill/quill.ini).
+std::string DefaultSettingsPath(const std::string& ExecutablePath);

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the test configuration with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")"
+bash scripts/install-deps.sh
+export QT_QPA_PLATFORM=offscreen
+# Qt's own start-up leaks a little by design; the tests check our code, not the toolkit's.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=address,undefined -DQUILL_BENCH=OFF
+cmake --build build-test
+ctest --test-dir build-test --output-on-failure -j2

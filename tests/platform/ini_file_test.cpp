@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/ini_file.h"
+#include "test_support.h"
+
+TEST(IniFile, MissingFileSectionOrKeyGivesDefaults) {
+  TempDir Dir;
+  TIniFile Ini(Dir.File("none.ini"));
+  EXPECT_EQ(Ini.ReadInteger("Form", "Top", 10), 10);
+  EXPECT_EQ(Ini.ReadString("Antennas", "Name1", "Antenna 1"), "Antenna 1");
+  EXPECT_FALSE(Ini.ValueExists("Form", "Top"));
+  EXPECT_FALSE(std::filesystem::exists(Dir.File("none.ini")));  // reading creates nothing
+}
+
+TEST(IniFile, IntegerForms) {
+  struct Case {
+    const char* Text;
+    std::int32_t Expected;
+  };
+  const Case Cases[] = {
+      {"42", 42},          {"-7", -7},         {"0x1F", 31},       {"0X1f", 31},
+      {"$FF", 255},        {" 12 ", 12},       {"0xFFFFFFFF", -1}, {"2147483647", 2147483647},
+      {"2147483648", 99},  {"abc", 99},        {"", 99},           {"12abc", 99},
+      {"0x", 99},          {"$", 99},          {"1.5", 99},        {"0x123456789", 99},
+      {"-", 99},           {"-2147483648", INT32_MIN},
+  };
+  TempDir Dir;
+  std::string Text = "[S]\n";
+  for (size_t I = 0; I < std::size(Cases); ++I) Text += "k" + std::to_string(I) + "=" + Cases[I].Text + "\n";
+  WriteFile(Dir.File("a.ini"), Text);
+  TIniFile Ini(Dir.File("a.ini"));
+  for (size_t I = 0; I < std::size(Cases); ++I)
+    EXPECT_EQ(Ini.ReadInteger("S", "k" + std::to_string(I), 99), Cases[I].Expected) << Cases[I].Text;
+}
+
+TEST(IniFile, TextIsReturnedAsStoredAndNamesIgnoreCase) {
+  TempDir Dir;
+  WriteFile(Dir.File("a.ini"), "; comment\r\n[Comm]\r\nIP=10.0.0.2\r\nName=  Beam = 20m \r\n");
+  TIniFile Ini(Dir.File("a.ini"));
+  EXPECT_EQ(Ini.ReadString("comm", "ip", ""), "10.0.0.2");
+  EXPECT_EQ(Ini.ReadString("Comm", "Name", ""), "Beam = 20m");
+}
+
+TEST(IniFile, WriteKeepsOtherSectionsKeysAndComments) {
+  TempDir Dir;
+  const std::string Path = Dir.File("a.ini");
+  WriteFile(Path, "; keep me\n[Comm]\nIP=1.2.3.4\nPort=5495\n\n[Form]\nTop=5\n");
+  TIniFile Ini(Path);
+  Ini.WriteInteger("Form", "Top", 77);
+  Ini.WriteInteger("Form", "Left", 8);
+  Ini.WriteString("Comm", "Mode", "0");
+  Ini.WriteString("Antennas", "Name1", "Dipole");
+  EXPECT_EQ(ReadFile(Path),
+            "; keep me\n[Comm]\nIP=1.2.3.4\nPort=5495\nMode=0\n\n[Form]\nTop=77\nLeft=8\n\n"
+            "[Antennas]\nName1=Dipole\n");
+}
+
+TEST(IniFile, LineBreakInValueCannotCreateKeysOrSections) {
+  TempDir Dir;
+  const std::string Path = Dir.File("a.ini");
+  TIniFile Ini(Path);
+  Ini.WriteString("Comm", "IP", "192.168.0.19");
+  Ini.WriteString("Antennas", "Name1", "Yagi\n[Comm]\r\nIP=6.6.6.6");
+  EXPECT_EQ(Ini.ReadString("Comm", "IP", ""), "192.168.0.19");
+  EXPECT_EQ(Ini.ReadString("Antennas", "Name1", ""), "Yagi [Comm]  IP=6.6.6.6");
+  EXPECT_FALSE(Ini.ValueExists("Antennas", "IP"));
+}
+
+TEST(IniFile, WriteReplacesTheFileAtomically) {
+  TempDir Dir;
+  const std::string Path = Dir.File("a.ini");
+  WriteFile(Path, "[Form]\nTop=1\n");
+  struct stat Before;
+  ASSERT_EQ(stat(Path.c_str(), &Before), 0);
+  TIniFile(Path).WriteInteger("Form", "Top", 2);
+  struct stat After;
+  ASSERT_EQ(stat(Path.c_str(), &After), 0);
+  // A new inode: the file was renamed into place, never rewritten where it lay.
+  EXPECT_NE(Before.st_ino, After.st_ino);
+  EXPECT_EQ(TIniFile(Path).ReadInteger("Form", "Top", 0), 2);
+  // No temporary file is left behind.
+  int Files = 0;
+  for (auto& E : std::filesystem::directory_iterator(Dir.Path())) (void)E, ++Files;
+  EXPECT_EQ(Files, 1);
+}
+
+TEST(IniFile, UnwritableFolderRaisesWithThePath) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+  TempDir Dir;
+  const std::string Path = Dir.File("a.ini");
+  WriteFile(Path, "[Form]\nTop=1\n");
+  chmod(Dir.Path().c_str(), 0555);
+  TIniFile Ini(Path);
+  try {
+    Ini.WriteInteger("Form", "Top", 2);
+    FAIL() << "write succeeded";
+  } catch (const EIniFileException& E) {
+    EXPECT_EQ(std::string(E.what()), "Unable to write to " + Path);
+  }
+  chmod(Dir.Path().c_str(), 0755);
+  EXPECT_EQ(Ini.ReadInteger("Form", "Top", 0), 1);  // the old file is untouched
+}
+
+TEST(IniFile, WriteThatCannotBeDoneRaisesEvenForRoot) {
+  // Neither a folder that is a plain file nor /proc can take a new file, whoever asks.
+  TempDir Dir;
+  WriteFile(Dir.File("plain"), "x");
+  for (const std::string& Path : {Dir.File("plain/a.ini"), std::string("/proc/self/quill-test.ini")}) {
+    try {
+      TIniFile(Path).WriteString("Form", "Top", "1");
+      ADD_FAILURE() << "write succeeded: " << Path;
+    } catch (const EIniFileException& E) {
+      EXPECT_EQ(std::string(E.what()), "Unable to write to " + Path);
+    }
+  }
+}
+
+TEST(IniFile, DefaultPathBesideExecutableOrInConfigFolder) {
+  TempDir Dir;
+  EXPECT_EQ(DefaultSettingsPath(Dir.File("quill")), Dir.File("quill.ini"));
+  EXPECT_EQ(DefaultSettingsPath(Dir.File("quill.exe")), Dir.File("quill.ini"));
+  setenv("XDG_CONFIG_HOME", Dir.File("cfg").c_str(), 1);
+  // A folder that cannot be written (missing here, so the case holds for root too).
+  EXPECT_EQ(DefaultSettingsPath(Dir.File("gone/quill")), Dir.File("cfg/quill/quill.ini"));
+  // The configuration folder is made on the first write.
+  TIniFile Ini(DefaultSettingsPath(Dir.File("gone/quill")));
+  Ini.WriteInteger("Form", "Top", 3);
+  EXPECT_EQ(TIniFile(Dir.File("cfg/quill/quill.ini")).ReadInteger("Form", "Top", 0), 3);
+  unsetenv("XDG_CONFIG_HOME");
+}
