@@ -11,9 +11,25 @@ std::string Hex2(unsigned Value) {
   return Buf;
 }
 
+namespace {
+
+void AppendHex2(std::string& S, unsigned char Value) {
+  static constexpr char Digits[] = "0123456789ABCDEF";
+  S += Digits[Value >> 4];
+  S += Digits[Value & 0x0F];
+}
+
+}  // namespace
+
 std::string TPacketCodec::FormatPacket(std::uint8_t Cmd, const std::string& Data) const {
-  std::string S = "[" + Hex2(std::uint32_t(NetAddress)) + ControllerAddress + Hex2(Cmd);
-  for (unsigned char C : Data) S += Hex2(C);
+  std::string S;
+  S.reserve(10 + 2 * Data.size());
+  S += '[';
+  if (NetAddress >= 0 && NetAddress <= 0xFF) AppendHex2(S, static_cast<unsigned char>(NetAddress));
+  else S += Hex2(std::uint32_t(NetAddress));
+  S += ControllerAddress;
+  AppendHex2(S, Cmd);
+  for (unsigned char C : Data) AppendHex2(S, C);
   S += "]\r";
   return S;
 }
