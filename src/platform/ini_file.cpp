@@ -199,6 +199,17 @@ bool TIniFile::SectionExists(const std::string& Section) const {
   return FindSection(LoadLines(), Section, H, E);
 }
 
+std::vector<std::string> TIniFile::ReadSection(const std::string& Section) const {
+  std::vector<std::string> Keys;
+  const auto Lines = LoadLines();
+  size_t Header, End;
+  if (!FindSection(Lines, Section, Header, End)) return Keys;
+  std::string K, V;
+  for (size_t I = Header + 1; I < End; ++I)
+    if (KeyLine(Lines[I], K, V)) Keys.push_back(K);
+  return Keys;
+}
+
 void TIniFile::WriteString(const std::string& Section, const std::string& Key,
                            const std::string& Value) {
   auto Lines = LoadLines();

@@ -30,6 +30,8 @@ class TIniFile {
                            std::int32_t Default) const;
   bool ValueExists(const std::string& Section, const std::string& Key) const;
   bool SectionExists(const std::string& Section) const;
+  // The key names of Section in file order (empty when the section is missing).
+  std::vector<std::string> ReadSection(const std::string& Section) const;
 
   // A value never spans lines: line breaks in Value are stored as spaces, so a value can
   // never start a key or section of its own.

@@ -46,6 +46,15 @@ TEST(IniFile, TextIsReturnedAsStoredAndNamesIgnoreCase) {
   EXPECT_EQ(Ini.ReadString("Comm", "Name", ""), "Beam = 20m");
 }
 
+TEST(IniFile, ReadSectionListsKeysInFileOrder) {
+  TempDir Dir;
+  WriteFile(Dir.File("a.ini"), "[ComMap]\nCOM5=/dev/pts/3\n; note\nbroken line\nCOM2 = /dev/ttyV0\n[Other]\nX=1\n");
+  TIniFile Ini(Dir.File("a.ini"));
+  EXPECT_EQ(Ini.ReadSection("commap"), (std::vector<std::string>{"COM5", "COM2"}));
+  EXPECT_TRUE(Ini.ReadSection("Missing").empty());
+  EXPECT_TRUE(TIniFile(Dir.File("none.ini")).ReadSection("ComMap").empty());
+}
+
 TEST(IniFile, WriteKeepsOtherSectionsKeysAndComments) {
   TempDir Dir;
   const std::string Path = Dir.File("a.ini");
