@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QProcess>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+
+#include "test_support.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+// The simulator as a child process, with what it has printed so far.
+class TSim {
+ public:
+  explicit TSim(QStringList Args) {
+    P.start(QString::fromLocal8Bit(std::getenv("QUILL_BIN_DIR")) + "/quill-sim", Args);
+  }
+  ~TSim() {
+    if (P.state() != QProcess::NotRunning) {
+      P.write("quit\n");
+      if (!P.waitForFinished(10000)) P.kill();
+      P.waitForFinished(10000);
+    }
+  }
+  void Collect() {
+    Out += P.readAllStandardOutput().toStdString();
+    Err += P.readAllStandardError().toStdString();
+  }
+  // Waits for a line of standard output that starts with Prefix; returns the rest of it.
+  std::string WaitLine(const std::string& Prefix, size_t From = 0) {
+    std::string Rest;
+    WaitFor([&] {
+      Collect();
+      for (size_t At = Out.find(Prefix, From); At != std::string::npos; At = Out.find(Prefix, At + 1)) {
+        if (At != 0 && Out[At - 1] != '\n') continue;
+        const size_t End = Out.find('\n', At);
+        if (End == std::string::npos) return false;
+        Rest = Out.substr(At + Prefix.size(), End - At - Prefix.size());
+        return true;
+      }
+      return false;
+    }, 20000);
+    return Rest;
+  }
+  // Sends a control command and waits for its acknowledgement.
+  bool Control(const std::string& Command) {
+    const size_t From = Out.size();
+    P.write((Command + "\n").c_str());
+    WaitLine("OK " + Command, From);
+    return Out.find("OK " + Command + "\n", From) != std::string::npos;
+  }
+  QProcess P;
+  std::string Out, Err;
+};
+
+int Connect(int Port) {
+  const int Fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in A{};
+  A.sin_family = AF_INET;
+  A.sin_port = htons(uint16_t(Port));
+  inet_pton(AF_INET, "127.0.0.1", &A.sin_addr);
+  if (connect(Fd, reinterpret_cast<sockaddr*>(&A), sizeof A) != 0) {
+    close(Fd);
+    return -1;
+  }
+  return Fd;
+}
+
+void Send(int Fd, const std::string& Bytes) { ASSERT_EQ(write(Fd, Bytes.data(), Bytes.size()), ssize_t(Bytes.size())); }
+
+// Reads into Got until it contains Text, the peer closes (Closed set) or the deadline passes.
+bool ReadUntil(int Fd, std::string& Got, const std::string& Text, bool* Closed = nullptr, int TimeoutMs = 20000) {
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+  while (Got.find(Text) == std::string::npos) {
+    const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now()).count();
+    if (Left <= 0) return false;
+    pollfd P{Fd, POLLIN, 0};
+    if (poll(&P, 1, int(Left)) <= 0) continue;
+    char Buf[4096];
+    const ssize_t N = read(Fd, Buf, sizeof Buf);
+    if (N <= 0) {
+      if (Closed) *Closed = true;
+      return false;
+    }
+    Got.append(Buf, size_t(N));
+  }
+  return true;
+}
+
+// Whatever has already arrived.
+std::string Drain(int Fd) {
+  std::string Got;
+  char Buf[4096];
+  for (;;) {
+    pollfd P{Fd, POLLIN, 0};
+    if (poll(&P, 1, 0) <= 0) return Got;
+    const ssize_t N = read(Fd, Buf, sizeof Buf);
+    if (N <= 0) return Got;
+    Got.append(Buf, size_t(N));
+  }
+}
+
+int ListenPort(TSim& Sim) {
+  const std::string Addr = Sim.WaitLine("LISTEN ");
+  const auto Colon = Addr.rfind(':');
+  return Colon == std::string::npos ? -1 : std::atoi(Addr.c_str() + Colon + 1);
+}
+
+}  // namespace
+
+TEST(QuillSim, AnswersLinkTestsAndCommandsOverTelnet) {
+  TSim Sim({"--port", "0"});
+  const int Port = ListenPort(Sim);
+  ASSERT_GT(Port, 0);
+  const int Fd = Connect(Port);
+  ASSERT_GE(Fd, 0);
+  std::string Got;
+  // The first status packets come at once: radio 1 on 40 m in Auto with antenna 3.
+  EXPECT_TRUE(ReadUntil(Fd, Got, "[05C1C501050103]\r"));
+
+  // Option requests are refused; CR NUL and a stray LF are what the controller sends.
+  Send(Fd, "\xFF\xFD\x01\xFF\xFB\x03[C10503]\r\0\n"s);
+  EXPECT_TRUE(ReadUntil(Fd, Got, "[LINKOK]\r"));
+  EXPECT_NE(Got.find("\xFF\xFC\x01\xFF\xFE\x03"), std::string::npos);
+
+  Got.clear();
+  Send(Fd, "[C105350104]\r\0"s);
+  EXPECT_TRUE(ReadUntil(Fd, Got, "[05C1C501050004]\r")) << Got;  // manual now, antenna 4
+  Got.clear();
+  Send(Fd, "[C2055301]\r\0"s);
+  EXPECT_TRUE(ReadUntil(Fd, Got, "[05C2C5020701")) << Got;  // radio 2 in Auto
+  // A command for another address or in lower case does nothing.
+  Got.clear();
+  Send(Fd, "[C305350101]\r\0[c105350101]\r\0[C10503]\r\0"s);
+  EXPECT_TRUE(ReadUntil(Fd, Got, "[LINKOK]\r"));
+  EXPECT_EQ(Got.find("[05C1C3]"), std::string::npos) << Got;
+  close(Fd);
+}
+
+TEST(QuillSim, FallsSilentDropsAndTakesTheNextClient) {
+  TSim Sim({"--port", "0", "--verbose"});
+  const int Port = ListenPort(Sim);
+  ASSERT_GT(Port, 0);
+  int Fd = Connect(Port);
+  ASSERT_GE(Fd, 0);
+  std::string Got;
+  ASSERT_TRUE(ReadUntil(Fd, Got, "[05C2C5"));
+
+  ASSERT_TRUE(Sim.Control("silent on"));
+  Drain(Fd);  // whatever was sent before the acknowledgement has arrived by now
+  Send(Fd, "[C10503]\r\0"s);
+  // Once the simulator has read the test, ending the silence shows what it sent meanwhile.
+  ASSERT_TRUE(WaitFor([&] {
+    Sim.Collect();
+    return Sim.Err.find("< [C10503]") != std::string::npos;
+  }, 20000));
+  ASSERT_TRUE(Sim.Control("silent off"));
+  Got.clear();
+  ASSERT_TRUE(ReadUntil(Fd, Got, "[05C2C5"));
+  EXPECT_EQ(Got.find("[LINKOK]"), std::string::npos) << Got;
+
+  ASSERT_TRUE(Sim.Control("garbage"));
+  Got.clear();
+  EXPECT_TRUE(ReadUntil(Fd, Got, "GARBAGE\r"));
+
+  ASSERT_TRUE(Sim.Control("drop"));
+  bool Closed = false;
+  ReadUntil(Fd, Got, "never sent", &Closed);
+  EXPECT_TRUE(Closed);
+  close(Fd);
+
+  // The controller reconnects: a second client is served like the first.
+  for (int Round = 0; Round < 2; ++Round) {
+    Fd = Connect(Port);
+    ASSERT_GE(Fd, 0);
+    Got.clear();
+    Send(Fd, "[C20503]\r\0"s);
+    EXPECT_TRUE(ReadUntil(Fd, Got, "[LINKOK]\r"));
+    close(Fd);
+  }
+  Sim.P.write("quit\n");
+  ASSERT_TRUE(Sim.P.waitForFinished(20000));
+  EXPECT_EQ(Sim.P.exitCode(), 0);
+}
+
+TEST(QuillSim, ServesAPseudoTerminal) {
+  TSim Sim({"--pty"});
+  const std::string Path = Sim.WaitLine("PTY ");
+  ASSERT_EQ(Path.rfind("/dev/pts/", 0), 0u) << Path;
+  const int Fd = open(Path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(Fd, 0);
+  Send(Fd, "[C10503]\r");
+  std::string Got;
+  EXPECT_TRUE(ReadUntil(Fd, Got, "[LINKOK]\r"));
+  ASSERT_TRUE(Sim.Control("band 1 7"));
+  EXPECT_TRUE(ReadUntil(Fd, Got, "[05C1C5010701"));  // Auto follows the band
+  close(Fd);
+}
+
+TEST(QuillSim, RejectsBadOptionsAndExplainsItself) {
+  QProcess P;
+  const QString Sim = QString::fromLocal8Bit(std::getenv("QUILL_BIN_DIR")) + "/quill-sim";
+  P.start(Sim, {"--help"});
+  ASSERT_TRUE(P.waitForFinished(20000));
+  EXPECT_EQ(P.exitCode(), 0);
+  const std::string Help = P.readAllStandardOutput().toStdString();
+  for (const char* Word : {"--port", "--bind", "--pty", "--walk", "silent on|off", "drop", "garbage", "quit"})
+    EXPECT_NE(Help.find(Word), std::string::npos) << Word;
+  for (QStringList Args : {QStringList{"--port", "70000"}, QStringList{"--walk", "0"}, QStringList{"--nonsense"},
+                           QStringList{"--bind", "not-an-address", "--port", "0"}}) {
+    P.start(Sim, Args);
+    ASSERT_TRUE(P.waitForFinished(20000));
+    EXPECT_NE(P.exitCode(), 0) << Args.join(' ').toStdString();
+  }
+}

@@ -1,0 +1,415 @@
+#include "sim_server.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <list>
+#include <random>
+#include <sstream>
+#include <vector>
+
+#include "sim_device.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int SignalPipe[2] = {-1, -1};
+
+void OnSignal(int Signal) {
+  const char B = char(Signal);
+  [[maybe_unused]] auto N = write(SignalPipe[1], &B, 1);
+}
+
+void Say(const std::string& Line) {
+  std::fputs((Line + "\n").c_str(), stdout);
+  std::fflush(stdout);
+}
+
+void SetNonBlocking(int Fd) { fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) | O_NONBLOCK); }
+
+struct TClient {
+  int Fd = -1;
+  bool Telnet = true;   // TCP clients speak telnet; the pseudo-terminal carries raw bytes
+  int Id = 0;
+  std::string Out;      // bytes not yet taken by the peer
+  TTelnetFilter Filter;
+  TLineAssembler Lines;
+};
+
+class TSimServer {
+ public:
+  explicit TSimServer(const TSimOptions& O) : FOptions(O), FSilent(O.Silent) {}
+  ~TSimServer() {
+    for (auto& C : FClients) CloseFd(C.Fd);
+    CloseFd(FListen);
+    CloseFd(FPtySlave);
+  }
+
+  int Run();
+
+ private:
+  static void CloseFd(int& Fd) {
+    if (Fd >= 0) close(Fd);
+    Fd = -1;
+  }
+  bool OpenListener();
+  bool OpenPty();
+  void Accept();
+  void ReadClient(TClient& C);
+  void FlushClient(TClient& C);
+  void Send(TClient& C, const std::string& Bytes);
+  void Broadcast(const std::string& Bytes);
+  void SendStatus(int Radio);
+  void Drop();
+  void Garbage();
+  void Control(const std::string& Line);
+  void ReadControl();
+  void RemoveClosed();
+
+  TSimOptions FOptions;
+  TSimDevice FDevice;
+  bool FSilent;
+  bool FQuit = false;
+  int FListen = -1;
+  int FPtySlave = -1;  // held open so the master never sees a hang-up between clients
+  int FNextId = 1;
+  std::list<TClient> FClients;
+  std::string FControlLine;
+  bool FControlOpen = true;
+  std::mt19937 FRandom{2495};
+};
+
+bool TSimServer::OpenListener() {
+  FListen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (FListen < 0) return false;
+  const int One = 1;
+  setsockopt(FListen, SOL_SOCKET, SO_REUSEADDR, &One, sizeof One);
+  sockaddr_in A{};
+  A.sin_family = AF_INET;
+  A.sin_port = htons(uint16_t(FOptions.Port));
+  if (inet_pton(AF_INET, FOptions.Bind.c_str(), &A.sin_addr) != 1) {
+    std::fprintf(stderr, "quill-sim: not an IPv4 address: %s\n", FOptions.Bind.c_str());
+    return false;
+  }
+  if (bind(FListen, reinterpret_cast<sockaddr*>(&A), sizeof A) != 0 || listen(FListen, 8) != 0) {
+    std::fprintf(stderr, "quill-sim: cannot listen on %s:%d: %s\n", FOptions.Bind.c_str(), FOptions.Port,
+                 std::strerror(errno));
+    return false;
+  }
+  SetNonBlocking(FListen);
+  socklen_t Len = sizeof A;
+  getsockname(FListen, reinterpret_cast<sockaddr*>(&A), &Len);
+  Say("LISTEN " + FOptions.Bind + ":" + std::to_string(ntohs(A.sin_port)));
+  return true;
+}
+
+bool TSimServer::OpenPty() {
+  const int Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (Master < 0 || grantpt(Master) != 0 || unlockpt(Master) != 0) {
+    std::fprintf(stderr, "quill-sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
+    if (Master >= 0) close(Master);
+    return false;
+  }
+  const std::string Path = ptsname(Master);
+  FPtySlave = open(Path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (FPtySlave >= 0) {
+    // Raw: carriage returns must reach the controller as they are.
+    termios T{};
+    tcgetattr(FPtySlave, &T);
+    cfmakeraw(&T);
+    cfsetspeed(&T, B9600);
+    tcsetattr(FPtySlave, TCSANOW, &T);
+  }
+  SetNonBlocking(Master);
+  TClient C;
+  C.Fd = Master;
+  C.Telnet = false;
+  C.Id = FNextId++;
+  FClients.push_back(std::move(C));
+  Say("PTY " + Path);
+  return true;
+}
+
+void TSimServer::Accept() {
+  for (;;) {
+    const int Fd = accept4(FListen, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (Fd < 0) return;
+    if (FClients.size() >= 8) {
+      close(Fd);
+      continue;
+    }
+    const int One = 1;
+    setsockopt(Fd, IPPROTO_TCP, TCP_NODELAY, &One, sizeof One);
+    TClient C;
+    C.Fd = Fd;
+    C.Id = FNextId++;
+    FClients.push_back(std::move(C));
+    Say("CONNECT " + std::to_string(FClients.back().Id));
+    if (!FSilent) {
+      Send(FClients.back(), FDevice.StatusPacket(1));
+      Send(FClients.back(), FDevice.StatusPacket(2));
+    }
+  }
+}
+
+void TSimServer::ReadClient(TClient& C) {
+  char Buf[4096];
+  for (;;) {
+    const ssize_t N = read(C.Fd, Buf, sizeof Buf);
+    if (N > 0) {
+      std::string Data(Buf, size_t(N));
+      if (C.Telnet) {
+        std::string Reply;
+        Data = C.Filter.Feed(Data, Reply);
+        if (!Reply.empty()) Send(C, Reply);
+      }
+      for (const auto& Line : C.Lines.Feed(Data)) {
+        if (FOptions.Verbose) std::fprintf(stderr, "quill-sim: %d < %s\n", C.Id, Line.c_str());
+        const auto Answer = FDevice.HandleLine(Line);
+        if (FSilent) continue;
+        if (!Answer.Reply.empty()) Send(C, Answer.Reply);
+        for (int R : Answer.Changed) SendStatus(R);
+      }
+      continue;
+    }
+    if (N < 0 && (errno == EAGAIN || errno == EINTR)) return;
+    if (N < 0 && errno == EIO && !C.Telnet) return;  // no program on the terminal side just now
+    if (C.Telnet) Say("DISCONNECT " + std::to_string(C.Id));
+    CloseFd(C.Fd);
+    return;
+  }
+}
+
+void TSimServer::Send(TClient& C, const std::string& Bytes) {
+  if (C.Fd < 0) return;
+  C.Out += Bytes;
+  FlushClient(C);
+  // A peer that takes nothing for long is not worth holding data for.
+  if (C.Out.size() > 65536) {
+    if (C.Telnet) {
+      Say("DISCONNECT " + std::to_string(C.Id));
+      CloseFd(C.Fd);
+    } else {
+      C.Out.clear();
+    }
+  }
+}
+
+void TSimServer::FlushClient(TClient& C) {
+  while (C.Fd >= 0 && !C.Out.empty()) {
+    const ssize_t N = C.Telnet ? send(C.Fd, C.Out.data(), C.Out.size(), MSG_NOSIGNAL)
+                               : write(C.Fd, C.Out.data(), C.Out.size());
+    if (N > 0) {
+      C.Out.erase(0, size_t(N));
+    } else if (N < 0 && errno == EINTR) {
+      continue;
+    } else if (N < 0 && errno == EAGAIN) {
+      return;
+    } else {
+      if (C.Telnet) {
+        Say("DISCONNECT " + std::to_string(C.Id));
+        CloseFd(C.Fd);
+      } else {
+        C.Out.clear();  // nobody reads the terminal: the bytes are lost, as on a real line
+      }
+      return;
+    }
+  }
+}
+
+void TSimServer::Broadcast(const std::string& Bytes) {
+  for (auto& C : FClients) Send(C, Bytes);
+}
+
+void TSimServer::SendStatus(int Radio) {
+  if (!FSilent) Broadcast(FDevice.StatusPacket(Radio));
+}
+
+void TSimServer::Drop() {
+  if (FOptions.Pty) {
+    // A terminal cannot hang up on its own: replace it, as if the cable were pulled and a new
+    // adapter plugged in (the new path is announced).
+    for (auto& C : FClients) CloseFd(C.Fd);
+    CloseFd(FPtySlave);
+    RemoveClosed();
+    OpenPty();
+    return;
+  }
+  for (auto& C : FClients) {
+    if (C.Fd < 0) continue;
+    Say("DISCONNECT " + std::to_string(C.Id));
+    CloseFd(C.Fd);
+  }
+  RemoveClosed();
+}
+
+void TSimServer::Garbage() {
+  // Lines without a bracket, broken packets, stray control and high bytes, an endless line cut
+  // short, and a packet with lower-case digits.
+  std::string G = "GARBAGE\r[05C1C5\x01\x02\r]]][[[\r[05c1c501050103]\r[ZZZZZZ]\r";
+  for (int I = 0; I < 64; ++I) {
+    char C = char(FRandom() & 0xFF);
+    if (C == '\r') C = 'x';
+    G += C;
+  }
+  G += "\r";
+  G += std::string(600, 'A') + "\r";
+  for (auto& C : FClients) {
+    std::string Bytes = G;
+    if (C.Telnet) {
+      // 0xFF is doubled so the stream stays valid telnet however odd its data.
+      std::string Escaped;
+      for (char Ch : Bytes) {
+        Escaped += Ch;
+        if (static_cast<unsigned char>(Ch) == 0xFF) Escaped += Ch;
+      }
+      Bytes = Escaped;
+    }
+    Send(C, Bytes);
+  }
+}
+
+void TSimServer::Control(const std::string& Raw) {
+  std::istringstream In(Raw);
+  std::string Cmd, A, B;
+  In >> Cmd >> A >> B;
+  bool Ok = true;
+  if (Cmd.empty()) return;
+  if (Cmd == "silent" && (A == "on" || A == "off")) {
+    const bool WasSilent = FSilent;
+    FSilent = A == "on";
+    if (WasSilent && !FSilent) {
+      SendStatus(1);
+      SendStatus(2);
+    }
+  } else if (Cmd == "drop") {
+    Drop();
+  } else if (Cmd == "garbage") {
+    Garbage();
+  } else if (Cmd == "band" || Cmd == "antenna" || Cmd == "auto") {
+    int R = std::atoi(A.c_str());
+    if (Cmd == "band") Ok = FDevice.SetBand(R, std::atoi(B.c_str()));
+    else if (Cmd == "antenna") Ok = FDevice.SetAntenna(R, std::atoi(B.c_str()));
+    else Ok = (B == "on" || B == "off") && FDevice.SetAuto(R, B == "on");
+    if (Ok) SendStatus(R);
+  } else if (Cmd == "status") {
+    for (int R = 1; R <= 2; ++R) {
+      const auto& S = FDevice.Radio(R);
+      Say("STATE " + std::to_string(R) + " band " + std::to_string(S.Band) + " auto " + (S.Auto ? "on" : "off") +
+          " antenna " + std::to_string(S.Antenna) + (FSilent ? " silent" : ""));
+    }
+  } else if (Cmd == "quit") {
+    FQuit = true;
+  } else {
+    Ok = false;
+  }
+  Say((Ok ? "OK " : "ERROR ") + Raw);
+}
+
+void TSimServer::ReadControl() {
+  char Buf[512];
+  const ssize_t N = read(STDIN_FILENO, Buf, sizeof Buf);
+  if (N <= 0) {
+    if (N < 0 && (errno == EAGAIN || errno == EINTR)) return;
+    FControlOpen = false;  // no control channel: run on until a signal
+    return;
+  }
+  for (ssize_t I = 0; I < N; ++I) {
+    if (Buf[I] == '\n') {
+      std::string Line = FControlLine;
+      FControlLine.clear();
+      while (!Line.empty() && (Line.back() == '\r' || Line.back() == ' ')) Line.pop_back();
+      Control(Line);
+    } else if (FControlLine.size() < 256) {
+      FControlLine += Buf[I];
+    }
+  }
+}
+
+void TSimServer::RemoveClosed() {
+  FClients.remove_if([](const TClient& C) { return C.Fd < 0; });
+}
+
+int TSimServer::Run() {
+  if (pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
+  struct sigaction Action {};
+  Action.sa_handler = OnSignal;
+  sigemptyset(&Action.sa_mask);
+  Action.sa_flags = SA_RESTART;
+  for (int S : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2}) sigaction(S, &Action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  if (!(FOptions.Pty ? OpenPty() : OpenListener())) return 1;
+
+  auto NextStatus = Clock::now() + std::chrono::seconds(1);
+  auto NextWalk = Clock::now() + std::chrono::seconds(FOptions.WalkSeconds);
+  while (!FQuit) {
+    std::vector<pollfd> Fds;
+    Fds.push_back({SignalPipe[0], POLLIN, 0});
+    Fds.push_back({FControlOpen ? STDIN_FILENO : -1, POLLIN, 0});
+    Fds.push_back({FListen, POLLIN, 0});
+    for (auto& C : FClients) Fds.push_back({C.Fd, short(POLLIN | (C.Out.empty() ? 0 : POLLOUT)), 0});
+
+    auto Due = NextStatus;
+    if (FOptions.WalkSeconds > 0 && NextWalk < Due) Due = NextWalk;
+    const auto Wait = std::chrono::duration_cast<std::chrono::milliseconds>(Due - Clock::now()).count();
+    const int Ready = poll(Fds.data(), Fds.size(), int(std::max<long long>(0, Wait)));
+    if (Ready < 0 && errno != EINTR) break;
+
+    if (Fds[0].revents & POLLIN) {
+      char Sig;
+      while (read(SignalPipe[0], &Sig, 1) == 1) {
+        if (Sig == SIGUSR1) Control(FSilent ? "silent off" : "silent on");
+        else if (Sig == SIGUSR2) Control("drop");
+        else FQuit = true;
+      }
+    }
+    if (Fds[1].revents & (POLLIN | POLLHUP | POLLERR)) ReadControl();
+    if (Fds[2].revents & POLLIN) Accept();
+    size_t I = 3;
+    for (auto& C : FClients) {
+      if (I >= Fds.size()) break;
+      const short Ev = Fds[I++].revents;
+      if (C.Fd < 0) continue;
+      if (Ev & POLLOUT) FlushClient(C);
+      if (Ev & (POLLIN | POLLHUP | POLLERR)) ReadClient(C);
+    }
+    RemoveClosed();
+
+    const auto Now = Clock::now();
+    if (Now >= NextStatus) {
+      SendStatus(1);
+      SendStatus(2);
+      NextStatus = Now + std::chrono::seconds(1);
+    }
+    if (FOptions.WalkSeconds > 0 && Now >= NextWalk) {
+      FDevice.WalkBands();
+      SendStatus(1);
+      SendStatus(2);
+      NextWalk = Now + std::chrono::seconds(FOptions.WalkSeconds);
+    }
+  }
+  close(SignalPipe[0]);
+  close(SignalPipe[1]);
+  return 0;
+}
+
+}  // namespace
+
+int RunSimulator(const TSimOptions& Options) {
+  TSimServer Server(Options);
+  return Server.Run();
+}

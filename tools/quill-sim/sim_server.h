@@ -1,0 +1,17 @@
+#pragma once
+// The simulator's I/O: a TCP listener (or a pseudo-terminal), its clients, the control channel
+// on standard input, signals, and the once-a-second status.
+
+#include <string>
+
+struct TSimOptions {
+  std::string Bind = "127.0.0.1";
+  int Port = 5495;
+  bool Pty = false;
+  int WalkSeconds = 0;  // 0: bands stay where they are
+  bool Silent = false;
+  bool Verbose = false;
+};
+
+// Runs until "quit" on the control channel or a termination signal; returns the exit code.
+int RunSimulator(const TSimOptions& Options);
