@@ -1,17 +1,276 @@
 #include "quill_main_u.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QScreen>
 
+#include "net_defs.h"
+#include "platform/dialogs.h"
 #include "platform/error_handler.h"
+#include "platform/ini_file.h"
+#include "program.h"
+
+namespace {
+
+constexpr int ClientWidth = 407, ClientHeight = 358;
+constexpr TColor AntennaBackground = 0xA4FFFF;  // light yellow, hidden behind the transparent buttons
+
+void SetPaletteColor(QWidget* W, QPalette::ColorRole Role, TColor C) {
+  QPalette P = W->palette();
+  P.setColor(Role, ColorToQColor(C));
+  W->setPalette(P);
+}
+
+// A caption is one line: line breaks become spaces, as the settings file would store them.
+std::string OneLine(std::string S) {
+  for (char& C : S)
+    if (C == '\r' || C == '\n') C = ' ';
+  return S;
+}
+
+}  // namespace
+
+QFont LayoutFont(const QString& Family, int PixelHeight, bool Bold) {
+  QFont F(QFontDatabase::hasFamily(Family) ? Family : QStringLiteral("DejaVu Sans"));
+  F.setPixelSize(PixelHeight);
+  F.setBold(Bold);
+  return F;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TIndicatorPanel
+
+TIndicatorPanel::TIndicatorPanel(QWidget* Parent) : QLabel(Parent) {
+  setAlignment(Qt::AlignCenter);
+  setFrameStyle(QFrame::Panel | QFrame::Raised);
+  setLineWidth(1);
+  setAutoFillBackground(true);
+}
+
+TColor TIndicatorPanel::Color() const { return QColorToColor(palette().color(QPalette::Window)); }
+
+void TIndicatorPanel::SetColor(TColor Value) { SetPaletteColor(this, QPalette::Window, Value); }
+
+void TIndicatorPanel::mouseReleaseEvent(QMouseEvent* Event) {
+  GuardedCall([&] {
+    if (Event->button() == Qt::LeftButton && rect().contains(Event->position().toPoint()) && OnClick)
+      OnClick(this);
+  });
+  QLabel::mouseReleaseEvent(Event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TQuillMain
 
 TQuillMain::TQuillMain(QWidget* Parent) : QWidget(Parent) {
   setWindowTitle(QStringLiteral("QUILL-2 Controller V1.0"));
-  setFixedSize(407, 358);
+  setFixedSize(ClientWidth, ClientHeight);
+  setFont(LayoutFont(QStringLiteral("Tahoma"), 13));
+  CreateControls();
+  FormCreate();
+}
+
+TQuillMain::~TQuillMain() = default;
+
+TQcShadowButton* TQuillMain::MakeShadowButton(QWidget* Parent, int Left, int Top, int Tag,
+                                              const std::string& Caption) {
+  auto* B = new TQcShadowButton(Parent);
+  B->setGeometry(Left, Top, 135, 30);
+  B->SetTag(Tag);
+  B->SetCaption(Caption);
+  B->Pen().SetColor(clBlack);
+  B->SetDepth(3);
+  B->SetShadowColor(clSilver);
+  B->SetTransparent(true);
+  B->setFont(LayoutFont(QStringLiteral("Tahoma"), 13, true));
+  B->SetFontColor(clBlack);
+  return B;
+}
+
+void TQuillMain::CreateControls() {
+  GroupBox1 = new QGroupBox(QStringLiteral("Status"), this);
+  GroupBox1->setGeometry(12, 12, 185, 173);
+
+  CommLed = new TIndicatorPanel(GroupBox1);
+  CommLed->setGeometry(48, 20, 89, 20);
+  CommLed->setText(QStringLiteral("Disconnected"));
+  CommLed->SetColor(clRed);
+  CommLed->setFont(LayoutFont(QStringLiteral("MS Sans Serif"), 11));
+  SetPaletteColor(CommLed, QPalette::WindowText, clBlack);
+  CommLed->OnClick = [this](QObject* Sender) { CommLedClick(Sender); };
+
+  EditBand = new QLineEdit(GroupBox1);
+  EditBand->setGeometry(68, 52, 61, 31);
+  EditBand->setFixedSize(61, 31);
+  EditBand->setReadOnly(true);
+  EditBand->setAlignment(Qt::AlignCenter);
+  EditBand->setFocusPolicy(Qt::NoFocus);
+  EditBand->setCursor(Qt::ForbiddenCursor);
+  EditBand->setFont(LayoutFont(QStringLiteral("Tahoma"), 19));
+  SetPaletteColor(EditBand, QPalette::Base, clBlack);
+  SetPaletteColor(EditBand, QPalette::Text, clYellow);
+
+  AutoBtn = MakeShadowButton(GroupBox1, 30, 95, 32, "Auto");
+  AutoBtn->Brush().SetColor(clOrange);
+  AutoBtn->OnClick = [this](QObject* Sender) { AutoBtnClick(Sender); };
+
+  RadioNumber = new QComboBox(GroupBox1);
+  RadioNumber->setGeometry(28, 131, 145, 24);
+  RadioNumber->addItems({QStringLiteral("Radio #1"), QStringLiteral("Radio #2")});
+  connect(RadioNumber, &QComboBox::activated, this, [this](int) { GuardedCall([this] { RadioNumberClick(); }); });
+
+  GroupBox2 = new QGroupBox(QStringLiteral("Antennas"), this);
+  GroupBox2->setGeometry(208, 12, 185, 329);
+
+  TQcShadowButton** Fields[] = {&AntBtn1, &AntBtn2, &AntBtn3, &AntBtn4, &AntBtn5, &AntBtn6, &AntBtn7, &AntBtn8};
+  for (int N = 1; N <= MaxAntennas; ++N) {
+    auto* B = MakeShadowButton(GroupBox2, 26, 33 + 36 * (N - 1), N, "Antenna " + std::to_string(N));
+    B->Brush().SetColor(clWhite);
+    B->Brush().SetStyle(bsClear);
+    B->SetColor(AntennaBackground);
+    B->OnClick = [this](QObject* Sender) { AntBtn1Click(Sender); };
+    B->OnMouseDown = [this](QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+      AntBtn1MouseDown(Sender, Button, Shift, X, Y);
+    };
+    *Fields[N - 1] = B;
+  }
+  setTabOrder(GroupBox1, GroupBox2);
+}
+
+void TQuillMain::FormCreate() {
+  AntButtons = {nullptr, AntBtn1, AntBtn2, AntBtn3, AntBtn4, AntBtn5, AntBtn6, AntBtn7, AntBtn8};
+  Antenna = 0;
+  ClearButtons();
+  AutoBtn->Brush().SetColor(clSilver);
+  LoadConfiguration();
+  NetAddress = baseQuill + 1 + RadioNumber->currentIndex();
+}
+
+void TQuillMain::LoadConfiguration() {
+  TIniFile Ini(SettingsFileName());
+  move(Ini.ReadInteger("Form", "Left", 10), Ini.ReadInteger("Form", "Top", 10));
+  const std::int32_t Number = Ini.ReadInteger("Radio", "Number", 0);
+  RadioNumber->setCurrentIndex(Number >= 0 && Number < RadioNumber->count() ? Number : -1);
+  for (int N = 1; N <= MaxAntennas; ++N) {
+    const std::string Default = "Antenna " + std::to_string(N);
+    AntButtons[N]->SetCaption(Ini.ReadString("Antennas", "Name" + std::to_string(N), Default));
+  }
+}
+
+void TQuillMain::SaveConfiguration() {
+  TIniFile Ini(SettingsFileName());
+  Ini.WriteInteger("Form", "Top", y());
+  Ini.WriteInteger("Form", "Left", x());
+  Ini.WriteInteger("Radio", "Number", RadioNumber->currentIndex());
+  for (int N = 1; N <= MaxAntennas; ++N)
+    Ini.WriteString("Antennas", "Name" + std::to_string(N), AntButtons[N]->Caption());
+}
+
+void TQuillMain::ClearButtons() {
+  for (int N = 1; N <= MaxAntennas; ++N) AntButtons[N]->Brush().SetColor(clSilver);
+}
+
+bool TQuillMain::ExecuteAction(std::int32_t Tag) {
+  switch (Tag) {
+    case mcCommLinkOk:
+      CommLed->SetColor(clLime);
+      CommLed->setText(QStringLiteral("Connected"));
+      break;
+    case mcCommLinkFail:
+      CommLed->SetColor(clRed);
+      CommLed->setText(QStringLiteral("Disconnected"));
+      break;
+    case mcQuillStatus:
+      UpdateStatus();
+      break;
+    default:
+      break;
+  }
+  return true;
+}
+
+void TQuillMain::UpdateStatus() {
+  if (!FCommLink) return;
+  const TNetPacket Packet = FCommLink->GetPacket();
+  // Radio, band, automatic mode and antenna: a shorter packet cannot be read and changes nothing.
+  if (Packet.Data.size() < 4) return;
+  auto Byte = [&](int N) { return static_cast<std::uint8_t>(Packet.Data[size_t(N - 1)]); };
+  if (Byte(1) != RadioNumber->currentIndex() + 1) return;
+
+  BandIndex = Byte(2);
+  EditBand->setText(BandIndex >= 1 && BandIndex <= MaxBands ? QString::fromLatin1(BandList[size_t(BandIndex)])
+                                                            : QString());
+  AutoMode = Byte(3) != 0;
+  AutoBtn->Brush().SetColor(AutoMode ? clOrange : clSilver);
+
+  const std::int32_t A = Byte(4);
+  if (A != Antenna) ClearButtons();
+  if (A >= 1 && A <= MaxAntennas) {
+    Antenna = A;
+    AntButtons[A]->Brush().SetColor(AutoMode ? BandColor : AntennaColor);
+  }
+}
+
+void TQuillMain::AntBtn1Click(QObject* Sender) {
+  auto* Button = dynamic_cast<TQcShadowButton*>(Sender);
+  if (!Button || !FCommLink) return;
+  // The display changes only when the device reports the new antenna.
+  FCommLink->SendCommand(cmdRadioAntenna, std::string{char(0x01), char(Button->Tag())}, msgCommandReply);
+}
+
+void TQuillMain::AutoBtnClick(QObject*) {
+  if (FCommLink) FCommLink->SendCommand(cmdSetAutoMode, std::string(1, char(0x01)), msgCommandReply);
+}
+
+void TQuillMain::AntBtn1MouseDown(QObject* Sender, TMouseButton Button, TShiftState, int, int) {
+  if (Button != mbRight) return;
+  auto* Control = dynamic_cast<TQcGraphicControl*>(Sender);
+  if (!Control) return;
+  const int N = Control->Tag();
+  if (N < 1 || N > MaxAntennas) return;
+  const std::string Name = GetDialogs().InputBox("Antenna " + std::to_string(N) + " Name", "New name:",
+                                                 AntButtons[N]->Caption());
+  if (Name.empty()) return;
+  AntButtons[N]->SetCaption(OneLine(Name));
+  SaveConfiguration();
+}
+
+void TQuillMain::RadioNumberClick() { NetAddress = baseQuill + 1 + RadioNumber->currentIndex(); }
+
+void TQuillMain::CommLedClick(QObject*) {
+  if (FCommLink) FCommLink->ShowWindow();
+}
+
+void TQuillMain::FormClose() {
+  GuardedCall([this] {
+    if (FCommLink) FCommLink->Shutdown();
+  });
+  // A settings file that cannot be written is reported, and the window still closes: keeping a
+  // window open whose link is already down helps nobody.
+  GuardedCall([this] { SaveConfiguration(); });
+  GuardedCall([this] {
+    if (OnFormClose) OnFormClose();
+  });
 }
 
 void TQuillMain::closeEvent(QCloseEvent* Event) {
-  GuardedCall([&] {
-    if (OnFormClose) OnFormClose();
-  });
+  FormClose();
   Event->accept();
+}
+
+void TQuillMain::showEvent(QShowEvent* Event) {
+  if (!FCentred) {
+    // The stored position is kept for writing back; the window opens in the screen's centre.
+    FCentred = true;
+    if (QScreen* S = screen()) {
+      const QRect Work = S->availableGeometry();
+      const QRect Frame = frameGeometry();
+      move(Work.center().x() - Frame.width() / 2, Work.center().y() - Frame.height() / 2);
+    }
+  }
+  QWidget::showEvent(Event);
 }

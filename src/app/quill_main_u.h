@@ -1,18 +1,106 @@
 #pragma once
-// The main window: band, automatic mode and antenna of the followed radio.
+// The main window: band, automatic mode and antenna of the followed radio; antenna and Auto
+// commands; the radio choice; antenna names; its own settings.
 
+#include <QLabel>
 #include <QWidget>
 
+#include <array>
+#include <cstdint>
 #include <functional>
+#include <string>
+
+#include "comm_link.h"
+#include "controls/shadow_buttons.h"
+
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+
+// A panel used as an indicator: coloured, centred text, reports a click.
+class TIndicatorPanel : public QLabel {
+  Q_OBJECT
+ public:
+  explicit TIndicatorPanel(QWidget* Parent = nullptr);
+  TColor Color() const;
+  void SetColor(TColor Value);
+  TNotifyEvent OnClick;
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* Event) override;
+};
 
 class TQuillMain : public QWidget {
   Q_OBJECT
  public:
+  // Builds the layout and runs the creation step (settings loaded, NetAddress set).
   explicit TQuillMain(QWidget* Parent = nullptr);
+  ~TQuillMain() override;
 
-  // Runs when the window closes (the shutdown sequence); set by whoever wires the windows.
+  // The device link the window sends through and reads packets from; may stay unset (then
+  // commands go nowhere and status packets are not read).
+  void SetCommLink(TCommLink* Link) { FCommLink = Link; }
+  TCommLink* CommLink() const { return FCommLink; }
+
+  // The action hook: mcCommLinkOk, mcCommLinkFail and mcQuillStatus are handled, every other
+  // code is ignored; the answer is always true.
+  bool ExecuteAction(std::int32_t Tag);
+  // The same for an action object carrying the code in its Tag.
+  template <class TAction>
+    requires requires(const TAction& A) { A.Tag; }
+  bool ExecuteAction(const TAction& Action) {
+    return ExecuteAction(static_cast<std::int32_t>(Action.Tag));
+  }
+
+  // Event handlers, wired to the controls (public so the wiring and tests can drive them).
+  void CommLedClick(QObject* Sender);
+  void FormCreate();
+  void AutoBtnClick(QObject* Sender);
+  void AntBtn1Click(QObject* Sender);
+  void FormClose();
+  void AntBtn1MouseDown(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void RadioNumberClick();
+
+  void ClearButtons();
+  void UpdateStatus();
+  void LoadConfiguration();
+  // Writes [Form], [Radio] and [Antennas]; raises EIniFileException when the file cannot be written.
+  void SaveConfiguration();
+
+  // Runs at the end of closing, after the link shutdown and the settings save.
   std::function<void()> OnFormClose;
+
+  QGroupBox* GroupBox1 = nullptr;
+  TIndicatorPanel* CommLed = nullptr;
+  QLineEdit* EditBand = nullptr;
+  TQcShadowButton* AutoBtn = nullptr;
+  QComboBox* RadioNumber = nullptr;
+  QGroupBox* GroupBox2 = nullptr;
+  TQcShadowButton* AntBtn1 = nullptr;
+  TQcShadowButton* AntBtn2 = nullptr;
+  TQcShadowButton* AntBtn3 = nullptr;
+  TQcShadowButton* AntBtn4 = nullptr;
+  TQcShadowButton* AntBtn5 = nullptr;
+  TQcShadowButton* AntBtn6 = nullptr;
+  TQcShadowButton* AntBtn7 = nullptr;
+  TQcShadowButton* AntBtn8 = nullptr;
+  std::int32_t BandIndex = 0;
+  bool AutoMode = false;
+  std::int32_t Antenna = 0;
+  std::array<TQcShadowButton*, MaxAntennas + 1> AntButtons{};  // [1..8]
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
+  void showEvent(QShowEvent* Event) override;
+
+ private:
+  void CreateControls();
+  TQcShadowButton* MakeShadowButton(QWidget* Parent, int Left, int Top, int Tag, const std::string& Caption);
+
+  TCommLink* FCommLink = nullptr;
+  bool FCentred = false;
 };
+
+// The font of a family the layout names, or DejaVu Sans where that family is missing;
+// PixelHeight is the character height.
+QFont LayoutFont(const QString& Family, int PixelHeight, bool Bold = false);

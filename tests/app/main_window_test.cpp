@@ -1,0 +1,352 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/net_defs.h"
+#include "app/program.h"
+#include "app/quill_main_u.h"
+#include "link/packet_codec.h"
+#include "platform/dialogs.h"
+#include "platform/ini_file.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+// The device link as the main window sees it: formats what it is asked to send as the real
+// codec would, hands out a packet the test sets, and records the calls.
+class FakeLink : public TCommLink, public TPacketReactions {
+ public:
+  bool SendCommand(std::uint8_t Cmd, const std::string& Data, std::uint8_t Resp) override {
+    Sent.push_back(Codec.FormatPacket(Cmd, Data));
+    Responses.push_back(Resp);
+    return true;
+  }
+  TNetPacket GetPacket() const override { return Packet; }
+  void Shutdown() override {
+    Calls.push_back("Shutdown");
+    if (OnShutdown) OnShutdown();
+  }
+  void ShowWindow() override { Calls.push_back("ShowWindow"); }
+  void SetLinkStatus(TLinkStatus) override {}
+  void DoAction(int) override {}
+
+  TPacketCodec Codec{*this};
+  TNetPacket Packet;
+  std::vector<std::string> Sent, Calls;
+  std::vector<int> Responses;
+  std::function<void()> OnShutdown;
+};
+
+struct Action {
+  std::int32_t Tag;
+};
+
+struct MainWindowFixture : ::testing::Test {
+  MainWindowFixture() { SetSettingsFileName(Ini); }
+  ~MainWindowFixture() override { SetSettingsFileName(""); }
+
+  std::unique_ptr<TQuillMain> Make() {
+    auto W = std::make_unique<TQuillMain>();
+    W->SetCommLink(&Link);
+    return W;
+  }
+  // A status packet from the device, handled as the decoder hands it over.
+  void Status(TQuillMain& W, std::string Data) {
+    Link.Packet = TNetPacket{0xC5, 0x05, 0xC1, 0, std::move(Data)};
+    EXPECT_TRUE(W.ExecuteAction(Action{mcQuillStatus}));
+  }
+
+  TempDir Dir;
+  std::string Ini = Dir.File("quill.ini");
+  ScopedScriptedDialogs Script;
+  FakeLink Link;
+};
+
+void Click(QWidget& W, Qt::MouseButton Button, QPoint At = {60, 12}) {
+  for (QEvent::Type T : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent E(T, QPointF(At), W.mapToGlobal(QPointF(At)), Button,
+                  T == QEvent::MouseButtonPress ? Qt::MouseButtons(Button) : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&W, &E);
+  }
+}
+
+std::vector<TColor> Faces(const TQuillMain& W) {
+  std::vector<TColor> R;
+  for (int N = 1; N <= 8; ++N) R.push_back(W.AntButtons[size_t(N)]->Brush().Color());
+  return R;
+}
+
+// Silver everywhere except antenna Lit, which has colour C.
+std::vector<TColor> Lit(int N, TColor C) {
+  std::vector<TColor> R(8, clSilver);
+  if (N) R[size_t(N - 1)] = C;
+  return R;
+}
+
+}  // namespace
+
+TEST_F(MainWindowFixture, LayoutCaptionsAndColoursWithoutSettings) {
+  auto W = Make();
+  EXPECT_EQ(W->windowTitle(), "QUILL-2 Controller V1.0");
+  EXPECT_EQ(W->size(), QSize(407, 358));
+  struct Place {
+    QWidget* Control;
+    QWidget* Parent;
+    QRect Geometry;
+  };
+  std::vector<Place> Places = {
+      {W->GroupBox1, W.get(), {12, 12, 185, 173}},      {W->CommLed, W->GroupBox1, {48, 20, 89, 20}},
+      {W->EditBand, W->GroupBox1, {68, 52, 61, 31}},    {W->AutoBtn, W->GroupBox1, {30, 95, 135, 30}},
+      {W->RadioNumber, W->GroupBox1, {28, 131, 145, 24}}, {W->GroupBox2, W.get(), {208, 12, 185, 329}},
+  };
+  for (int N = 1; N <= 8; ++N) Places.push_back({W->AntButtons[size_t(N)], W->GroupBox2, {26, 33 + 36 * (N - 1), 135, 30}});
+  for (const auto& P : Places) {
+    EXPECT_EQ(P.Control->parentWidget(), P.Parent) << P.Control->metaObject()->className();
+    EXPECT_EQ(P.Control->geometry(), P.Geometry) << P.Control->metaObject()->className();
+  }
+  EXPECT_EQ(W->GroupBox1->title(), "Status");
+  EXPECT_EQ(W->GroupBox2->title(), "Antennas");
+  EXPECT_EQ(W->CommLed->text(), "Disconnected");
+  EXPECT_EQ(W->CommLed->Color(), clRed);
+  EXPECT_EQ(W->RadioNumber->count(), 2);
+  EXPECT_EQ(W->RadioNumber->itemText(0), "Radio #1");
+  EXPECT_EQ(W->RadioNumber->itemText(1), "Radio #2");
+  EXPECT_EQ(W->RadioNumber->currentIndex(), 0);
+  EXPECT_EQ(NetAddress, 0xC1);
+  EXPECT_TRUE(W->EditBand->isReadOnly());
+  EXPECT_EQ(W->EditBand->text(), "");
+  EXPECT_EQ(W->EditBand->font().pixelSize(), 19);
+  EXPECT_EQ(W->AutoBtn->Caption(), "Auto");
+  EXPECT_EQ(W->AutoBtn->Tag(), 32);
+  EXPECT_EQ(W->AutoBtn->Brush().Color(), clSilver);
+  for (TQcShadowButton* B : {W->AutoBtn, W->AntBtn1, W->AntBtn8}) {
+    EXPECT_EQ(B->Depth(), 3);
+    EXPECT_EQ(B->ShadowColor(), clSilver);
+    EXPECT_EQ(B->Pen().Color(), clBlack);
+    EXPECT_TRUE(B->Transparent());
+    EXPECT_TRUE(B->font().bold());
+    EXPECT_EQ(B->font().pixelSize(), 13);
+    EXPECT_EQ(B->FontColor(), clBlack);
+  }
+  for (int N = 1; N <= 8; ++N) {
+    EXPECT_EQ(W->AntButtons[size_t(N)]->Caption(), "Antenna " + std::to_string(N));
+    EXPECT_EQ(W->AntButtons[size_t(N)]->Tag(), N);
+  }
+  EXPECT_EQ(Faces(*W), Lit(0, 0));
+  EXPECT_EQ(W->Antenna, 0);
+  EXPECT_TRUE(Script->Errors.empty());
+}
+
+TEST_F(MainWindowFixture, StoredSettingsAreLoaded) {
+  WriteFile(Ini, "[Form]\nTop=40\nLeft=$30\n[Radio]\nNumber=1\n[Antennas]\nName3=Yagi 20m\n");
+  auto W = Make();
+  EXPECT_EQ(W->pos(), QPoint(0x30, 40));
+  EXPECT_EQ(W->RadioNumber->currentIndex(), 1);
+  EXPECT_EQ(NetAddress, 0xC2);
+  EXPECT_EQ(W->AntBtn3->Caption(), "Yagi 20m");
+  EXPECT_EQ(W->AntBtn4->Caption(), "Antenna 4");
+
+  // A radio number outside the list leaves nothing selected: address 0xC0, and only packets
+  // for radio 0 are shown. A value that is no integer reads as the default.
+  WriteFile(Ini, "[Form]\nTop=abc\n[Radio]\nNumber=5\n");
+  W = Make();
+  EXPECT_EQ(W->pos(), QPoint(10, 10));
+  EXPECT_EQ(W->RadioNumber->currentIndex(), -1);
+  EXPECT_EQ(NetAddress, 0xC0);
+  Status(*W, "\x01\x05\x01\x03"s);
+  EXPECT_EQ(W->EditBand->text(), "");
+  Status(*W, "\x00\x05\x01\x03"s);
+  EXPECT_EQ(W->EditBand->text(), "40");
+}
+
+TEST_F(MainWindowFixture, StatusPacketsDriveBandAutoAndAntennaColours) {
+  auto W = Make();
+  struct Step {
+    const char* What;
+    std::string Data;
+    const char* Band;
+    TColor Auto;
+    std::vector<TColor> Faces;
+    int Antenna;
+  };
+  const std::vector<Step> Steps = {
+      {"radio 1, 40 m, Auto, antenna 3", "\x01\x05\x01\x03"s, "40", clOrange, Lit(3, clLime), 3},
+      {"same antenna again", "\x01\x05\x01\x03"s, "40", clOrange, Lit(3, clLime), 3},
+      {"other radio", "\x02\x07\x00\x01"s, "40", clOrange, Lit(3, clLime), 3},
+      {"manual, band 12", "\x01\x0C\x00\x03"s, "6", clSilver, Lit(3, clAqua), 3},
+      {"Auto on (0x55), band 13", "\x01\x0D\x55\x03"s, "", clOrange, Lit(3, clLime), 3},
+      {"antenna 3 to 5, band 0", "\x01\x00\x00\x05"s, "", clSilver, Lit(5, clAqua), 5},
+      {"band 14, no antenna", "\x01\x0E\x00\x00"s, "", clSilver, Lit(0, 0), 5},
+      {"antenna 2 in Auto", "\x01\x01\x01\x02"s, "160", clOrange, Lit(2, clLime), 2},
+      {"too short: three bytes", "\x01\x03\x00"s, "160", clOrange, Lit(2, clLime), 2},
+      {"too short: nothing", "", "160", clOrange, Lit(2, clLime), 2},
+      {"antenna 9 clears all", "\x01\x01\x01\x09"s, "160", clOrange, Lit(0, 0), 2},
+  };
+  for (const auto& S : Steps) {
+    Status(*W, S.Data);
+    EXPECT_EQ(W->EditBand->text().toStdString(), S.Band) << S.What;
+    EXPECT_EQ(W->AutoBtn->Brush().Color(), S.Auto) << S.What;
+    EXPECT_EQ(Faces(*W), S.Faces) << S.What;
+    EXPECT_EQ(W->Antenna, S.Antenna) << S.What;
+  }
+  EXPECT_TRUE(Link.Sent.empty());
+}
+
+TEST_F(MainWindowFixture, LinkActionsRecolourTheIndicatorOthersAreIgnored) {
+  auto W = Make();
+  EXPECT_TRUE(W->ExecuteAction(Action{mcCommLinkOk}));
+  EXPECT_EQ(W->CommLed->text(), "Connected");
+  EXPECT_EQ(W->CommLed->Color(), clLime);
+  for (std::int32_t Tag : {10030, 10031, 20017, 0, -1}) {
+    EXPECT_TRUE(W->ExecuteAction(Tag)) << Tag;
+    EXPECT_EQ(W->CommLed->text(), "Connected") << Tag;
+  }
+  EXPECT_TRUE(W->ExecuteAction(mcCommLinkFail));
+  EXPECT_EQ(W->CommLed->text(), "Disconnected");
+  EXPECT_EQ(W->CommLed->Color(), clRed);
+  EXPECT_EQ(Faces(*W), Lit(0, 0));
+}
+
+TEST_F(MainWindowFixture, ButtonsSendCommandsToTheFollowedRadio) {
+  auto W = Make();
+  Click(*W->AntBtn3, Qt::LeftButton);
+  Click(*W->AutoBtn, Qt::LeftButton);
+  Click(*W->CommLed, Qt::LeftButton, {5, 5});
+  // Choosing "Radio #2" moves every later command to that radio; the display stays.
+  Status(*W, "\x01\x05\x01\x03"s);
+  W->RadioNumber->setCurrentIndex(1);
+  emit W->RadioNumber->activated(1);
+  EXPECT_EQ(NetAddress, 0xC2);
+  Click(*W->AntBtn3, Qt::LeftButton);
+  Click(*W->AutoBtn, Qt::LeftButton);
+  EXPECT_EQ(Link.Sent, (std::vector<std::string>{"[C105350103]\r", "[C1055301]\r", "[C205350103]\r", "[C2055301]\r"}));
+  EXPECT_EQ(Link.Responses, (std::vector<int>{0xC3, 0xC3, 0xC3, 0xC3}));
+  EXPECT_EQ(Link.Calls, (std::vector<std::string>{"ShowWindow"}));
+  EXPECT_EQ(W->EditBand->text(), "40");
+  EXPECT_EQ(Faces(*W), Lit(3, clLime));
+  // Clicks change nothing on their own: the device's next status packet does.
+  Click(*W->AntBtn6, Qt::LeftButton);
+  EXPECT_EQ(Faces(*W), Lit(3, clLime));
+}
+
+TEST_F(MainWindowFixture, RenamingAntennas) {
+  auto W = Make();
+  // Cancel: the caption stays and the settings are written all the same.
+  Script->Answers.push_back(std::nullopt);
+  Click(*W->AntBtn4, Qt::RightButton);
+  ASSERT_EQ(Script->Inputs.size(), 1u);
+  EXPECT_EQ(Script->Inputs[0].Caption, "Antenna 4 Name");
+  EXPECT_EQ(Script->Inputs[0].Prompt, "New name:");
+  EXPECT_EQ(Script->Inputs[0].Default, "Antenna 4");
+  EXPECT_EQ(W->AntBtn4->Caption(), "Antenna 4");
+  EXPECT_EQ(TIniFile(Ini).ReadString("Antennas", "Name4", ""), "Antenna 4");
+  EXPECT_EQ(TIniFile(Ini).ReadString("Antennas", "Name8", ""), "Antenna 8");
+  EXPECT_TRUE(Link.Sent.empty());  // a right click is no command
+
+  Script->Answers.push_back("Beam 20m");
+  Click(*W->AntBtn4, Qt::RightButton);
+  EXPECT_EQ(W->AntBtn4->Caption(), "Beam 20m");
+  EXPECT_EQ(TIniFile(Ini).ReadString("Antennas", "Name4", ""), "Beam 20m");
+
+  // An emptied name changes nothing and saves nothing.
+  std::filesystem::remove(Ini);
+  Script->Answers.push_back("");
+  Click(*W->AntBtn4, Qt::RightButton);
+  EXPECT_EQ(W->AntBtn4->Caption(), "Beam 20m");
+  EXPECT_FALSE(std::filesystem::exists(Ini));
+
+  // A line break cannot reach other settings; the caption shows what the file keeps.
+  W->move(50, 60);
+  Script->Answers.push_back("Loop\n[Form]\nTop=999\r\nName1=x");
+  Click(*W->AntBtn2, Qt::RightButton);
+  EXPECT_EQ(W->AntBtn2->Caption(), "Loop [Form] Top=999  Name1=x");
+  TIniFile Saved(Ini);
+  EXPECT_EQ(Saved.ReadInteger("Form", "Top", 0), 60);
+  EXPECT_EQ(Saved.ReadString("Antennas", "Name1", ""), "Antenna 1");
+  EXPECT_EQ(Saved.ReadString("Antennas", "Name2", ""), "Loop [Form] Top=999  Name1=x");
+  W = Make();
+  EXPECT_EQ(W->AntBtn2->Caption(), "Loop [Form] Top=999  Name1=x");
+  EXPECT_EQ(W->AntBtn4->Caption(), "Beam 20m");
+}
+
+TEST_F(MainWindowFixture, ClosingShutsTheLinkDownThenSaves) {
+  WriteFile(Ini, "[Comm]\nIP=10.1.2.3\n");
+  auto W = Make();
+  W->show();
+  W->ExecuteAction(mcCommLinkOk);
+  W->RadioNumber->setCurrentIndex(1);
+  W->AntBtn5->SetCaption("Vertical");
+  bool SavedBeforeShutdown = true;
+  Link.OnShutdown = [&] {
+    SavedBeforeShutdown = TIniFile(Ini).SectionExists("Form");
+    W->ExecuteAction(mcCommLinkFail);  // as the link supervisor does when it goes down
+  };
+  bool Closed = false;
+  W->OnFormClose = [&] { Closed = true; };
+  const QPoint At = W->pos();
+  EXPECT_TRUE(W->close());
+  EXPECT_EQ(Link.Calls, (std::vector<std::string>{"Shutdown"}));
+  EXPECT_FALSE(SavedBeforeShutdown);
+  EXPECT_TRUE(Closed);
+  EXPECT_EQ(W->CommLed->text(), "Disconnected");
+  TIniFile Saved(Ini);
+  EXPECT_EQ(Saved.ReadInteger("Form", "Top", -5), At.y());
+  EXPECT_EQ(Saved.ReadInteger("Form", "Left", -5), At.x());
+  EXPECT_EQ(Saved.ReadInteger("Radio", "Number", -5), 1);
+  EXPECT_EQ(Saved.ReadString("Antennas", "Name5", ""), "Vertical");
+  EXPECT_EQ(Saved.ReadString("Antennas", "Name1", ""), "Antenna 1");
+  EXPECT_EQ(Saved.ReadString("Comm", "IP", ""), "10.1.2.3");
+  EXPECT_TRUE(Script->Errors.empty());
+}
+
+TEST_F(MainWindowFixture, UnwritableSettingsAreReportedAndTheWindowStillCloses) {
+  WriteFile(Dir.File("plain"), "x");
+  const std::string Bad = Dir.File("plain/quill.ini");
+  SetSettingsFileName(Bad);
+  auto W = Make();
+  W->show();
+  EXPECT_TRUE(W->close());
+  EXPECT_FALSE(W->isVisible());
+  EXPECT_EQ(Link.Calls, (std::vector<std::string>{"Shutdown"}));
+  EXPECT_EQ(Script->Errors, (std::vector<std::string>{"Unable to write to " + Bad}));
+
+  // A rename that cannot be saved keeps the new caption and reports the error.
+  Script->Answers.push_back("Dipole");
+  Click(*W->AntBtn1, Qt::RightButton);
+  EXPECT_EQ(W->AntBtn1->Caption(), "Dipole");
+  EXPECT_EQ(Script->Errors.size(), 2u);
+}
+
+TEST_F(MainWindowFixture, OpensCentredAndLooksRight) {
+  WriteFile(Ini, "[Form]\nTop=3\nLeft=4\n[Antennas]\nName6=Beverage\n");
+  auto W = Make();
+  W->show();
+  ASSERT_TRUE(WaitFor([&] { return W->isVisible(); }));
+  const QRect Work = W->screen()->availableGeometry();
+  EXPECT_LE(std::abs(W->frameGeometry().center().x() - Work.center().x()), 1);
+  EXPECT_LE(std::abs(W->frameGeometry().center().y() - Work.center().y()), 1);
+  W->ExecuteAction(mcCommLinkOk);
+  Status(*W, "\x01\x05\x01\x03"s);
+  const QImage Image = W->grab().toImage();
+  Image.save("/tmp/quill-main-window.png");
+  // The selected antenna's face is lime, the others silver; the band shows in the edit.
+  const QPoint Face3 = W->AntBtn3->mapTo(W.get(), QPoint(10, 13));
+  const QPoint Face4 = W->AntBtn4->mapTo(W.get(), QPoint(10, 13));
+  const QPoint Auto = W->AutoBtn->mapTo(W.get(), QPoint(10, 13));
+  EXPECT_EQ(QColorToColor(Image.pixelColor(Face3)), clLime);
+  EXPECT_EQ(QColorToColor(Image.pixelColor(Face4)), clSilver);
+  EXPECT_EQ(QColorToColor(Image.pixelColor(Auto)), clOrange);
+  const QPoint Led = W->CommLed->mapTo(W.get(), QPoint(4, 10));
+  EXPECT_EQ(QColorToColor(Image.pixelColor(Led)), clLime);
+  W->close();
+}
