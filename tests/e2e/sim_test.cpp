@@ -207,6 +207,21 @@ TEST(QuillSim, ServesAPseudoTerminal) {
   close(Fd);
 }
 
+TEST(QuillSim, WalkingBandsShowsTheAntennaFollowing) {
+  TSim Sim({"--port", "0", "--walk", "1"});
+  const int Port = ListenPort(Sim);
+  ASSERT_GT(Port, 0);
+  const int Fd = Connect(Port);
+  ASSERT_GE(Fd, 0);
+  std::string Got;
+  // Radio 1 starts on band 5 in Auto; the next band brings its own antenna.
+  EXPECT_TRUE(ReadUntil(Fd, Got, "[05C1C501050103]\r"));
+  EXPECT_TRUE(ReadUntil(Fd, Got, "[05C1C501060104]\r"));
+  // Radio 2 is manual: its band moves, its antenna stays.
+  EXPECT_TRUE(ReadUntil(Fd, Got, "[05C2C502080001]\r"));
+  close(Fd);
+}
+
 TEST(QuillSim, RejectsBadOptionsAndExplainsItself) {
   QProcess P;
   const QString Sim = QString::fromLocal8Bit(std::getenv("QUILL_BIN_DIR")) + "/quill-sim";

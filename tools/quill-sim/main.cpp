@@ -46,6 +46,8 @@ Control commands, one per line on standard input:
   auto R on|off     radio R's automatic mode
   status            print the state of both radios
   quit              end the program
+Run it in the background with its input from a pipe or /dev/null: at the end
+of its input it runs on, controlled by signals only.
 Signals: SIGUSR1 toggles silent, SIGUSR2 drops; SIGINT, SIGTERM, SIGHUP end it.
 
 Protocol notes: NUL and LF are ignored (the controller sends CR NUL over the
