@@ -158,6 +158,9 @@ class TQpCustomComPort : public TQpLoadingState {
   // ---- the dispatcher ----
   // Opens the port first when AutoOpen and closed. nullptr when there is none.
   std::shared_ptr<TQpBaseDispatcher> Dispatcher() { return GetDispatcher(); }
+  // The factory used for a device layer when no CustomDispatcher is set (the device library
+  // registers its layers; a layer without a factory fails to open with ENullApi).
+  static void RegisterDeviceLayer(TDeviceLayer Layer, TQpCustomDispatcherFactory Factory);
   std::shared_ptr<TQpBaseDispatcher> GetDispatcher();
 
   // ---- data ----
@@ -314,6 +317,7 @@ class TQpCustomComPort : public TQpLoadingState {
   bool FUseMSRShadow = true, FUseEventWord = true;
   std::uint16_t FTriggerLength = 1;
   int FTag = 0;
+  std::uint16_t FBaseAddress = 0;
   bool FLoading = false;
   bool FDestroying = false;
   // Guards the hidden window against a port already gone (messages may still be queued).
@@ -321,8 +325,7 @@ class TQpCustomComPort : public TQpLoadingState {
 
  private:
   void ApplyFlowSettings();
-  std::uint32_t RoundHalfEven(double V);
-  bool CommNotOpenOrShutting();
+  bool IsOpenNow() const { return FPortState == psOpen && FDispatcher != nullptr; }
 };
 
 // The component with every property published; adds nothing.

@@ -2,6 +2,7 @@
 // Locked first-in-first-out queues of buffers between a device layer's threads and the
 // dispatcher thread (received bytes and device events), and for dispatch log entries.
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -27,12 +28,12 @@ enum TDispatchSubType : std::uint16_t {
 class TIOBuffer {
  public:
   virtual ~TIOBuffer() = default;
-  bool InUse() const { return FInUse; }
-  void SetInUse(bool V) { FInUse = V; }
+  bool InUse() const { return FInUse.load(); }
+  void SetInUse(bool V) { FInUse.store(V); }
   std::int32_t Size() const { return FDataSize; }
 
  protected:
-  bool FInUse = false;
+  std::atomic<bool> FInUse{false};  // cleared by a consumer outside the queue's lock
   std::int32_t FDataSize = 0;
 };
 

@@ -61,6 +61,8 @@ class TQpDispatcherThread : public std::enable_shared_from_this<TQpDispatcherThr
   int ReturnValue = 0;
   std::thread::id ThreadId() const { return FId.load(); }
   std::string ErrorText;  // text of an exception that escaped Execute, if any
+  bool Started = false;   // set by the dispatcher's ThreadStart / ThreadGone
+  bool Gone = false;
 
   // Runs Event(Msg, Trigger, lParam) on the GUI thread and waits until it has run (at most
   // NotifyTimeoutMs while the GUI thread has not started it; never delivered late).

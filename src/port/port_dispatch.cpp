@@ -1,0 +1,667 @@
+#include "port/port_dispatch.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+#include "platform/clock.h"
+#include "platform/error_handler.h"
+#include "port/com_port.h"
+
+namespace {
+
+TQpCriticalSection& RegistryLock() {
+  static TQpCriticalSection Lock;
+  return Lock;
+}
+std::vector<TQpBaseDispatcher*>& Registry() {
+  static std::vector<TQpBaseDispatcher*> List;
+  return List;
+}
+
+using DispLock = std::lock_guard<TQpCriticalSection>;
+
+// Waits for Done with a bound; on the GUI thread messages sent by workers are handled meanwhile.
+bool BoundedWait(const std::function<bool()>& Done, std::mutex& M, std::condition_variable& CV,
+                 std::uint32_t TimeoutMs) {
+  if (IsGuiThread()) return WaitWithMessages(Done, TimeoutMs);
+  std::unique_lock<std::mutex> Guard(M);
+  return CV.wait_for(Guard, std::chrono::milliseconds(TimeoutMs), Done);
+}
+
+std::mutex ThreadsLock;
+std::condition_variable ThreadsChanged;
+
+}  // namespace
+
+std::uint32_t BuffCount(std::uint32_t Head, std::uint32_t Tail, bool Full) {
+  if (Head == Tail) return Full ? DispatchBufferSize : 0;
+  if (Head > Tail) return Head - Tail;
+  return Head + DispatchBufferSize - Tail;
+}
+
+// ---------------------------------------------------------------- threads
+
+void TQpDispatcherThread::Start() {
+  auto Self = shared_from_this();
+  std::thread([Self] { Self->Run(); }).detach();
+}
+
+void TQpDispatcherThread::Run() {
+  FId.store(std::this_thread::get_id());
+  try {
+    Execute();
+  } catch (...) {
+    ErrorText = ExceptionText(std::current_exception());
+    if (Started && !Gone) H->ThreadGone(this);
+  }
+}
+
+void TQpBaseDispatcher::ThreadStart(TQpDispatcherThread* Sender) {
+  Sender->Started = true;
+  ActiveThreads.fetch_add(1);
+  if (GeneralEvent) GeneralEvent->SetEvent();
+}
+
+void TQpBaseDispatcher::ThreadGone(TQpDispatcherThread* Sender) {
+  Sender->Gone = true;
+  // Report the thread's outcome; from a worker the text goes to the GUI thread.
+  if (!Sender->ErrorText.empty()) {
+    HandleException(std::make_exception_ptr(std::runtime_error(Sender->ErrorText)));
+  } else if (Sender->ReturnValue < 0) {
+    try {
+      CheckException(nullptr, Sender->ReturnValue);
+    } catch (...) {
+      HandleException(std::current_exception());
+    }
+  }
+  bool WasDispThread = false;
+  {
+    DispLock Guard(DataSection);
+    if (ComThread.get() == Sender) ComThread.reset();
+    if (OutThread.get() == Sender) OutThread.reset();
+    if (StatusThread.get() == Sender) StatusThread.reset();
+    if (fDispThread.get() == Sender) {
+      fDispThread.reset();
+      WasDispThread = true;
+    }
+  }
+  if (WasDispThread && DoDonePortPrim.load()) DonePortPrim();
+  {
+    std::lock_guard<std::mutex> Guard(ThreadsLock);
+    if (ActiveThreads.fetch_sub(1) == 1) DispActive.store(false);
+  }
+  ThreadsChanged.notify_all();
+  WakeMessageWaiters();
+}
+
+void TDispThread::Execute() {
+  TQpBaseDispatcher& D = *H;
+  D.ThreadStart(this);
+  bool ByKill = false;
+  try {
+    for (;;) {
+      bool Full;
+      {
+        DispLock Guard(D.DispSection);
+        Full = D.DispatchFull;
+      }
+      // A full ring waits for the reader instead of spinning on the queued input.
+      if (Full)
+        D.FRoomEvent.WaitFor(50);
+      else
+        D.FQueue.WaitForBuffer(50);
+      if (D.KillThreads.load()) {
+        ByKill = true;
+        break;
+      }
+      D.ProcessComEvent();
+      D.ProcessTimer();
+      if (D.KillThreads.load() || D.ClosePending.load()) break;
+    }
+  } catch (...) {
+    ErrorText = ExceptionText(std::current_exception());
+  }
+  if (!ByKill && D.GeneralEvent) D.GeneralEvent->SetEvent();
+  D.DoDonePortPrim.store(D.ClosePending.load() || D.KillThreads.load());
+  D.ThreadGone(this);
+}
+
+void TQpDispatcherThread::SyncNotify(UINT Msg, WPARAM Trigger, LPARAM lParam,
+                                     const TTriggerEvent& Event) {
+  if (IsGuiThread()) {
+    Event(Msg, Trigger, lParam);
+    return;
+  }
+  // A one-shot window whose procedure runs the receiver; a timed-out call is dropped.
+  TTriggerEvent Copy = Event;
+  HWND W = AllocateHWnd([Copy](TMessage& M) { Copy(M.Msg, M.WParam, M.LParam); });
+  SendMessageTimeout(W, Msg, Trigger, lParam, NotifyTimeoutMs);
+  DeallocateHWnd(W);
+}
+
+std::shared_ptr<TQpDispatcherThread> TQpBaseDispatcher::DispThread() const {
+  DispLock Guard(const_cast<TQpCriticalSection&>(DataSection));
+  return fDispThread;
+}
+
+void TQpBaseDispatcher::StartDispThread() {
+  auto T = std::make_shared<TDispThread>(shared_from_this());
+  {
+    DispLock Guard(DataSection);
+    fDispThread = T;
+  }
+  T->Start();
+  GeneralEvent->WaitFor(ThreadStartWait);
+}
+
+void TQpBaseDispatcher::WakeDispatcher() {
+  FRoomEvent.SetEvent();
+  if (ComEvent) ComEvent->SetEvent();
+}
+
+void TQpBaseDispatcher::StopDispThread() {
+  KillThreads.store(true);
+  WakeDispatcher();
+  auto T = DispThread();
+  if (!T) return;
+  if (T->ThreadId() == std::this_thread::get_id()) return;
+  // The thread is blocked on a delivery to this (GUI) thread: it ends when that unwinds.
+  if (IsGuiThread() && fEventBusy.load()) return;
+  auto Gone = [this] {
+    DispLock Guard(DataSection);
+    return !fDispThread;
+  };
+  if (!BoundedWait(Gone, ThreadsLock, ThreadsChanged, 36 * TickMs)) {
+    WakeDispatcher();
+    if (!BoundedWait(Gone, ThreadsLock, ThreadsChanged, 36 * TickMs)) {
+      // Still running: let it go; it holds its own reference to this dispatcher.
+      DispLock Guard(DataSection);
+      fDispThread.reset();
+    }
+  }
+}
+
+// ---------------------------------------------------------------- registry and lifecycle
+
+TQpCriticalSection& TQpBaseDispatcher::PortListSection() { return RegistryLock(); }
+
+int TQpBaseDispatcher::PortListCount() {
+  DispLock Guard(RegistryLock());
+  return static_cast<int>(Registry().size());
+}
+
+TQpBaseDispatcher* TQpBaseDispatcher::PortListItem(int Index) {
+  DispLock Guard(RegistryLock());
+  if (Index < 0 || Index >= static_cast<int>(Registry().size())) return nullptr;
+  return Registry()[Index];
+}
+
+TQpBaseDispatcher::TQpBaseDispatcher(TQpCustomComPort* Owner) : fOwner(Owner) {
+  ComEvent = std::make_shared<TQpEvent>(false, false);
+  ReadyEvent = std::make_shared<TQpEvent>(false, false);
+  GeneralEvent = std::make_shared<TQpEvent>(false, false);
+  OutputEvent = std::make_shared<TQpEvent>(false, false);
+  SentEvent = std::make_shared<TQpEvent>(true, false);
+  OutFlushEvent = std::make_shared<TQpEvent>(false, false);
+  DispLock Guard(RegistryLock());
+  auto& List = Registry();
+  auto Free = std::find(List.begin(), List.end(), nullptr);
+  if (Free != List.end()) {
+    *Free = this;
+    fHandle = static_cast<std::int32_t>(Free - List.begin());
+  } else {
+    List.push_back(this);
+    fHandle = static_cast<std::int32_t>(List.size() - 1);
+  }
+}
+
+TQpBaseDispatcher::~TQpBaseDispatcher() {
+  DispLock Guard(RegistryLock());
+  auto& List = Registry();
+  if (fHandle >= 0 && fHandle < static_cast<std::int32_t>(List.size()) && List[fHandle] == this)
+    List[fHandle] = nullptr;
+  while (!List.empty() && List.back() == nullptr) List.pop_back();
+}
+
+std::int32_t TQpBaseDispatcher::InitPort(const std::string& AComName, std::int32_t Baud,
+                                         std::uint32_t Parity, std::uint32_t DataBits,
+                                         std::uint32_t StopBits, std::uint32_t InSize,
+                                         std::uint32_t OutSize, std::uint32_t FlowOpts) {
+  RingFlag = false;
+  fEventBusy = false;
+  DeletePending = false;
+  std::int32_t Result = 0;
+  errno = 0;
+  const std::int32_t Cid = OpenCom(AComName.c_str(), InSize, OutSize);
+  const int LastErr = errno;
+  CidEx = Cid;
+  if (Cid < 0) {
+    // A failed open is never reported as success, whatever the last error reads.
+    if (Cid == ecOutOfMemory)
+      Result = ecOutOfMemory;
+    else if (Cid == -1)
+      Result = LastErr > 0 ? -LastErr : ecCommNotOpen;
+    else
+      Result = Cid;
+    DonePort();
+    return Result;
+  }
+  Result = SetCommBuffers(InSize, OutSize);
+  if (Result != 0) {
+    DonePort();
+    return Result;
+  }
+  {
+    DispLock Disp(DispSection);
+    DispLock Data(DataSection);
+    DBuffer.assign(DispatchBufferSize, 0);
+    DBufHead = DBufTail = NotifyTail = 0;
+    DispatchFull = false;
+    GetCount = MaxGetCount = 0;
+    FReceivedTotal = FScannedTotal = FNotifiedTotal = 0;
+    InAvailMessage = false;
+  }
+  {
+    DispLock Out(OutputSection);
+    OBuffer.assign(OutSize, 0);
+    OBufHead = OBufTail = 0;
+    OBufFull = false;
+  }
+  InQue = InSize;
+  OutQue = OutSize;
+  LastError = 0;
+  OutSentPending = false;
+  ClosePending = false;
+  KillThreads = false;
+  fDispatcherWindow = 0;
+  LastLineErr = LastModemStatus = 0;
+  RS485Mode = false;
+  BaseAddress = 0;
+  GetComState(DCB);
+  if (FlowOpts & ipAutoDTR) {
+    DTRAuto = true;
+  } else {
+    DTRAuto = false;
+    SetDtr(FlowOpts & ipAssertDTR);
+  }
+  if (FlowOpts & ipAutoRTS) {
+    RTSAuto = true;
+  } else {
+    RTSAuto = false;
+    SetRts(FlowOpts & ipAssertRTS);
+  }
+  LastTailData = 0;
+  LastTailLen = 1;
+  RemoveAllTriggers();
+  ResetStatusHits();
+  ModemStatus = 0;
+  GetModemStatusPrim(ClearNone);
+  LastBaud = 115200;
+  Result = SetLine(Baud, Parity, DataBits, StopBits);
+  if (Result != 0) {
+    DonePort();
+    return Result;
+  }
+  RefreshStatus();
+  TracingOn = DLoggingOn = false;
+  TimeBase = GetTickCount64();
+  try {
+    StartDispatcher();
+  } catch (...) {
+    DonePort();
+    throw;
+  }
+  return 0;
+}
+
+std::int32_t TQpBaseDispatcher::InitSocket(std::uint32_t InSize, std::uint32_t OutSize) {
+  fEventBusy = false;
+  DeletePending = false;
+  ClosePending = false;
+  KillThreads = false;
+  CidEx = OpenCom(nullptr, InSize, OutSize);
+  if (CidEx < 0) {
+    std::int32_t Result = CidEx;
+    DonePort();
+    return Result;
+  }
+  if (!SetupCom(0, 0)) {
+    std::int32_t Err = GetComError(ComStatus);
+    std::int32_t Result = Err > 0 ? -Err : (Err < 0 ? Err : ecCommNotOpen);
+    DonePort();
+    return Result;
+  }
+  {
+    DispLock Disp(DispSection);
+    DBuffer.assign(DispatchBufferSize, 0);
+    DBufHead = DBufTail = NotifyTail = 0;
+    DispatchFull = false;
+    GetCount = MaxGetCount = 0;
+    FReceivedTotal = FScannedTotal = FNotifiedTotal = 0;
+  }
+  InQue = InSize;
+  OutQue = OutSize;
+  LastTailLen = 1;
+  ModemStatus = 0;
+  RefreshStatus();
+  TimeBase = GetTickCount64();
+  try {
+    StartDispatcher();
+  } catch (...) {
+    DonePort();
+    throw;
+  }
+  return 0;
+}
+
+void TQpBaseDispatcher::DonePort() {
+  if (CidEx >= 0) {
+    FlushOutBuffer();
+    FlushInBuffer();
+    CloseCom();
+  }
+  if (fEventBusy.load())
+    ClosePending = true;  // the delivery unwinds first; buffers go when it has
+  else
+    DonePortPrim();
+}
+
+void TQpBaseDispatcher::DonePortPrim() {
+  DoDonePortPrim = false;
+  if (DispActive.load()) StopDispatcher();
+  DispLock Disp(DispSection);
+  DispLock Data(DataSection);
+  DBuffer.clear();
+  DBuffer.shrink_to_fit();
+  DispLock Out(OutputSection);
+  OBuffer.clear();
+  OBuffer.shrink_to_fit();
+}
+
+void TQpBaseDispatcher::Destroy() {
+  if (FDestroyed) return;
+  FDestroyed = true;
+  if (ClosePending.load())
+    DonePortPrim();
+  else
+    DonePort();
+  KillThreads = true;
+  WakeDispatcher();
+  BoundedWait([this] { return ActiveThreads.load() == 0; }, ThreadsLock, ThreadsChanged, 5000);
+  if (fDispatcherWindow) {
+    DeallocateHWnd(fDispatcherWindow);
+    fDispatcherWindow = 0;
+  }
+  DispLock Data(DataSection);
+  WndTriggerHandlers.clear();
+  ProcTriggerHandlers.clear();
+  EventTriggerHandlers.clear();
+  TimerTriggers.clear();
+  DataTriggers.clear();
+  StatusTriggers.clear();
+}
+
+// ---------------------------------------------------------------- input
+
+std::uint32_t TQpBaseDispatcher::RingCount() { return BuffCount(DBufHead, DBufTail, DispatchFull); }
+
+std::uint32_t TQpBaseDispatcher::AvailPrim() {
+  if (DBuffer.empty()) return 0;
+  const std::uint32_t Count = RingCount();
+  const std::uint32_t Held = InAvailMessage.load() ? GetCount : 0;
+  return Count > Held ? Count - Held : 0;
+}
+
+void TQpBaseDispatcher::ConsumePrim(std::uint32_t Count) {
+  if (Count == 0) return;
+  DBufTail = (DBufTail + Count) % DispatchBufferSize;
+  DispatchFull = false;
+  FRoomEvent.SetEvent();
+}
+
+bool TQpBaseDispatcher::CharReady() {
+  DispLock Guard(DispSection);
+  return AvailPrim() > 0;
+}
+
+std::int32_t TQpBaseDispatcher::PeekChar(std::uint8_t& C, std::uint32_t Count) {
+  DispLock Guard(DispSection);
+  if (Count == 0) return ecBadArgument;
+  if (AvailPrim() < Count) return ecBufferIsEmpty;
+  const std::uint32_t Offset = (InAvailMessage.load() ? GetCount : 0) + Count - 1;
+  C = DBuffer[(DBufTail + Offset) % DispatchBufferSize];
+  return ecOK;
+}
+
+std::int32_t TQpBaseDispatcher::GetChar(std::uint8_t& C) {
+  {
+    DispLock Guard(DispSection);
+    if (AvailPrim() == 0) return ecBufferIsEmpty;
+    if (InAvailMessage.load()) {
+      C = DBuffer[(DBufTail + GetCount) % DispatchBufferSize];
+      ++GetCount;
+    } else {
+      C = DBuffer[DBufTail];
+      ConsumePrim(1);
+    }
+    if (!TracingOn) return ecOK;
+  }
+  DispLock Data(DataSection);
+  AddTraceEntry('R', C);
+  return ecOK;
+}
+
+std::int32_t TQpBaseDispatcher::PeekBlock(void* Block, std::uint32_t Len) {
+  DispLock Guard(DispSection);
+  if (Len == 0) return 0;
+  if (AvailPrim() < Len) return ecBufferIsEmpty;
+  const std::uint32_t Start =
+      (DBufTail + (InAvailMessage.load() ? GetCount : 0)) % DispatchBufferSize;
+  const std::uint32_t First = std::min(Len, DispatchBufferSize - Start);
+  auto* Out = static_cast<std::uint8_t*>(Block);
+  std::memcpy(Out, DBuffer.data() + Start, First);
+  if (Len > First) std::memcpy(Out + First, DBuffer.data(), Len - First);
+  return static_cast<std::int32_t>(Len);
+}
+
+std::int32_t TQpBaseDispatcher::GetBlock(void* Block, std::uint32_t Len) {
+  {
+    DispLock Guard(DispSection);
+    std::int32_t Result = PeekBlock(Block, Len);
+    if (Result <= 0) return Result;
+    if (InAvailMessage.load())
+      GetCount += Len;
+    else
+      ConsumePrim(Len);
+    if (!TracingOn) return Result;
+  }
+  DispLock Data(DataSection);
+  for (std::uint32_t I = 0; I < Len; ++I) AddTraceEntry('R', static_cast<std::uint8_t*>(Block)[I]);
+  return static_cast<std::int32_t>(Len);
+}
+
+std::uint32_t TQpBaseDispatcher::InBuffUsed() {
+  DispLock Guard(DispSection);
+  return AvailPrim();
+}
+
+std::uint32_t TQpBaseDispatcher::InBuffFree() {
+  DispLock Guard(DispSection);
+  return DispatchBufferSize - AvailPrim();
+}
+
+std::int32_t TQpBaseDispatcher::FlushInBuffer() {
+  DispLock Guard(DispSection);
+  std::int32_t Result = FlushCom(1);
+  if (InAvailMessage.load()) {
+    MaxGetCount = RingCount();
+  } else {
+    DBufTail = DBufHead;
+    GetCount = 0;
+    FRoomEvent.SetEvent();
+  }
+  DispatchFull = false;
+  FScannedTotal = FNotifiedTotal = FReceivedTotal;
+  LastTailData = DBufHead;
+  ResetDataTriggers();
+  return Result;
+}
+
+bool TQpBaseDispatcher::ExtractData() {
+  DispLock Guard(DispSection);
+  if (DBuffer.empty()) return false;
+  if (DispatchFull) {
+    if (DLoggingOn) {
+      static const char Text[] = "Dispatch buffer full.";
+      AddDispatchEntry(dtDispatch, dstStatus, 0, Text, sizeof Text - 1);
+    }
+    return true;
+  }
+  ComStatus.cbInQue = InQueueUsed();
+  if (ComStatus.cbInQue == 0) return false;
+  const std::uint32_t Free = DispatchBufferSize - RingCount();
+  const std::uint32_t Contiguous =
+      DBufHead >= DBufTail ? DispatchBufferSize - DBufHead : DBufTail - DBufHead;
+  const std::uint32_t BytesToRead = std::min(ComStatus.cbInQue, Free);
+  std::uint32_t Wrapped = BytesToRead > Contiguous ? BytesToRead - Contiguous : 0;
+  auto ReadInto = [this](std::uint32_t Offered) -> std::uint32_t {
+    std::int32_t Got = ReadCom(DBuffer.data() + DBufHead, static_cast<std::int32_t>(Offered));
+    if (Got < 0) {
+      GetComEventMask(-1);
+      Got = 0;
+    }
+    const auto N = static_cast<std::uint32_t>(std::min<std::int32_t>(Got, std::int32_t(Offered)));
+    if (DLoggingOn) AddDispatchEntry(dtDispatch, dstReadCom, N, DBuffer.data() + DBufHead, N);
+    DBufHead = (DBufHead + N) % DispatchBufferSize;
+    if (N > 0) {
+      DispatchFull = DBufHead == DBufTail;
+      FReceivedTotal += N;
+    }
+    return N;
+  };
+  if (Contiguous != 0) {
+    if (ReadInto(Contiguous) < Contiguous) Wrapped = 0;
+  }
+  if (Wrapped != 0) ReadInto(Wrapped);
+  return true;
+}
+
+// ---------------------------------------------------------------- output
+
+std::int32_t TQpBaseDispatcher::PutBlock(const void* Block, std::uint32_t Len) {
+  if (Len == 0) return 0;
+  std::int32_t Result = 0;
+  std::int32_t Count = 0;
+  {
+    DispLock Guard(OutputSection);
+    const std::uint32_t Used = OutBufUsed();
+    const std::uint32_t Free = OutQue > Used ? OutQue - Used : 0;
+    if (Free < Len) return ecOutputBufferTooSmall;
+    if (Free == Len) OBufFull = true;
+    Count = WriteCom(Block, static_cast<std::int32_t>(Len));
+    if (Count <= 0) {
+      LastError = static_cast<std::uint32_t>(GetComError(ComStatus));
+      Count = Count < 0 ? -Count : 0;
+      Result = ecPutBlockFail;
+    }
+    OutSentPending = true;
+  }
+  if (DLoggingOn || TracingOn) {
+    DispLock Data(DataSection);
+    if (DLoggingOn) AddDispatchEntry(dtDispatch, dstWriteCom, Count, Block, Count);
+    if (TracingOn)
+      for (std::int32_t I = 0; I < Count; ++I)
+        AddTraceEntry('T', static_cast<const std::uint8_t*>(Block)[I]);
+  }
+  return Result;
+}
+
+std::int32_t TQpBaseDispatcher::PutChar(std::uint8_t C) { return PutBlock(&C, 1); }
+
+std::int32_t TQpBaseDispatcher::PutString(const std::string& S) {
+  return PutBlock(S.data(), static_cast<std::uint32_t>(S.size()));
+}
+
+std::uint32_t TQpBaseDispatcher::OutBuffUsed() {
+  DispLock Guard(OutputSection);
+  RefreshStatus();
+  return ComStatus.cbOutQue;
+}
+
+std::uint32_t TQpBaseDispatcher::OutBuffFree() {
+  DispLock Guard(OutputSection);
+  RefreshStatus();
+  return OutQue > ComStatus.cbOutQue ? OutQue - ComStatus.cbOutQue : 0;
+}
+
+std::int32_t TQpBaseDispatcher::FlushOutBuffer() { return FlushCom(0); }
+
+void TQpBaseDispatcher::BufferSizes(std::uint32_t& InSize, std::uint32_t& OutSize) {
+  InSize = InQue;
+  OutSize = OutQue;
+}
+
+std::int32_t TQpBaseDispatcher::SetCommBuffers(std::uint32_t InSize, std::uint32_t OutSize) {
+  errno = 0;
+  if (SetupCom(static_cast<std::int32_t>(InSize), static_cast<std::int32_t>(OutSize))) return 0;
+  return errno > 0 ? -errno : ecCommNotOpen;
+}
+
+void TQpBaseDispatcher::RefreshStatus() {
+  TComStat Stat;
+  const std::int32_t Err = GetComError(Stat);
+  DispLock Data(DataSection);
+  ComStatus.Flags = Stat.Flags;
+  ComStatus.cbOutQue = Stat.cbOutQue;
+  if (Err > 0) LastError |= static_cast<std::uint32_t>(Err) & ValidErrorMask;
+}
+
+// ---------------------------------------------------------------- miscellaneous
+
+void TQpBaseDispatcher::OptionsOn(std::uint32_t Options) {
+  DispLock Guard(DataSection);
+  Flags |= Options;
+}
+void TQpBaseDispatcher::OptionsOff(std::uint32_t Options) {
+  DispLock Guard(DataSection);
+  Flags &= ~Options;
+}
+bool TQpBaseDispatcher::OptionsAreOn(std::uint32_t Options) {
+  DispLock Guard(DataSection);
+  return (Flags & Options) == Options;
+}
+
+std::int32_t TQpBaseDispatcher::SetDataPointer(void* P, int Index) {
+  if (Index < 1 || Index > MaxDataPointers) return ecBadArgument;
+  DispLock Guard(DataSection);
+  DataPointers[Index - 1] = P;
+  return ecOK;
+}
+
+std::int32_t TQpBaseDispatcher::GetDataPointer(void*& P, int Index) {
+  if (Index < 1 || Index > MaxDataPointers) return ecBadArgument;
+  DispLock Guard(DataSection);
+  P = DataPointers[Index - 1];
+  return ecOK;
+}
+
+void TQpBaseDispatcher::SetEventBusy(bool& WasOn, bool SetOn) {
+  DispLock Guard(DataSection);
+  WasOn = fEventBusy.exchange(SetOn);
+}
+
+std::uint32_t TQpBaseDispatcher::GetDispatchTime() {
+  return static_cast<std::uint32_t>(GetTickCount64() - TimeBase);
+}
+
+void TQpBaseDispatcher::CreateDispatcherWindow(TWndMethod Proc) {
+  fDispatcherWindow = AllocateHWnd(std::move(Proc));
+}
+
+void TQpBaseDispatcher::SetThreadBoost(std::uint8_t Boost) {
+  // Thread priorities above normal need privileges this platform rarely grants; the boost is
+  // kept for the layers that can apply it.
+  ThreadBoost = Boost;
+}
