@@ -114,6 +114,7 @@ void TQpDeviceSocket::DoConnect(TSocket Socket) {
   if (!C) return;
   if (C->IsClient()) C->SetCommSocket(Socket);
   C->SetConnectionState(wcsConnected);
+  C->WriteBuf(nullptr, 0);  // what was written while connecting goes out now
   DoWsMessage(Socket, Fd_Connect, 0);
   TQpSocket::DoConnect(Socket);
 }
@@ -225,7 +226,9 @@ std::int32_t TQpWinsockDispatcher::GetComError(TComStat& Stat) {
   if (TWsConnection* C = Connection()) {
     Stat.cbInQue = C->InChars();
     Stat.cbOutQue = C->OutChars();
+    FInQue = Stat.cbInQue;
   } else {
+    FInQue = 0;
     Stat.cbInQue = 0;
     Stat.cbOutQue = 0;
   }
@@ -383,8 +386,8 @@ std::int32_t TQpWinsockDispatcher::Dispatcher(UINT, WPARAM wParam, LPARAM) {
   auto Keep = shared_from_this();  // a handler may close and release the port meanwhile
   InDispatcher = true;
   if (!ClosePending) {
-    RefreshStatus();
-    if (ComStatus.cbInQue > 0) ExtractData();
+    RefreshStatus();  // receives into the connection's ring and sends what waits
+    if (FInQue > 0) ExtractData();
     if (wParam == 0 && !fEventBusy) {
       GlobalStatHit = false;
       while (!ClosePending && CheckTriggers()) {

@@ -121,4 +121,5 @@ class TQpWinsockDispatcher : public TQpBaseDispatcher {
  private:
   void LogTelnet(TTelnetLogKind Kind, const std::string& Data);
   int FSetupError = 0;  // why SetupCom failed; reported once by GetComError
+  std::uint32_t FInQue = 0;  // raw bytes waiting at the last status refresh
 };

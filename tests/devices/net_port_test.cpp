@@ -1,0 +1,286 @@
+// The network port end to end against loopback peers, the way the Communications window uses
+// it: Open, PutString, GetChar in OnTriggerAvail, OnWsConnect, OnWsDisconnect.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "devices/net_port.h"
+#include "net_test_support.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+struct TLanPort {
+  TLanPort() {
+    Port.SetAutoOpen(false);
+    Port.SetDeviceLayer(dlWinsock);
+    Port.SetWsAddress("127.0.0.1");
+    Port.OnTriggerAvail = [this](TQpCustomComPort* CP, std::uint16_t Count) {
+      for (std::uint16_t I = 0; I < Count; ++I) Received += char(CP->GetChar());
+      Log("data");
+    };
+    Port.OnWsConnect = [this](TQpCustomWinsockPort*) { Log("connect"); };
+    Port.OnWsDisconnect = [this](TQpCustomWinsockPort*) { Log("disconnect"); };
+  }
+  void Log(const std::string& E) {
+    if (Events.empty() || Events.back() != E) Events.push_back(E);  // runs of data count once
+  }
+  int Count(const std::string& E) const {
+    int N = 0;
+    for (const auto& X : Events) N += X == E;
+    return N;
+  }
+  void OpenTo(std::uint16_t PortNumber) {
+    Port.SetWsPort(std::to_string(PortNumber));
+    Port.SetOpen(true);
+  }
+  TQpWinsockPort Port;
+  std::string Received;
+  std::vector<std::string> Events;
+};
+
+TEST(NetPort, CarriesBytesBothWaysWithTelnetAndReportsTheConnection) {
+  TLoopbackListener L;
+  TLanPort P;
+  P.OpenTo(L.Port);
+  EXPECT_TRUE(P.Port.Open());  // at once, with the connection still pending
+  EXPECT_TRUE(P.Events.empty());
+  P.Port.PutString("early\r");  // waits for the connection
+
+  int Peer = L.Accept();
+  ASSERT_GE(Peer, 0);
+  ASSERT_TRUE(WaitFor([&] { return P.Count("connect") == 1; }));
+  EXPECT_TRUE(P.Port.DCD());
+  EXPECT_EQ(RecvSome(Peer, 7), "early\r\0"s);
+
+  SendAll(Peer, "[LINKOK]\r\0[C5"s);
+  SendAll(Peer, "05]\r\n\xff\xff\xff\xfd\x18");
+  ASSERT_TRUE(WaitFor([&] { return P.Received.size() >= 15; }));
+  EXPECT_EQ(P.Received, "[LINKOK]\r[C505]\r\n\xff");
+  EXPECT_EQ(RecvSome(Peer, 3), "\xff\xfb\x18");  // the terminal-type offer
+
+  P.Port.FlushOutBuffer();
+  P.Port.PutString("[C105350103]\r");
+  EXPECT_EQ(RecvSome(Peer, 14), "[C105350103]\r\0"s);
+
+  ::close(Peer);
+  ASSERT_TRUE(WaitFor([&] { return !P.Port.Open(); }));
+  EXPECT_EQ(P.Events, (std::vector<std::string>{"connect", "data", "disconnect"}));
+  ProcessMessages();
+  EXPECT_EQ(P.Count("disconnect"), 1);
+}
+
+TEST(NetPort, BytesSentJustBeforeThePeerClosesArriveBeforeTheDisconnect) {
+  TLoopbackListener L;
+  TLanPort P;
+  P.OpenTo(L.Port);
+  int Peer = L.Accept();
+  SendAll(Peer, "last words\r\n");
+  ::close(Peer);
+  ASSERT_TRUE(WaitFor([&] { return !P.Port.Open(); }));
+  EXPECT_EQ(P.Received, "last words\r\n");
+  EXPECT_EQ(P.Events, (std::vector<std::string>{"connect", "data", "disconnect"}));
+}
+
+TEST(NetPort, RefusedConnectionClosesQuietlyAndALaterOpenTriesAgain) {
+  TLoopbackListener Gone;
+  const std::uint16_t Closed = Gone.Port;
+  Gone.Close();
+  TLanPort P;
+  std::vector<int> Errors;
+  P.Port.OnWsError = [&](TQpCustomWinsockPort*, std::int32_t E) { Errors.push_back(E); };
+  EXPECT_NO_THROW(P.OpenTo(Closed));
+  ASSERT_TRUE(WaitFor([&] { return !P.Port.Open(); }));
+  EXPECT_TRUE(P.Events.empty());  // no connect, no disconnect
+  EXPECT_EQ(Errors, std::vector<int>{10061});
+
+  TLoopbackListener L;
+  P.OpenTo(L.Port);
+  int Peer = L.Accept();
+  ASSERT_TRUE(WaitFor([&] { return P.Count("connect") == 1; }));
+  ::close(Peer);
+  ASSERT_TRUE(WaitFor([&] { return !P.Port.Open(); }));
+  EXPECT_EQ(P.Count("disconnect"), 1);
+}
+
+TEST(NetPort, ClosingByTheProgramFiresDisconnectOnlyAfterAConnect) {
+  TLoopbackListener L;
+  {
+    TLanPort P;
+    P.OpenTo(L.Port);
+    P.Port.SetOpen(false);  // before the connection came up
+    EXPECT_FALSE(P.Port.Open());
+    ProcessMessages();
+    EXPECT_TRUE(P.Events.empty());
+    int Stray = L.Accept(1000);
+    if (Stray >= 0) {
+      EXPECT_EQ(RecvSome(Stray, 1, 2000), "");  // the socket was closed, not left behind
+      ::close(Stray);
+    }
+  }
+  TLanPort P;
+  P.OpenTo(L.Port);
+  int Peer = L.Accept();
+  ASSERT_TRUE(WaitFor([&] { return P.Count("connect") == 1; }));
+  P.Port.SetOpen(false);
+  EXPECT_FALSE(P.Port.Open());
+  EXPECT_EQ(P.Events, (std::vector<std::string>{"connect", "disconnect"}));
+  EXPECT_EQ(RecvSome(Peer, 1, 2000), "");  // the peer sees the close
+  ::close(Peer);
+}
+
+// Names resolve through this stand-in only.
+THostEnt* FakeResolver(const char* Name) {
+  static std::uint32_t Addr;
+  static char* List[2];
+  static THostEnt Ent;
+  if (std::strcmp(Name, "device.test") != 0) {
+    SockFuncs.WSASetLastError(11001);
+    return nullptr;
+  }
+  Addr = LoopbackAddr();
+  List[0] = reinterpret_cast<char*>(&Addr);
+  List[1] = nullptr;
+  Ent = THostEnt{const_cast<char*>("device.test"), nullptr, 2, 4, List};
+  return &Ent;
+}
+
+struct ScopedResolver {
+  ScopedResolver() : Saved(SockFuncs.gethostbyname) {
+    QpSocket();
+    SockFuncs.gethostbyname = &FakeResolver;
+  }
+  ~ScopedResolver() { SockFuncs.gethostbyname = Saved; }
+  TfnGetHostByName Saved;
+};
+
+TEST(NetPort, OpenFailuresRaiseSocketErrorsAndLeaveThePortClosed) {
+  ScopedResolver Resolver;
+  struct Case {
+    const char* Address;
+    const char* PortText;
+    int Code;
+  } Cases[] = {
+      {"", "5495", 10039},
+      {"127.0.0.1", "0", 9005},
+      {"127.0.0.1", "70000", 9005},  // not taken modulo 65536 (4464)
+      {"127.0.0.1", "65536", 9005},
+      {"127.0.0.1", "no-such-service", 9005},
+      {"unknown.test", "5495", 9007},
+      {"127.0.0.1000000001", "5495", 9007},  // not cut to "127.0.0.100"
+  };
+  for (const auto& K : Cases) {
+    TLanPort P;
+    P.Port.SetWsAddress(K.Address);
+    P.Port.SetWsPort(K.PortText);
+    try {
+      P.Port.SetOpen(true);
+      ADD_FAILURE() << K.Address << ":" << K.PortText << " opened";
+    } catch (const EQpSocketException& E) {
+      EXPECT_EQ(E.ErrorCode(), K.Code) << K.Address << ":" << K.PortText;
+    }
+    EXPECT_FALSE(P.Port.Open());
+    EXPECT_EQ(P.Port.PortState(), psClosed);
+  }
+}
+
+TEST(NetPort, HostNamesResolveAndAnErrorHandlerSeesAnUnknownOne) {
+  ScopedResolver Resolver;
+  TLoopbackListener L;
+  TLanPort P;
+  P.Port.SetWsAddress("device.test");
+  P.OpenTo(L.Port);
+  int Peer = L.Accept();
+  ASSERT_TRUE(WaitFor([&] { return P.Count("connect") == 1; }));
+  P.Port.SetOpen(false);
+  ::close(Peer);
+
+  std::vector<int> Errors;
+  P.Port.OnWsError = [&](TQpCustomWinsockPort*, std::int32_t E) { Errors.push_back(E); };
+  P.Port.SetWsAddress("unknown.test");
+  EXPECT_ANY_THROW(P.Port.SetOpen(true));
+  EXPECT_EQ(Errors, std::vector<int>{9007});
+  EXPECT_FALSE(P.Port.Open());
+}
+
+TEST(NetPort, EndpointSettingsAreTrimmedAndFixedWhileOpen) {
+  TLoopbackListener L;
+  TLanPort P;
+  P.Port.SetWsAddress("  127.0.0.1 ");
+  EXPECT_EQ(P.Port.WsAddress(), "127.0.0.1");
+  EXPECT_EQ(TQpWinsockPort().WsPort(), "telnet");
+  int Asked = 0;
+  P.Port.PortSelector = [&](std::uint16_t&) { return ++Asked, false; };
+  P.OpenTo(L.Port);  // ComNumber 0: no port selection for the network
+  EXPECT_EQ(Asked, 0);
+  EXPECT_NO_THROW(P.Port.SetWsAddress("127.0.0.1"));
+  auto Code = [](auto&& F) {
+    try {
+      F();
+    } catch (const EQpSocketException& E) {
+      return E.ErrorCode();
+    }
+    return 0;
+  };
+  EXPECT_EQ(Code([&] { P.Port.SetWsAddress("127.0.0.2"); }), 9006);
+  EXPECT_EQ(Code([&] { P.Port.SetWsPort("23"); }), 9006);
+  EXPECT_EQ(Code([&] { P.Port.SetWsMode(wsServer); }), 9006);
+  P.Port.SetOpen(false);
+  EXPECT_NO_THROW(P.Port.SetWsAddress("127.0.0.2"));
+}
+
+TEST(NetPort, ServerTakesOneClientAtATime) {
+  TLanPort P;
+  TLoopbackListener Probe;  // a free port number to listen on
+  const std::uint16_t Number = Probe.Port;
+  Probe.Close();
+  P.Port.SetWsMode(wsServer);
+  std::vector<std::uint32_t> Accepted;
+  P.Port.OnWsAccept = [&](TQpCustomWinsockPort*, std::uint32_t Addr, bool& Accept) {
+    Accepted.push_back(Addr);
+    Accept = true;
+  };
+  P.OpenTo(Number);
+  int First = ConnectLoopback(Number);
+  ASSERT_GE(First, 0);
+  ASSERT_TRUE(WaitFor([&] { return Accepted.size() == 1; }));
+  EXPECT_EQ(Accepted[0], LoopbackAddr());
+  int Second = ConnectLoopback(Number);
+  ASSERT_GE(Second, 0);
+  EXPECT_EQ(RecvSome(Second, 1, 5000), "");  // accepted and closed at once
+  ::close(Second);
+  SendAll(First, "hi");
+  ASSERT_TRUE(WaitFor([&] { return P.Received == "hi"; }));
+  P.Port.PutString("back");
+  EXPECT_EQ(RecvSome(First, 4), "back");
+  EXPECT_EQ(Accepted.size(), 1u);
+  ::close(First);
+  ASSERT_TRUE(WaitFor([&] { return P.Count("disconnect") == 1; }));
+  EXPECT_TRUE(P.Port.Open());  // a server stays open for the next client
+  P.Port.SetOpen(false);
+}
+
+TEST(NetPort, TwoPortsEachGetTheirOwnBytes) {
+  TLoopbackListener L1, L2;
+  TLanPort A, B;
+  A.OpenTo(L1.Port);
+  B.OpenTo(L2.Port);
+  int PA = L1.Accept(), PB = L2.Accept();
+  ASSERT_TRUE(WaitFor([&] { return A.Count("connect") == 1 && B.Count("connect") == 1; }));
+  SendAll(PA, "for A");
+  SendAll(PB, "for B");
+  ASSERT_TRUE(WaitFor([&] { return A.Received.size() == 5 && B.Received.size() == 5; }));
+  EXPECT_EQ(A.Received, "for A");
+  EXPECT_EQ(B.Received, "for B");
+  ::close(PA);
+  ::close(PB);
+  ASSERT_TRUE(WaitFor([&] { return !A.Port.Open() && !B.Port.Open(); }));
+}
+
+}  // namespace
