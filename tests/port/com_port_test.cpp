@@ -1,0 +1,302 @@
+// The port component with the real dispatcher thread over the in-memory device layer:
+// opening and its failures, the receive path to OnTriggerAvail, closing inside a handler,
+// reopening while a close is pending, trigger survival across a reopen, errors from workers.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <thread>
+
+#include "memory_dispatcher.h"
+#include "platform/dialogs.h"
+#include "test_support.h"
+
+namespace {
+
+TEST(ComPortOpenTest, PortSelectionAndOpenFailures) {
+  {
+    TQpComPort P;
+    P.SetPromptForPort(false);
+    EXPECT_THROW(P.SetOpen(true), ENoPortSelected);
+    EXPECT_FALSE(P.Open());
+  }
+  {
+    TMemoryPort P;
+    P.SetComNumber(0);
+    int Asked = 0;
+    P.PortSelector = [&](std::uint16_t& N) {
+      ++Asked;
+      N = 4;
+      return true;
+    };
+    P.SetOpen(true);
+    EXPECT_EQ(Asked, 1);
+    EXPECT_EQ(P.ComNumber(), 4);
+    EXPECT_EQ(P.Disp()->OpenedName, "\\\\.\\COM4");
+    EXPECT_EQ(P.Disp()->DeviceName, "COM4");
+    P.SetOpen(false);
+    P.SetComNumber(0);
+    P.PortSelector = [](std::uint16_t&) { return false; };
+    EXPECT_THROW(P.SetOpen(true), ENoPortSelected);
+  }
+  // No device layer at all.
+  {
+    TQpComPort P;
+    P.SetComNumber(1);
+    EXPECT_THROW(P.SetOpen(true), ENullApi);
+    EXPECT_FALSE(P.Open());
+  }
+  struct Case {
+    int Errno;
+    bool Silent;
+    const char* Text;
+  };
+  for (Case C : {Case{ENOENT, false, "ie_BadId - Specified comport doesn't exist"},
+                 Case{EBUSY, false, "ie_Open - device already open"},
+                 Case{0, true, "ie_NOpen - device not open"}}) {
+    TMemoryPort P;
+    P.Configure = [&](TMemoryDispatcher& D) {
+      D.OpenErrno = C.Errno;
+      D.OpenFailsSilently = C.Silent;
+    };
+    try {
+      P.SetOpen(true);
+      ADD_FAILURE() << "opened: " << C.Text;
+    } catch (const EQpException& E) {
+      EXPECT_STREQ(E.what(), C.Text);
+    }
+    EXPECT_FALSE(P.Open());
+    EXPECT_EQ(P.PortState(), psClosed);
+    EXPECT_EQ(P.FDispatcher, nullptr);
+  }
+}
+
+TEST(ComPortOpenTest, ClosedPortOperationsAndDeviceLayer) {
+  TMemoryPort P;
+  P.SetAutoOpen(false);
+  EXPECT_THROW(P.PutString("x"), ECommNotOpen);
+  EXPECT_THROW(P.ModemStatus(), ECommNotOpen);
+  EXPECT_EQ(P.InBuffFree(), DispatchBufferSize);
+  EXPECT_EQ(P.OutBuffFree(), 4096u);
+  EXPECT_FALSE(P.CTS());
+  P.SetDeviceLayer(dlWinsock);  // not a layer of this class
+  EXPECT_EQ(P.DeviceLayer(), dlWin32);
+  // With AutoOpen an operation opens the port first.
+  P.SetAutoOpen(true);
+  P.PutString("hi");
+  EXPECT_TRUE(P.Open());
+  EXPECT_EQ(P.Disp()->Sent(), "hi");
+}
+
+class ComPortTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    P.SetBaud(9600);
+    P.OnTriggerAvail = [this](TQpCustomComPort* CP, std::uint16_t Count) {
+      Counts.push_back(Count);
+      if (Handler) Handler(CP, Count);
+      else
+        for (int I = 0; I < Count; ++I) Received += char(CP->GetChar());
+    };
+    P.SetOpen(true);
+    ASSERT_TRUE(P.Open());
+  }
+  void TearDown() override {
+    P.SetOpen(false);
+    ASSERT_TRUE(WaitFor([&] { return !P.Open(); }));
+  }
+  TMemoryPort P;
+  std::string Received;
+  std::vector<int> Counts;
+  std::function<void(TQpCustomComPort*, std::uint16_t)> Handler;
+};
+
+TEST_F(ComPortTest, BytesReachOnTriggerAvailOnTheGuiThread) {
+  bool OnGui = true;
+  Handler = [&](TQpCustomComPort* CP, std::uint16_t Count) {
+    OnGui = OnGui && IsGuiThread();
+    for (int I = 0; I < Count; ++I) Received += char(CP->GetChar());
+  };
+  std::thread Device([&] { P.Disp()->Feed("[C5010203]\r"); });
+  Device.join();
+  ASSERT_TRUE(WaitFor([&] { return Received.size() == 11; }));
+  EXPECT_EQ(Received, "[C5010203]\r");
+  EXPECT_TRUE(OnGui);
+  EXPECT_EQ(P.InBuffUsed(), 0u);
+  P.PutString("[C105350103]\r");
+  P.FlushOutBuffer();
+  EXPECT_EQ(P.Disp()->Sent(), "[C105350103]\r");
+}
+
+TEST_F(ComPortTest, ReadingPastTheAnnouncedBytesRaises) {
+  bool Raised = false;
+  Handler = [&](TQpCustomComPort* CP, std::uint16_t Count) {
+    for (int I = 0; I < Count; ++I) Received += char(CP->GetChar());
+    try {
+      CP->GetChar();
+    } catch (const EBufferIsEmpty&) {
+      Raised = true;
+    }
+  };
+  P.Disp()->Feed("abc");
+  ASSERT_TRUE(WaitFor([&] { return Raised; }));
+  EXPECT_EQ(Received, "abc");
+}
+
+TEST_F(ComPortTest, MethodReceiverAndWindowSeeTheSameBytes) {
+  std::mutex Lock;
+  std::string Terminal;
+  auto D = P.Disp();
+  D->RegisterEventTriggerHandler(&Terminal, [&](UINT Msg, WPARAM Count, LPARAM) {
+    if (Msg != qpw_TriggerAvail) return;
+    std::string Got(Count, '\0');
+    if (D->GetBlock(Got.data(), Count) == int(Count)) {
+      std::lock_guard<std::mutex> G(Lock);
+      Terminal += Got;
+    }
+  });
+  D->Feed("status line\r");
+  ASSERT_TRUE(WaitFor([&] { return Received.size() == 12; }));
+  std::lock_guard<std::mutex> G(Lock);
+  EXPECT_EQ(Terminal, "status line\r");
+  EXPECT_EQ(Received, "status line\r");
+  D->DeregisterEventTriggerHandler(&Terminal);
+}
+
+TEST_F(ComPortTest, LargeInputIsDeliveredWhole) {
+  std::string Big;
+  for (int I = 0; I < 50000; ++I) Big += char('a' + I % 26);
+  P.Disp()->Feed(Big, 4096);
+  ASSERT_TRUE(WaitFor([&] { return Received.size() == Big.size(); }, 20000));
+  EXPECT_EQ(Received, Big);
+  for (int C : Counts) EXPECT_LE(C, int(DispatchBufferSize));
+}
+
+TEST_F(ComPortTest, CloseInsideTheHandlerFinishesAfterIt) {
+  std::weak_ptr<TMemoryDispatcher> Old = P.Disp();
+  Handler = [&](TQpCustomComPort* CP, std::uint16_t Count) {
+    Received += char(CP->GetChar());
+    CP->SetOpen(false);
+    EXPECT_TRUE(CP->Open());  // still true until the close completes
+    EXPECT_EQ(CP->GetChar(), 0);  // shutting down: neutral
+    (void)Count;
+  };
+  P.Disp()->Feed("xyz");
+  ASSERT_TRUE(WaitFor([&] { return !P.Open(); }));
+  EXPECT_EQ(Received, "x");
+  EXPECT_EQ(P.PortState(), psClosed);
+  ASSERT_TRUE(WaitFor([&] { return Old.expired() || Old.lock()->ActiveThreads == 0; }));
+  EXPECT_FALSE(Old.lock() && Old.lock()->Active());
+}
+
+TEST_F(ComPortTest, OpenWhileTheCloseIsPendingOpensAfterIt) {
+  std::shared_ptr<TMemoryDispatcher> First = P.Disp();
+  Handler = [&](TQpCustomComPort* CP, std::uint16_t Count) {
+    for (int I = 0; I < Count; ++I) Received += char(CP->GetChar());
+    if (Received == "one") {
+      CP->SetOpen(false);
+      CP->SetOpen(true);
+    }
+  };
+  First->Feed("one");
+  ASSERT_TRUE(WaitFor([&] { return P.Disp() != First && P.PortState() == psOpen; }));
+  EXPECT_TRUE(P.Open());
+  EXPECT_EQ(First->ActiveThreads, 0);
+  P.Disp()->Feed("two");
+  ASSERT_TRUE(WaitFor([&] { return Received == "onetwo"; }));
+}
+
+TEST_F(ComPortTest, ChangingTheNumberReopensAndKeepsTriggers) {
+  std::vector<int> Data;
+  P.OnTriggerData = [&](TQpCustomComPort*, std::uint16_t H) { Data.push_back(H); };
+  const std::uint32_t H = P.AddDataTrigger("OK", false);
+  auto First = P.Disp();
+  P.SetComNumber(2);
+  EXPECT_TRUE(P.Open());
+  EXPECT_NE(P.Disp(), First);
+  EXPECT_EQ(P.Disp()->OpenedName, "\\\\.\\COM2");
+  P.Disp()->Feed("xxOK");
+  ASSERT_TRUE(WaitFor([&] { return !Data.empty(); }));
+  EXPECT_EQ(Data[0], int(H));
+}
+
+TEST_F(ComPortTest, HandlerErrorsAreShownAndDeliveryGoesOn) {
+  ScopedScriptedDialogs Script;
+  Handler = [&](TQpCustomComPort* CP, std::uint16_t Count) {
+    for (int I = 0; I < Count; ++I) Received += char(CP->GetChar());
+    if (Received == "a") throw std::runtime_error("handler failed");
+  };
+  P.Disp()->Feed("a");
+  ASSERT_TRUE(WaitFor([&] { return !Script->Errors.empty(); }));
+  EXPECT_EQ(Script->Errors[0], "handler failed");
+  P.Disp()->Feed("b");
+  ASSERT_TRUE(WaitFor([&] { return Received == "ab"; }));
+}
+
+TEST_F(ComPortTest, LineAndStatusEvents) {
+  std::vector<std::pair<int, bool>> LineErrors;
+  int Sent = 0;
+  P.OnTriggerLineError = [&](TQpCustomComPort*, std::uint16_t E, bool B) { LineErrors.push_back({E, B}); };
+  P.OnTriggerOutSent = [&](TQpCustomComPort*) { ++Sent; };
+  P.UpdateHandlerFlag();
+  const std::uint32_t Line = P.AddStatusTrigger(stLine);
+  P.SetStatusTrigger(Line, lsBreak | lsFraming, true);
+  const std::uint32_t Out = P.AddStatusTrigger(stOutSent);
+  P.SetStatusTrigger(Out, 0, true);
+  P.Disp()->PendingLineErrors = ce_Break;
+  P.Disp()->FeedStatus(ev_Break);
+  ASSERT_TRUE(WaitFor([&] { return !LineErrors.empty(); }));
+  EXPECT_EQ(LineErrors[0], std::make_pair(int(leNoError), true));  // a break alone
+  P.PutString("x");
+  ASSERT_TRUE(WaitFor([&] { return Sent == 1; }));
+  P.PutString("y");
+  WaitFor([] { return false; }, 200);  // a second write without re-arming fires nothing
+  EXPECT_EQ(Sent, 1);
+}
+
+TEST_F(ComPortTest, FlowAndModemProperties) {
+  auto D = P.Disp();
+  P.SetHWFlowOptions(hwfUseDTR);
+  EXPECT_TRUE(D->DTRAuto);
+  P.SetDTR(false);  // the flow control owns the line
+  EXPECT_TRUE(P.DTR());
+  P.SetHWFlowOptions(0);
+  P.SetDTR(false);
+  EXPECT_FALSE(P.DTR());
+  EXPECT_FALSE(D->DtrOn);
+
+  TMemoryPort Q;
+  Q.SetBufferFull(0);
+  Q.SetHWFlowOptions(hwfRequireCTS);
+  EXPECT_EQ(Q.BufferFull(), 3686);
+  EXPECT_EQ(Q.BufferResume(), 410);
+
+  D->ModemLines = CTSMask;
+  D->FeedStatus(ev_Cts);
+  ASSERT_TRUE(WaitFor([&] { return P.CTS(); }));
+  EXPECT_EQ(P.FlowState(), fcOff);
+  P.SetBaud(19200);
+  EXPECT_EQ(D->DeviceDCB.BaudRate, 19200u);
+}
+
+TEST(DispatcherThreadTest, WorkerErrorsReachTheUserOnTheGuiThread) {
+  ScopedScriptedDialogs Script;
+  auto D = std::make_shared<TMemoryDispatcher>(nullptr);
+  D->UseThread = false;
+  struct Failing : TQpDispatcherThread {
+    using TQpDispatcherThread::TQpDispatcherThread;
+    void Execute() override {
+      H->ThreadStart(this);
+      ReturnValue = ecDeviceRead;
+      H->ThreadGone(this);
+    }
+  };
+  auto T = std::make_shared<Failing>(D);
+  T->Start();
+  ASSERT_TRUE(WaitFor([&] { return !Script->Errors.empty(); }));
+  EXPECT_EQ(Script->Errors[0], "Device read error");
+  ASSERT_TRUE(WaitFor([&] { return D->ActiveThreads == 0; }));
+  D->Destroy();
+}
+
+}  // namespace
