@@ -554,6 +554,7 @@ std::int32_t TQpBaseDispatcher::PutBlock(const void* Block, std::uint32_t Len) {
   if (Len == 0) return 0;
   std::int32_t Result = 0;
   std::int32_t Count = 0;
+  std::int32_t Err = 0;
   {
     DispLock Guard(OutputSection);
     const std::uint32_t Used = OutBufUsed();
@@ -562,11 +563,16 @@ std::int32_t TQpBaseDispatcher::PutBlock(const void* Block, std::uint32_t Len) {
     if (Free == Len) OBufFull = true;
     Count = WriteCom(Block, static_cast<std::int32_t>(Len));
     if (Count <= 0) {
-      LastError = static_cast<std::uint32_t>(GetComError(ComStatus));
+      TComStat Stat;
+      Err = GetComError(Stat);
       Count = Count < 0 ? -Count : 0;
       Result = ecPutBlockFail;
     }
     OutSentPending = true;
+  }
+  if (Result == ecPutBlockFail) {
+    DispLock Data(DataSection);
+    LastError = static_cast<std::uint32_t>(Err);
   }
   if (DLoggingOn || TracingOn) {
     DispLock Data(DataSection);
@@ -584,15 +590,17 @@ std::int32_t TQpBaseDispatcher::PutString(const std::string& S) {
   return PutBlock(S.data(), static_cast<std::uint32_t>(S.size()));
 }
 
+// The locks are taken in the order DispSection, DataSection, OutputSection; the status refresh
+// takes DataSection, so it runs before OutputSection, never inside it.
 std::uint32_t TQpBaseDispatcher::OutBuffUsed() {
-  DispLock Guard(OutputSection);
   RefreshStatus();
+  DispLock Guard(DataSection);
   return ComStatus.cbOutQue;
 }
 
 std::uint32_t TQpBaseDispatcher::OutBuffFree() {
-  DispLock Guard(OutputSection);
   RefreshStatus();
+  DispLock Guard(DataSection);
   return OutQue > ComStatus.cbOutQue ? OutQue - ComStatus.cbOutQue : 0;
 }
 
