@@ -12,3 +12,12 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=address,undefined -DQUILL_BENCH=OFF
 cmake --build build-test
 ctest --test-dir build-test --output-on-failure -j2
+# The threaded tests (ctest label "threads") again under ThreadSanitizer, in a build of their own.
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=thread -DQUILL_BENCH=OFF
+THREAD_TESTS=$(ctest --test-dir build-tsan -L threads -N | sed -n 's/^ *Test *#[0-9]*: *//p')
+if [ -n "$THREAD_TESTS" ]; then
+  # shellcheck disable=SC2086 # one target per word
+  cmake --build build-tsan --target $THREAD_TESTS
+  TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}" \
+    ctest --test-dir build-tsan -L threads --output-on-failure -j2
+fi
