@@ -11,9 +11,14 @@
 #include <cstdio>
 #include <memory>
 
+#include "comm_link.h"
+#include "link/comm_control_u.h"
+#include "link/get_com_ports_u.h"
 #include "platform/dialogs.h"
+#include "platform/error_handler.h"
 #include "platform/ini_file.h"
 #include "platform/qt_dialogs.h"
+#include "platform/serial_device_map.h"
 #include "quill_main_u.h"
 
 namespace {
@@ -37,7 +42,51 @@ void InstallSignalHandlers() {
   sigaction(SIGINT, &Action, nullptr);
 }
 
+// The main window's view of the Communications window.
+class TCommControlLink : public TCommLink {
+ public:
+  explicit TCommControlLink(TCommControl& Comm) : FComm(Comm) {}
+  bool SendCommand(std::uint8_t Cmd, const std::string& Data, std::uint8_t Resp) override {
+    return FComm.SendCommand(Cmd, Data, Resp);
+  }
+  TNetPacket GetPacket() const override { return FComm.GetPacket(); }
+  void Shutdown() override { FComm.Shutdown(); }
+  void ShowWindow() override {
+    FComm.show();
+    FComm.raise();
+    FComm.activateWindow();
+  }
+
+ private:
+  TCommControl& FComm;
+};
+
 }  // namespace
+
+TProgram::TProgram() {
+  SetSerialMapSettingsFile(SettingsFileName());
+  QuillMain = std::make_unique<TQuillMain>();
+  GetComPorts = std::make_unique<TGetComPorts>();
+  TCommControl::TLinks Links;
+  Links.SettingsFile = SettingsFileName();
+  Links.ExecuteAction = [this](TBasicAction& Action) { return QuillMain->ExecuteAction(Action); };
+  Links.GetPortList = [this] { return GetComPorts->GetPortList(); };
+  Links.ExtractPortNumber = &TGetComPorts::ExtractPortNumber;
+  CommControl = std::make_unique<TCommControl>(std::move(Links));
+  FLink = std::make_unique<TCommControlLink>(*CommControl);
+  QuillMain->SetCommLink(FLink.get());
+  // An error here (the port cannot be opened, say) is shown, the rest of the creation step is
+  // skipped, and start-up goes on.
+  GuardedCall([this] { CommControl->FormCreate(); });
+}
+
+TProgram::~TProgram() {
+  QuillMain->SetCommLink(nullptr);
+  CommControl.reset();
+  FLink.reset();
+  GetComPorts.reset();
+  QuillMain.reset();
+}
 
 const std::string& SettingsFileName() { return CurrentSettings; }
 void SetSettingsFileName(std::string FileName) { CurrentSettings = std::move(FileName); }
@@ -65,7 +114,8 @@ int RunProgram(int argc, char** argv) {
   SetDialogs(std::make_shared<QtDialogs>());
 
   InstallSignalHandlers();
-  auto QuillMain = std::make_unique<TQuillMain>();
+  auto Program = std::make_unique<TProgram>();
+  TQuillMain* QuillMain = Program->QuillMain.get();
   std::unique_ptr<QSocketNotifier> SignalNotifier;
   if (SignalPipe[0] >= 0) {
     SignalNotifier = std::make_unique<QSocketNotifier>(SignalPipe[0], QSocketNotifier::Read);
@@ -78,10 +128,12 @@ int RunProgram(int argc, char** argv) {
     });
   }
 
+  // Closing the main window ends the program, even with the Communications window showing.
+  QuillMain->OnFormClose = [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); };
   QuillMain->show();
   int Code = App.exec();
   SignalNotifier.reset();
-  QuillMain.reset();
+  Program.reset();
   SetDialogs(nullptr);
   return Code;
 }

@@ -1,0 +1,453 @@
+#include "comm_control_u.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTimer>
+
+#include <chrono>
+
+#include "app/net_defs.h"
+#include "devices/net_port.h"
+#include "link/radio_group.h"
+#include "platform/ui_style.h"
+#include "platform/dialogs.h"
+#include "platform/error_handler.h"
+#include "platform/ini_file.h"
+#include "platform/messages.h"
+
+namespace {
+
+constexpr const char* CommSection = "Comm";
+// Longest the window waits, handling messages, for the port to report itself closed.
+constexpr UINT CloseWaitMs = 5000;
+
+QString Latin1(const std::string& S) { return QString::fromLatin1(S.data(), qsizetype(S.size())); }
+
+}  // namespace
+
+TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLinks(std::move(Links)) {
+  setWindowTitle(QStringLiteral("Communications"));
+  setFixedSize(906, 679);
+  setFont(UiFont(FontSansSerif, 13));
+
+  ComBox = new QGroupBox(QStringLiteral("Communications"), this);
+  ComBox->setGeometry(4, 4, 161, 293);
+  ComLabel = new QLabel(QStringLiteral("Disabled"), ComBox);
+  ComLabel->setGeometry(4, 20, 137, 21);
+  ComLabel->setAlignment(Qt::AlignCenter);
+  ComLabel->setFont(UiFont(FontSansSerif, 13, true));
+  SetTextColor(ComLabel, clYellow);
+  LinkLed = MakeIndicator(ComBox, QStringLiteral("Disconnected"), clRed);
+  LinkLed->setGeometry(32, 44, 81, 20);
+  Label4 = new QLabel(QStringLiteral("Available Ports"), ComBox);
+  Label4->setGeometry(28, 68, 91, 16);
+  ComListBox = new QListWidget(ComBox);
+  ComListBox->setGeometry(8, 88, 145, 193);
+  ComListBox->setFlow(QListView::TopToBottom);
+  ComListBox->setWrapping(true);  // entries flow into two columns
+  ComListBox->setGridSize(QSize(68, 17));
+  ComListBox->setFont(UiFont(FontSansSerif, 13));
+  connect(ComListBox, &QListWidget::itemClicked, this, [this] { GuardedCall([this] { ComPortBtnClick(); }); });
+
+  ComMode = new TRadioGroup(QStringLiteral("Communications Mode"), {QStringLiteral("LAN"), QStringLiteral("COM/USB")}, this);
+  ComMode->setGeometry(175, 3, 185, 85);
+  ComMode->OnClick = [this] { ComModeClick(); };
+
+  LanBox = new QGroupBox(QStringLiteral("LAN Settings"), this);
+  LanBox->setGeometry(175, 100, 185, 89);
+  Label2 = new QLabel(QStringLiteral("IP Address"), LanBox);
+  Label2->setGeometry(16, 28, 66, 16);
+  Label3 = new QLabel(QStringLiteral("Port"), LanBox);
+  Label3->setGeometry(120, 28, 24, 16);
+  // Plain labels take the width their text needs in the stand-in font.
+  for (QLabel* L : {Label2, Label3, Label4}) L->adjustSize();
+  EditIP = new QLineEdit(QStringLiteral("192.168.0.19"), LanBox);
+  EditIP->setGeometry(11, 50, 93, 24);
+  EditPort = new QLineEdit(QStringLiteral("5495"), LanBox);
+  EditPort->setGeometry(116, 50, 53, 24);
+
+  OkBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
+  OkBtn->setGeometry(182, 239, 75, 25);
+  OkBtn->setDefault(true);
+  connect(OkBtn, &QPushButton::clicked, this, [this] { GuardedCall([this] { OkBtnClick(); }); });
+  CancelBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
+  CancelBtn->setGeometry(279, 239, 75, 25);
+  CancelBtn->setShortcut(QKeySequence(Qt::Key_Escape));
+  connect(CancelBtn, &QPushButton::clicked, this, [this] { GuardedCall([this] { CancelBtnClick(); }); });
+
+  // The terminal pane's place; black like the pane itself.
+  QpTerminal1 = new QFrame(this);
+  QpTerminal1->setGeometry(448, 8, 405, 337);
+  SetBackground(QpTerminal1, clBlack);
+
+  Memo1 = new QPlainTextEdit(this);
+  Memo1->setGeometry(32, 364, 417, 281);
+  Memo1->setReadOnly(true);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // A program left running for weeks must not grow: the oldest lines go.
+  Memo1->setMaximumBlockCount(MaxLogLines);
+  Memo1->setPlainText(QStringLiteral("Memo1"));
+
+  Port = std::make_unique<TQpWinsockPort>();
+  Port->SetBaud(9600);
+  Port->OnTriggerAvail = [this](void* CP, std::uint16_t Count) { PortTriggerAvail(CP, Count); };
+  Port->OnWsConnect = [this](void*) { PortWsConnect(); };
+  Port->OnWsDisconnect = [this](void*) { PortWsDisconnect(); };
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(std::chrono::milliseconds(50));
+  connect(Timer1, &QTimer::timeout, this, [this] { GuardedCall([this] { Timer1Timer(); }); });
+  Timer1->start();
+}
+
+TCommControl::~TCommControl() {
+  Timer1->stop();
+  // Events must not reach a half-destroyed window while the port closes.
+  Port->OnTriggerAvail = nullptr;
+  Port->OnWsConnect = nullptr;
+  Port->OnWsDisconnect = nullptr;
+  GuardedCall([this] { ClosePortAndWait(); });
+}
+
+void TCommControl::FormCreate() {
+  ActionToDo = TBasicAction{};
+  SecondTimer = 0;
+  LoadConfiguration();
+  NetBusy = false;
+  LanConnected = false;
+  SetLinkStatus(lsDisconnected);
+}
+
+void TCommControl::DoAction(int Action) {
+  ActionToDo.Tag = Action;
+  if (FLinks.ExecuteAction) FLinks.ExecuteAction(ActionToDo);
+}
+
+void TCommControl::Log(const std::string& Line) {
+  // A packet's closing carriage return ends its log line rather than adding an empty one.
+  const bool EndsInCr = !Line.empty() && Line.back() == '\r';
+  Memo1->appendPlainText(Latin1(EndsInCr ? Line.substr(0, Line.size() - 1) : Line));
+}
+
+std::vector<std::string> TCommControl::LogLines() const {
+  std::vector<std::string> Lines;
+  for (const QString& L : Memo1->toPlainText().split(QChar('\n'))) Lines.push_back(L.toLatin1().toStdString());
+  return Lines;
+}
+
+void TCommControl::ShowError(const std::string& Text) { GetDialogs().ErrorBox(Text); }
+
+// ---- link supervisor ----
+
+bool TCommControl::SendCommand(std::uint8_t Cmd, const std::string& Data, std::uint8_t Resp) {
+  bool Result = true;
+  const std::string S = FormatPacket(Cmd, Data);
+  if (Resp == 0) {
+    SendPacket(S);
+  } else {
+    Codec.Response = Resp;
+    Attempts = 0;
+    NetBusy = true;
+    do {
+      ++Attempts;
+      Log("Try " + std::to_string(Attempts) + " " + Hex2(unsigned(Codec.Response)));
+      SendPacket(S);
+      RetryTimer = Cmd == cmdSetDefaults ? SetDefaultsDelay : RetryDelay;
+      while (RetryTimer > 0 && Codec.Response != 0 && SystemReady) ProcessMessages();
+    } while (Attempts <= MaxTries && Codec.Response != 0 && SystemReady);
+    if (Attempts > MaxTries) Result = false;
+    Codec.Response = 0;
+  }
+  NetBusy = false;
+  return Result;
+}
+
+void TCommControl::SendPacket(const std::string& Packet) {
+  switch (ComMode->ItemIndex()) {
+    case 0:
+      if (Port->Open()) {
+        Port->PutString(Packet);
+        Log("Sent: " + Packet);
+      }
+      break;
+    case 1:
+      if (Port->Open() && Port->ComNumber() != 0) {
+        try {
+          Port->PutString(Packet);
+        } catch (const std::exception&) {
+          HandleCommFailure();
+        }
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void TCommControl::SetLinkStatus(TLinkStatus Status) {
+  if (Status != lsNone) LinkStatus = Status;
+  switch (LinkStatus) {
+    case lsConnecting:
+      SetIndicator(LinkLed, clYellow, QStringLiteral("Connecting"));
+      break;
+    case lsReady:
+      SetIndicator(LinkLed, clLime, QStringLiteral("Connected"));
+      DoAction(mcCommLinkOk);
+      LinkTries = 0;
+      break;
+    case lsUpdating:
+      SetIndicator(LinkLed, clAqua, QStringLiteral("Updating"));
+      break;
+    case lsDisconnected:
+      SetIndicator(LinkLed, clRed, QStringLiteral("Disconnected"));
+      DoAction(mcCommLinkFail);
+      break;
+    case lsNone:
+      break;
+  }
+}
+
+void TCommControl::HandleCommFailure() {
+  GuardedCall([this] { Port->FlushOutBuffer(); });
+  GuardedCall([this] { ClosePortAndWait(); });
+  Port->SetComNumber(0);
+  ComLabel->setText(QStringLiteral("Disabled"));
+  SetLinkStatus(lsDisconnected);
+  PortNumber = 0;
+  DoAction(mcDisableStayOnTop);
+  ShowError("Communications failed");
+  DoAction(mcRecallStayOnTOp);
+}
+
+void TCommControl::Shutdown() {
+  SetLinkStatus(lsDisconnected);
+  Timer1->stop();
+  ClosePortAndWait();
+}
+
+void TCommControl::PortTriggerAvail(void*, std::uint16_t Count) {
+  for (unsigned I = 0; I < Count; ++I) {
+    const char C = char(Port->GetChar());
+    if (C == '\r') {
+      HandleLine();
+    } else if (static_cast<unsigned char>(C) >= 0x20) {
+      if (DroppingLine) continue;
+      if (LocalData.size() < MaxLineLength) {
+        LocalData += C;
+      } else {
+        // A stream without carriage returns must not grow without bound: the over-long line
+        // is dropped up to its end, and said once in the log.
+        if (!LongLineLogged) Log("Dropped a line longer than " + std::to_string(MaxLineLength) + " characters");
+        LongLineLogged = true;
+        DroppingLine = true;
+        LocalData.clear();
+      }
+    }
+  }
+}
+
+void TCommControl::HandleLine() {
+  DroppingLine = false;
+  if (!LocalData.empty()) {
+    if (LocalData[0] == '[') DecodePacket(LocalData);
+    if (LocalData == "[LINKOK]") {
+      SetLinkStatus(lsReady);
+      LinkTries = 0;
+    }
+  }
+  LocalData.clear();
+}
+
+void TCommControl::PortWsConnect() {
+  Log("Connected");
+  LanConnected = true;
+  LinkTries = 0;
+}
+
+void TCommControl::PortWsDisconnect() {
+  LanConnected = false;
+  Log("Disconnected");
+}
+
+void TCommControl::Timer1Timer() {
+  if (RetryTimer > 0) --RetryTimer;
+
+  if (LinkTestTimer > 0) {
+    --LinkTestTimer;
+  } else {
+    if (LinkTries >= MaxTries) {
+      SetLinkStatus(lsDisconnected);
+      if (ComMode->ItemIndex() == 0) {
+        try {
+          Port->SetOpen(false);
+          Port->SetOpen(true);
+        } catch (const std::exception&) {
+          // The next due test tries again.
+        }
+      }
+    } else {
+      ++LinkTries;
+    }
+    Log("Tries: " + std::to_string(LinkTries));
+    LinkTestTimer = LinkStatus == lsDisconnected ? FastLinkTest : LinkTestInterval;
+    if (Port->Open()) {
+      const std::string S = FormatPacket(cmdTestLink, "");
+      Port->PutString(S);
+      Log(S);
+    }
+  }
+
+  if (SecondTimer > 0) {
+    --SecondTimer;
+  } else {
+    SecondTimer = TimerRate;
+    if (FLinks.GetPortList) {
+      const auto List = FLinks.GetPortList();
+      if (int(List.size()) != ComListBox->count()) {
+        ComListBox->clear();
+        for (const auto& Name : List) ComListBox->addItem(QString::fromStdString(Name));
+      }
+    }
+  }
+}
+
+// ---- window ----
+
+void TCommControl::ClosePortAndWait() {
+  Port->SetOpen(false);
+  // A close asked for inside a port event completes only after further messages.
+  WaitWithMessages(
+      [this] {
+        ProcessMessages();
+        return !Port->Open();
+      },
+      CloseWaitMs);
+}
+
+void TCommControl::LoadConfiguration() {
+  ClosePortAndWait();
+  TIniFile Ini(FLinks.SettingsFile);
+  PortNumber = Ini.ReadInteger(CommSection, "Port", 0);
+  {
+    // The mode change only chooses the device layer here: the port opens once, below, with
+    // the stored address, never with the layout's placeholder texts.
+    FLoading = true;
+    struct Reset {
+      bool& Flag;
+      ~Reset() { Flag = false; }
+    } ResetLoading{FLoading};
+    ComMode->SetItemIndex(Ini.ReadInteger(CommSection, "Mode", 0));
+  }
+  EditIP->setText(QString::fromStdString(Ini.ReadString(CommSection, "ipAddress", "")));
+  EditPort->setText(QString::fromStdString(Ini.ReadString(CommSection, "ipPort", "")));
+  DoAction(mcUpdateRadioNumbers);
+  SetOperatingMode();
+  SetupPort();
+}
+
+void TCommControl::SaveConfiguration() {
+  TIniFile Ini(FLinks.SettingsFile);
+  Ini.WriteInteger(CommSection, "Port", Port->ComNumber());
+  Ini.WriteInteger(CommSection, "Mode", ComMode->ItemIndex());
+  Ini.WriteString(CommSection, "ipAddress", EditIP->text().toStdString());
+  Ini.WriteString(CommSection, "ipPort", EditPort->text().toStdString());
+}
+
+void TCommControl::SetOperatingMode() {
+  switch (ComMode->ItemIndex()) {
+    case 1: OpMode = omClient; break;
+    case 2: OpMode = omServer; break;
+    case 3: OpMode = omGateway; break;
+    default: OpMode = omNormal; break;
+  }
+}
+
+void TCommControl::SetupPort() {
+  LinkTries = 0;
+  ClosePortAndWait();
+  SetLinkStatus(lsDisconnected);
+  switch (ComMode->ItemIndex()) {
+    case 0:
+      Port->SetDeviceLayer(dlWinsock);
+      Port->SetWsAddress(EditIP->text().toStdString());
+      Port->SetWsPort(EditPort->text().toStdString());
+      Port->SetOpen(true);
+      break;
+    case 1:
+      if (PortNumber > 0) {
+        try {
+          Port->SetBaud(9600);
+          Port->SetComNumber(std::uint16_t(PortNumber));
+          Port->SetOpen(true);
+          ComLabel->setText(QStringLiteral("Using COM%1").arg(PortNumber));
+        } catch (const std::exception&) {
+          ShowError("Error opening COM port");
+        }
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void TCommControl::ComModeClick() {
+  Port->SetOpen(false);
+  Port->SetDeviceLayer(ComMode->ItemIndex() == 0 ? dlWinsock : dlWin32);
+  if (!FLoading) SetupPort();
+}
+
+void TCommControl::ComPortBtnClick() {
+  if (!ComListBox->currentItem()) return;
+  LinkTries = 0;
+  Port->SetOpen(false);
+  ComLabel->setText(QStringLiteral("Disabled"));
+  SetLinkStatus(lsDisconnected);
+  const std::string Entry = ComListBox->currentItem()->text().toStdString();
+  const std::int32_t Number = FLinks.ExtractPortNumber ? FLinks.ExtractPortNumber(Entry) : 0;
+  Port->SetComNumber(std::uint16_t(Number));
+  PortNumber = Port->ComNumber();
+  if (Port->ComNumber() != 0) {
+    LinkTestTimer = 0;
+    try {
+      ClosePortAndWait();
+      Port->SetOpen(true);
+      ComLabel->setText(QStringLiteral("Using COM%1").arg(Port->ComNumber()));
+      SetLinkStatus(lsDisconnected);
+    } catch (const std::exception&) {
+      DoAction(mcDisableStayOnTop);
+      ShowError("Error opening COM" + std::to_string(Port->ComNumber()));
+      DoAction(mcRecallStayOnTOp);
+      SetLinkStatus(lsDisconnected);
+      GuardedCall([this] { Port->SetOpen(false); });
+      ComLabel->setText(QStringLiteral("Disabled"));
+    }
+  } else {
+    ComLabel->setText(QStringLiteral("COM disabled"));
+  }
+}
+
+void TCommControl::OkBtnClick() {
+  SaveConfiguration();
+  SetOperatingMode();
+  SetupPort();
+  hide();
+}
+
+void TCommControl::CancelBtnClick() {
+  LoadConfiguration();
+  hide();
+}
+
+void TCommControl::closeEvent(QCloseEvent* Event) {
+  // The close box only hides the window; the link goes on.
+  hide();
+  Event->ignore();
+}

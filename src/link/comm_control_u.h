@@ -1,0 +1,135 @@
+#pragma once
+// The Communications window: chooses and sets up the link (LAN or COM/USB), supervises it
+// with link tests, gathers received lines for the packet codec, and keeps a running log.
+
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/defines_u.h"
+#include "link/packet_codec.h"
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+class TRadioGroup;
+class TQpWinsockPort;
+
+enum ToperatingMode : std::uint8_t { omNormal = 0, omClient = 1, omServer = 2, omGateway = 3 };
+
+// Carries an action code to the main window.
+struct TBasicAction {
+  std::int32_t Tag = 0;
+};
+
+class TCommControl : public QWidget, public TPacketReactions {
+  Q_OBJECT
+ public:
+  // The settings file and the two windows it talks to are given by the start-up code.
+  struct TLinks {
+    std::string SettingsFile;
+    std::function<bool(TBasicAction&)> ExecuteAction;          // the main window's action hook
+    std::function<std::vector<std::string>()> GetPortList;      // the discovery window's list
+    std::function<std::int32_t(const std::string&)> ExtractPortNumber;
+  };
+  explicit TCommControl(TLinks Links, QWidget* Parent = nullptr);
+  ~TCommControl() override;
+
+  // Creation step; may raise (the start-up code reports it and goes on).
+  void FormCreate();
+
+  // Link supervisor.
+  bool SendCommand(std::uint8_t Cmd, const std::string& Data, std::uint8_t Resp);
+  void SetLinkStatus(TLinkStatus Status) override;
+  void HandleCommFailure();
+  void Shutdown();
+  void Timer1Timer();
+  void PortTriggerAvail(void* CP, std::uint16_t Count);
+  void PortWsConnect();
+  void PortWsDisconnect();
+
+  // Packet codec.
+  std::string FormatPacket(std::uint8_t Cmd, const std::string& Data) const {
+    return Codec.FormatPacket(Cmd, Data);
+  }
+  void DecodePacket(const std::string& Data) { Codec.DecodePacket(Data); }
+  TNetPacket GetPacket() const { return Codec.GetPacket(); }
+
+  // Window.
+  void DoAction(int Action) override;
+  void LoadConfiguration();
+  void SaveConfiguration();
+  void SetOperatingMode();
+  void SetupPort();
+  void ComModeClick();
+  void ComPortBtnClick();
+  void OkBtnClick();
+  void CancelBtnClick();
+
+  // Longest line kept while waiting for its carriage return.
+  static constexpr std::size_t MaxLineLength = 4096;
+  // Newest log lines kept in the window.
+  static constexpr int MaxLogLines = 5000;
+
+  // State (names as the link supervisor knows them).
+  std::int32_t RetryTimer = 0;
+  std::string LocalData;
+  std::int32_t SecondTimer = 0;
+  std::int32_t LinkTestTimer = 0;
+  bool NetBusy = false;
+  bool LanConnected = false;
+  std::int32_t PortNumber = 0;
+  std::int32_t LinkTries = 0;
+  std::int32_t Attempts = 0;
+  TLinkStatus LinkStatus = lsDisconnected;
+  ToperatingMode OpMode = omNormal;
+  TBasicAction ActionToDo;
+  bool LongLineLogged = false;  // the over-long line is logged once per run
+  bool DroppingLine = false;    // the rest of an over-long line is being skipped
+
+  // Controls.
+  QGroupBox* ComBox = nullptr;
+  QLabel* LinkLed = nullptr;
+  QLabel* ComLabel = nullptr;
+  QGroupBox* LanBox = nullptr;
+  QLineEdit* EditIP = nullptr;
+  QLineEdit* EditPort = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* Label3 = nullptr;
+  QListWidget* ComListBox = nullptr;
+  QLabel* Label4 = nullptr;
+  QPushButton* OkBtn = nullptr;
+  QPushButton* CancelBtn = nullptr;
+  QFrame* QpTerminal1 = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;
+  TRadioGroup* ComMode = nullptr;
+  QTimer* Timer1 = nullptr;
+  std::unique_ptr<TQpWinsockPort> Port;
+
+  TPacketCodec Codec{*this};
+
+  void Log(const std::string& Line);
+  // The log as plain lines (for tests and diagnostics).
+  std::vector<std::string> LogLines() const;
+
+ protected:
+  void closeEvent(QCloseEvent* Event) override;
+
+ private:
+  void SendPacket(const std::string& Packet);
+  void ClosePortAndWait();
+  void HandleLine();
+  void ShowError(const std::string& Text);
+
+  TLinks FLinks;
+  bool FLoading = false;
+};

@@ -1,0 +1,312 @@
+#include <gtest/gtest.h>
+
+#include <poll.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
+
+#include "app/net_defs.h"
+#include "devices/net_port.h"
+#include "devices/net_test_support.h"
+#include "link/comm_control_u.h"
+#include "link/get_com_ports_u.h"
+#include "link/radio_group.h"
+#include "platform/dialogs.h"
+#include "platform/error_handler.h"
+#include "platform/ini_file.h"
+#include "platform/ui_style.h"
+#include "test_support.h"
+
+namespace {
+
+// A loopback peer driven from the GUI thread without blocking it (the network port lives there).
+class TPeer {
+ public:
+  ~TPeer() { Drop(); }
+  bool Accept() {
+    return WaitFor([&] {
+      pollfd P{Listener.Fd, POLLIN, 0};
+      if (poll(&P, 1, 0) > 0) Fd = accept4(Listener.Fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      return Fd >= 0;
+    });
+  }
+  // Waits until the bytes received so far contain Expected.
+  bool Expect(const std::string& Expected) {
+    return WaitFor([&] {
+      Pull();
+      return Received.find(Expected) != std::string::npos;
+    });
+  }
+  void Pull() {
+    char Buf[4096];
+    ssize_t N;
+    while (Fd >= 0 && (N = recv(Fd, Buf, sizeof Buf, 0)) > 0) Received.append(Buf, size_t(N));
+  }
+  void Send(const std::string& Bytes) { SendAll(Fd, Bytes); }
+  void Drop() {
+    if (Fd >= 0) close(Fd);
+    Fd = -1;
+  }
+  TLoopbackListener Listener;
+  int Fd = -1;
+  std::string Received;
+};
+
+class CommControlTest : public ::testing::Test {
+ protected:
+  void SetUp() override { NetAddress = 0xC1; }
+  void TearDown() override {
+    Comm.reset();
+    NetAddress = 0;
+  }
+
+  std::string Ini() const { return Dir.File("quill.ini"); }
+
+  // The window as the program creates it, but with the link timer under the test's hand.
+  void Create(const std::string& Settings, std::vector<std::string> Ports = {"Disable"}) {
+    if (!Settings.empty()) WriteFile(Ini(), Settings);
+    TCommControl::TLinks Links;
+    Links.SettingsFile = Ini();
+    Links.ExecuteAction = [this](TBasicAction& A) {
+      Actions.push_back(A.Tag);
+      return true;
+    };
+    Links.GetPortList = [Ports] { return Ports; };
+    Links.ExtractPortNumber = &TGetComPorts::ExtractPortNumber;
+    Comm = std::make_unique<TCommControl>(Links);
+    Comm->Timer1->stop();
+    GuardedCall([&] { Comm->FormCreate(); });
+  }
+
+  std::string LanSettings() const {
+    return "[Comm]\nPort=0\nMode=0\nipAddress=127.0.0.1\nipPort=" + std::to_string(Peer.Listener.Port) + "\n";
+  }
+
+  // Runs link timer ticks until a link test has gone out (or Limit ticks).
+  void TickUntilTest(int Limit = 100) {
+    for (int I = 0; I < Limit; ++I) {
+      const auto Before = Comm->LinkTestTimer;
+      Comm->Timer1Timer();
+      if (Before == 0) return;
+    }
+  }
+
+  int Count(int Action) const { return int(std::count(Actions.begin(), Actions.end(), Action)); }
+  bool Logged(const std::string& Line) const {
+    const auto L = Comm->LogLines();
+    return std::find(L.begin(), L.end(), Line) != L.end();
+  }
+
+  TempDir Dir;
+  ScopedScriptedDialogs Script;
+  TPeer Peer;
+  std::vector<int> Actions;
+  std::unique_ptr<TCommControl> Comm;
+};
+
+}  // namespace
+
+TEST_F(CommControlTest, LayoutAndInitialState) {
+  Create("");
+  EXPECT_EQ(Comm->windowTitle(), "Communications");
+  EXPECT_EQ(Comm->size(), QSize(906, 679));
+  EXPECT_EQ(Comm->ComMode->geometry(), QRect(175, 3, 185, 85));
+  EXPECT_EQ(Comm->Memo1->geometry(), QRect(32, 364, 417, 281));
+  EXPECT_EQ(Comm->QpTerminal1->geometry(), QRect(448, 8, 405, 337));
+  EXPECT_EQ(Comm->LinkLed->text(), "Disconnected");
+  EXPECT_EQ(IndicatorColor(Comm->LinkLed), clRed);
+  EXPECT_EQ(Comm->ComLabel->text(), "Disabled");
+  EXPECT_EQ(Comm->LogLines().front(), "Memo1");
+  // No settings: LAN with empty fields, so the one setup fails on the empty address, once.
+  EXPECT_EQ(Comm->ComMode->ItemIndex(), 0);
+  EXPECT_EQ(Comm->EditIP->text(), "");
+  EXPECT_EQ(Script->Errors.size(), 1u);
+  EXPECT_FALSE(Comm->Port->Open());
+  EXPECT_EQ(Count(mcUpdateRadioNumbers), 1);
+  QImage Shot = Comm->grab().toImage();
+  Shot.save("/tmp/quill-comm-window.png");
+}
+
+TEST_F(CommControlTest, LanLinkComesUpOnTheKeepAlive) {
+  Create(LanSettings());
+  ASSERT_TRUE(Peer.Accept());
+  ASSERT_TRUE(WaitFor([&] { return Comm->LanConnected; }));
+  EXPECT_TRUE(Logged("Connected"));
+  TickUntilTest();
+  // Over the LAN the carriage return that ends a packet is followed by a NUL.
+  ASSERT_TRUE(Peer.Expect(std::string("[C10503]\r\0", 10)));
+  EXPECT_TRUE(Logged("[C10503]"));  // the line itself ends where the packet does
+  Peer.Send("[LINKOK]\r\n");
+  ASSERT_TRUE(WaitFor([&] { return Comm->LinkStatus == lsReady; }));
+  EXPECT_EQ(Comm->LinkLed->text(), "Connected");
+  EXPECT_EQ(IndicatorColor(Comm->LinkLed), clLime);
+  EXPECT_EQ(Count(mcCommLinkOk), 1);
+  EXPECT_EQ(Comm->LinkTries, 0);
+}
+
+TEST_F(CommControlTest, SilentDeviceIsDeclaredLostAtTheSixthTestAndReconnected) {
+  Create(LanSettings());
+  ASSERT_TRUE(Peer.Accept());
+  ASSERT_TRUE(WaitFor([&] { return Comm->LanConnected; }));
+  Peer.Send("[0000A0]\r");  // the link-good packet answers as well as the keep-alive
+  ASSERT_TRUE(WaitFor([&] { return Comm->LinkStatus == lsReady; }));
+  const int FailsBefore = Count(mcCommLinkFail);
+  for (int Test = 1; Test <= 5; ++Test) {
+    TickUntilTest(50);
+    EXPECT_EQ(Comm->LinkStatus, lsReady) << Test;
+    EXPECT_EQ(Comm->LinkTries, Test);
+  }
+  const int OldFd = Peer.Fd;
+  TickUntilTest(50);
+  EXPECT_EQ(Comm->LinkStatus, lsDisconnected);
+  EXPECT_EQ(Comm->LinkLed->text(), "Disconnected");
+  EXPECT_EQ(Count(mcCommLinkFail), FailsBefore + 1);
+  EXPECT_EQ(Comm->LinkTestTimer, FastLinkTest);
+  EXPECT_TRUE(Logged("Tries: 5"));
+  // The connection was closed and opened again.
+  Peer.Fd = -1;
+  ASSERT_TRUE(Peer.Accept());
+  close(OldFd);
+  Peer.Send("[LINKOK]\r");
+  ASSERT_TRUE(WaitFor([&] { return Comm->LinkStatus == lsReady; }));
+}
+
+TEST_F(CommControlTest, LinesAreAssembledAcrossEventsAndBounded) {
+  Create(LanSettings());
+  ASSERT_TRUE(Peer.Accept());
+  ASSERT_TRUE(WaitFor([&] { return Comm->LanConnected; }));
+  Peer.Send("[05C1C5010");
+  ASSERT_TRUE(WaitFor([&] { return Comm->LocalData == "[05C1C5010"; }));
+  Peer.Send("50103]\r");
+  ASSERT_TRUE(WaitFor([&] { return Count(mcQuillStatus) == 1; }));
+  EXPECT_EQ(Comm->GetPacket().Data, std::string("\x01\x05\x01\x03", 4));
+  // An empty line does nothing; the keep-alive must match exactly.
+  Peer.Send("\r[linkok]\r[LINKOK] \r[05C1C5020501]\r");
+  ASSERT_TRUE(WaitFor([&] { return Count(mcQuillStatus) == 2; }));
+  EXPECT_NE(Comm->LinkStatus, lsReady);
+  // A stream without carriage returns cannot grow the line without bound.
+  Peer.Send(std::string(3 * TCommControl::MaxLineLength, 'A'));
+  ASSERT_TRUE(WaitFor([&] { return Comm->DroppingLine; }));
+  Peer.Send(std::string(TCommControl::MaxLineLength, 'B') + "\r[LINKOK]\r");
+  ASSERT_TRUE(WaitFor([&] { return Comm->LinkStatus == lsReady; }));
+  EXPECT_LE(Comm->LocalData.size(), TCommControl::MaxLineLength);
+  const auto Lines = Comm->LogLines();
+  EXPECT_EQ(std::count_if(Lines.begin(), Lines.end(), [](auto& L) { return L.rfind("Dropped a line", 0) == 0; }), 1);
+}
+
+TEST_F(CommControlTest, CommandsGoOutOnceAndAreLogged) {
+  Create(LanSettings());
+  ASSERT_TRUE(Peer.Accept());
+  ASSERT_TRUE(WaitFor([&] { return Comm->LanConnected; }));
+  EXPECT_TRUE(Comm->SendCommand(cmdRadioAntenna, std::string("\x01\x03", 2), msgCommandReply));
+  ASSERT_TRUE(Peer.Expect(std::string("[C105350103]\r\0", 14)));
+  EXPECT_TRUE(Logged("Try 1 C3"));
+  EXPECT_TRUE(Logged("Sent: [C105350103]"));
+  EXPECT_EQ(Comm->NetBusy, false);
+  EXPECT_EQ(Comm->Codec.Response, 0);
+}
+
+TEST_F(CommControlTest, ClosedPortStillCountsTriesButSendsNothing) {
+  Create("[Comm]\nMode=-1\n");
+  EXPECT_EQ(Comm->ComMode->ItemIndex(), -1);
+  for (int Test = 1; Test <= 7; ++Test) TickUntilTest(50);
+  EXPECT_EQ(Comm->LinkTries, 5);
+  const auto Lines = Comm->LogLines();
+  EXPECT_EQ(std::count(Lines.begin(), Lines.end(), "Tries: 5"), 3);
+  EXPECT_EQ(std::count_if(Lines.begin(), Lines.end(), [](auto& L) { return L.rfind("[C1", 0) == 0; }), 0);
+  EXPECT_TRUE(Comm->SendCommand(cmdSetAutoMode, "\x01", msgCommandReply));
+  EXPECT_TRUE(Logged("Try 1 C3"));
+  EXPECT_FALSE(Logged("Sent: [C1055301]"));
+}
+
+TEST_F(CommControlTest, StoredModesAndPortList) {
+  struct Case {
+    const char* Mode;
+    int Index;
+  };
+  for (const Case& C : {Case{"0", 0}, Case{"1", 1}, Case{"2", 1}, Case{"7", 1}, Case{"-1", -1}, Case{"junk", 0}}) {
+    Create(std::string("[Comm]\nMode=") + C.Mode + "\n");
+    EXPECT_EQ(Comm->ComMode->ItemIndex(), C.Index) << C.Mode;
+  }
+  Create("[Comm]\nMode=1\n", {"Disable", "COM1", "COM3"});
+  Comm->Timer1Timer();
+  ASSERT_EQ(Comm->ComListBox->count(), 3);
+  EXPECT_EQ(Comm->ComListBox->item(2)->text(), "COM3");
+}
+
+TEST_F(CommControlTest, SerialPortThatCannotOpen) {
+  // Stored COM/USB on a port that does not exist: the one setup says so, once.
+  Create("[Comm]\nMode=1\nPort=250\n", {"Disable", "COM249"});
+  EXPECT_EQ(Script->Errors, std::vector<std::string>{"Error opening COM port"});
+  EXPECT_EQ(Comm->ComLabel->text(), "Disabled");
+  EXPECT_FALSE(Comm->Port->Open());
+  // Picking a port from the list that fails to open.
+  Comm->Timer1Timer();
+  Comm->ComListBox->setCurrentRow(1);
+  Comm->ComPortBtnClick();
+  EXPECT_EQ(Script->Errors.back(), "Error opening COM249");
+  EXPECT_EQ(Comm->ComLabel->text(), "Disabled");
+  EXPECT_EQ(Comm->PortNumber, 249);
+  EXPECT_EQ(Comm->LinkStatus, lsDisconnected);
+  EXPECT_GE(Count(mcDisableStayOnTop), 1);
+  EXPECT_GE(Count(mcRecallStayOnTOp), 1);
+  // "Disable" closes the port.
+  Comm->ComListBox->setCurrentRow(0);
+  Comm->ComPortBtnClick();
+  EXPECT_EQ(Comm->ComLabel->text(), "COM disabled");
+  EXPECT_EQ(Comm->Port->ComNumber(), 0);
+}
+
+TEST_F(CommControlTest, OkSavesAndCancelRestores) {
+  Create(LanSettings() + "\n[Form]\nTop=3\n");
+  ASSERT_TRUE(Peer.Accept());
+  Comm->EditIP->setText("127.0.0.1");
+  Comm->EditPort->setText("1");
+  Comm->ComMode->SetItemIndex(1);  // the user's change sets the port up at once
+  Comm->CancelBtnClick();
+  EXPECT_EQ(Comm->ComMode->ItemIndex(), 0);
+  EXPECT_EQ(Comm->EditPort->text().toStdString(), std::to_string(Peer.Listener.Port));
+  EXPECT_EQ(TIniFile(Ini()).ReadString("Comm", "ipPort", ""), std::to_string(Peer.Listener.Port));
+
+  Comm->EditIP->setText("localhost");
+  Comm->OkBtnClick();
+  TIniFile Saved(Ini());
+  EXPECT_EQ(Saved.ReadString("Comm", "ipAddress", ""), "localhost");
+  EXPECT_EQ(Saved.ReadInteger("Comm", "Mode", -5), 0);
+  EXPECT_EQ(Saved.ReadInteger("Comm", "Port", -5), 0);
+  EXPECT_EQ(Saved.ReadInteger("Form", "Top", 0), 3);
+  EXPECT_FALSE(Comm->isVisible());
+}
+
+TEST_F(CommControlTest, ShutdownTakesTheLinkDown) {
+  Create(LanSettings());
+  ASSERT_TRUE(Peer.Accept());
+  ASSERT_TRUE(WaitFor([&] { return Comm->LanConnected; }));
+  Peer.Send("[LINKOK]\r");
+  ASSERT_TRUE(WaitFor([&] { return Comm->LinkStatus == lsReady; }));
+  Comm->Timer1->start();
+  Comm->Shutdown();
+  EXPECT_EQ(Comm->LinkStatus, lsDisconnected);
+  EXPECT_EQ(Actions.back(), mcCommLinkFail);
+  EXPECT_FALSE(Comm->Timer1->isActive());
+  EXPECT_FALSE(Comm->Port->Open());
+  // The peer sees the connection end.
+  EXPECT_TRUE(WaitFor([&] {
+    char B;
+    return recv(Peer.Fd, &B, 1, 0) == 0;
+  }));
+}
+
+TEST_F(CommControlTest, LogKeepsTheNewestLines) {
+  Create("[Comm]\nMode=-1\n");
+  for (int I = 0; I < TCommControl::MaxLogLines + 100; ++I) Comm->Log("line " + std::to_string(I));
+  const auto Lines = Comm->LogLines();
+  EXPECT_EQ(int(Lines.size()), TCommControl::MaxLogLines);
+  EXPECT_EQ(Lines.back(), "line " + std::to_string(TCommControl::MaxLogLines + 99));
+}
