@@ -234,6 +234,14 @@ void TQpCustomComPort::ComWindowProc(TMessage& Msg) {
     // Only this port's current dispatcher; a message for an earlier one is stale.
     if (!D || D != FDispatcher.get() || D->Owner() != this) return;
     const auto WParam = static_cast<std::uint32_t>(Msg.WParam);
+    struct ReadSession {
+      TQpBaseDispatcher* D;
+      bool On;
+      ~ReadSession() {
+        if (On) D->EndReadSession();
+      }
+    } Session{D, Msg.Msg == qpw_TriggerAvail || Msg.Msg == qpw_TriggerData};
+    if (Session.On) D->BeginReadSession();
     const auto Low = static_cast<std::uint32_t>(Msg.LParam) & 0xFFFF;
     switch (Msg.Msg) {
       case qpw_TriggerAvail:
@@ -416,7 +424,7 @@ std::uint8_t TQpCustomComPort::PeekChar(std::uint32_t Count) {
 std::uint8_t TQpCustomComPort::GetChar() {
   if (ShuttingDown()) return 0;
   std::uint8_t C = 0;
-  const std::int32_t Result = ValidDispatcher().GetChar(C);
+  const std::int32_t Result = (FDispatcher ? *FDispatcher : ValidDispatcher()).GetChar(C);
   if (Result < 0) CheckException(this, Result);
   return C;
 }

@@ -370,6 +370,7 @@ void TQpBaseDispatcher::DonePort() {
 
 void TQpBaseDispatcher::DonePortPrim() {
   DoDonePortPrim = false;
+  FSessionReader.store(std::thread::id());
   if (DispActive.load()) StopDispatcher();
   DispLock Disp(DispSection);
   DispLock Data(DataSection);
@@ -435,7 +436,24 @@ std::int32_t TQpBaseDispatcher::PeekChar(std::uint8_t& C, std::uint32_t Count) {
   return ecOK;
 }
 
+void TQpBaseDispatcher::BeginReadSession() {
+  DispLock Guard(DispSection);
+  if (InAvailMessage.load() && !DBuffer.empty()) FSessionReader.store(std::this_thread::get_id());
+}
+
+void TQpBaseDispatcher::EndReadSession() {
+  DispLock Guard(DispSection);
+  FSessionReader.store(std::thread::id());
+}
+
 std::int32_t TQpBaseDispatcher::GetChar(std::uint8_t& C) {
+  if (FSessionReader.load(std::memory_order_relaxed) == std::this_thread::get_id() && !TracingOn) {
+    // Inside a read session (see BeginReadSession): the ring cannot move under us.
+    if (GetCount >= BuffCount(DBufHead, DBufTail, DispatchFull)) return ecBufferIsEmpty;
+    C = DBuffer[(DBufTail + GetCount) % DispatchBufferSize];
+    ++GetCount;
+    return ecOK;
+  }
   {
     DispLock Guard(DispSection);
     if (AvailPrim() == 0) return ecBufferIsEmpty;

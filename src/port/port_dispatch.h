@@ -154,6 +154,12 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   std::uint32_t InBuffFree();
   std::int32_t FlushInBuffer();
 
+  // A window receiver on the GUI thread runs while the delivering thread waits for it (or is
+  // that very thread), so nothing else moves the ring meanwhile: the port's hidden window opens
+  // a read session around its handlers, and GetChar of that thread then takes no lock.
+  void BeginReadSession();
+  void EndReadSession();
+
   // ---------------- output ----------------
   std::int32_t PutChar(std::uint8_t C);
   std::int32_t PutString(const std::string& S);
@@ -364,7 +370,7 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   std::uint64_t FScannedTotal = 0;
   std::uint64_t FNotifiedTotal = 0;
   TQpEvent FRoomEvent{false, false};  // the reader made room in a full ring
-  std::atomic<std::thread::id> FDeliveringThread{};
+  std::atomic<std::thread::id> FSessionReader{};
   bool FDestroyed = false;
 
   std::uint32_t AvailPrim();  // bytes available to the caller (under DispSection)

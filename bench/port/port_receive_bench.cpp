@@ -1,0 +1,85 @@
+// Received bytes through the port's whole receive path, read in OnTriggerAvail with GetChar or
+// GetBlock, beside a plain copy of the same data. The device layer is the in-memory one of the
+// port tests, fed before each timed round, so the figures are those of the port core.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "memory_dispatcher.h"
+#include "platform/messages.h"
+
+namespace {
+
+constexpr std::size_t RoundBytes = 4 << 20;
+
+const std::string& Payload() {
+  static const std::string Data = [] {
+    std::string S(RoundBytes, '\0');
+    for (std::size_t I = 0; I < S.size(); ++I) S[I] = char('!' + I % 90);
+    return S;
+  }();
+  return Data;
+}
+
+void BM_PlainCopy(benchmark::State& State) {
+  const std::string& In = Payload();
+  std::vector<char> Out(In.size());
+  for (auto _ : State) {
+    // The same chunks the port hands out: at most one ring's worth per copy.
+    for (std::size_t Pos = 0; Pos < In.size(); Pos += DispatchBufferSize)
+      std::memcpy(Out.data() + Pos, In.data() + Pos, std::min<std::size_t>(DispatchBufferSize, In.size() - Pos));
+    benchmark::DoNotOptimize(Out.data());
+    benchmark::ClobberMemory();
+  }
+  State.SetBytesProcessed(std::int64_t(State.iterations()) * std::int64_t(In.size()));
+}
+
+void RunPort(benchmark::State& State, bool Block) {
+  const std::string& In = Payload();
+  std::vector<char> Out(In.size());
+  std::size_t Got = 0;
+  TMemoryPort P;
+  P.OnTriggerAvail = [&](TQpCustomComPort* CP, std::uint16_t Count) {
+    if (Block) {
+      CP->GetBlock(Out.data() + Got, Count);
+      Got += Count;
+    } else {
+      for (std::uint16_t I = 0; I < Count; ++I) Out[Got++] = char(CP->GetChar());
+    }
+  };
+  P.SetOpen(true);
+  for (auto _ : State) {
+    State.PauseTiming();
+    Got = 0;
+    P.Disp()->Feed(In, 64 * 1024);
+    State.ResumeTiming();
+    if (!WaitWithMessages([&] { return Got == In.size(); }, 60000)) {
+      State.SkipWithError("receive path stalled");
+      break;
+    }
+  }
+  if (std::memcmp(Out.data(), In.data(), In.size()) != 0) State.SkipWithError("bytes differ");
+  P.SetOpen(false);
+  State.SetBytesProcessed(std::int64_t(State.iterations()) * std::int64_t(In.size()));
+}
+
+void BM_ReceiveGetChar(benchmark::State& State) { RunPort(State, false); }
+void BM_ReceiveGetBlock(benchmark::State& State) { RunPort(State, true); }
+
+BENCHMARK(BM_PlainCopy)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReceiveGetChar)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReceiveGetBlock)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication App(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
