@@ -17,6 +17,7 @@ TQpDeviceSocket* GQpSocket = nullptr;
 void FreeQpSocketAtExit() { DeactivateNetDispatch(); }
 
 std::atomic<UINT_PTR> NextTimerId{1};
+constexpr int MaxRoundsPerPass = 16;
 
 }  // namespace
 
@@ -385,17 +386,24 @@ std::int32_t TQpWinsockDispatcher::Dispatcher(UINT, WPARAM wParam, LPARAM) {
   if (InDispatcher) return 0;
   auto Keep = shared_from_this();  // a handler may close and release the port meanwhile
   InDispatcher = true;
-  if (!ClosePending) {
+  // A pass repeats while data keeps arriving and the handlers keep taking it, so a busy
+  // link is drained in one turn of the loop instead of one ring's worth per turn.
+  for (int Round = 0; Round < MaxRoundsPerPass && !ClosePending; ++Round) {
     RefreshStatus();  // receives into the connection's ring and sends what waits
+    const std::uint32_t Before = DBufHead;
+    const bool WasFull = DispatchFull;
     if (FInQue > 0) ExtractData();
+    const bool Moved = DBufHead != Before || DispatchFull != WasFull;
     if (wParam == 0 && !fEventBusy) {
       GlobalStatHit = false;
       while (!ClosePending && CheckTriggers()) {
       }
       if (GlobalStatHit) ResetStatusHits();
-    } else if (DLoggingOn) {
-      AddDispatchEntry(dtError, dstNone, 0, nullptr, 0);
+    } else {
+      if (DLoggingOn) AddDispatchEntry(dtError, dstNone, 0, nullptr, 0);
+      break;
     }
+    if (!Moved || DispatchFull) break;
   }
   InDispatcher = false;
   if (ClosePending) DonePortPrim();

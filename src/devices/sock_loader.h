@@ -7,9 +7,19 @@
 // numbers, and asynchronous notifications follow the Windows rules. Tests may register other
 // modules or replace single slots of SockFuncs (for example the resolver) after loading.
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
+
+// The C library may define the byte-order calls as macros when optimising; here they are also
+// the names of entry points and of TQpSocket operations, so they must stay plain functions.
+#undef htonl
+#undef htons
+#undef ntohl
+#undef ntohs
 
 #include "platform/messages.h"
 

@@ -51,7 +51,8 @@ std::uint32_t TWsConnection::InUsed() const {
 
 void TWsConnection::InConsume(std::uint32_t Count) {
   if (Count == 0) return;
-  FInStart = (FInStart + Count) % FInSize;
+  FInStart += Count;
+  if (FInStart >= FInSize) FInStart -= FInSize;
   FInBufFull = false;
   if (FInStart == FInEnd) FInStart = FInEnd = 0;  // empty: the next receive is contiguous
 }
@@ -84,12 +85,15 @@ void TWsConnection::Receive(bool Twice) {
 }
 
 std::uint32_t TWsConnection::FindIAC(std::uint32_t Start, std::uint32_t Size) const {
-  if (!FIsTelnet) return Start + Size;
-  const std::uint8_t* P = FInBuf.data();
-  const bool CrSpecial = FOptBinary == tnoFalse;
-  for (std::uint32_t I = Start; I < Start + Size; ++I)
-    if (P[I] == TELNET_IAC || (CrSpecial && P[I] == TELNET_CR)) return I;
-  return Start + Size;
+  if (!FIsTelnet || Size == 0) return Start + Size;
+  const std::uint8_t* P = FInBuf.data() + Start;
+  const void* Iac = std::memchr(P, TELNET_IAC, Size);
+  std::uint32_t End = Iac ? std::uint32_t(static_cast<const std::uint8_t*>(Iac) - P) : Size;
+  if (FOptBinary == tnoFalse) {
+    const void* Cr = std::memchr(P, TELNET_CR, End);
+    if (Cr) End = std::uint32_t(static_cast<const std::uint8_t*>(Cr) - P);
+  }
+  return Start + End;
 }
 
 int TWsConnection::ReadBuf(char* Buf, int Size) {
@@ -110,15 +114,63 @@ int TWsConnection::ReadBuf(char* Buf, int Size) {
         continue;
       }
     }
-    // A run of plain bytes, up to the storage end, the next special byte or the caller's room.
+    // Plain bytes and CRs straight from the contiguous part of the ring; a telnet command
+    // (IAC) leaves this loop for ProcessCommands.
     const std::uint32_t Contig = (FInStart < FInEnd) ? FInEnd - FInStart : FInSize - FInStart;
+    const std::uint8_t* P = FInBuf.data() + FInStart;
     const std::uint32_t Limit = std::min<std::uint32_t>(Contig, std::uint32_t(Size - Out));
-    const std::uint32_t Stop = FindIAC(FInStart, Limit);
-    const std::uint32_t Run = Stop - FInStart;
-    if (Run > 0) {
-      std::memcpy(Buf + Out, FInBuf.data() + FInStart, Run);
-      Out += int(Run);
-      InConsume(Run);
+    std::uint32_t I = 0;
+    if (!FIsTelnet) {
+      I = Limit;
+      std::memcpy(Buf + Out, P, I);
+      Out += int(I);
+    } else {
+      const bool CrSpecial = FOptBinary == tnoFalse;
+      // Device text is short lines: a plain byte loop beats searching for each CR.
+      auto* D = reinterpret_cast<std::uint8_t*>(Buf);
+      std::uint32_t O = std::uint32_t(Out);
+      const std::uint32_t Room = std::uint32_t(Size);
+      constexpr std::uint64_t Ones = 0x0101010101010101ULL, Highs = 0x8080808080808080ULL;
+      auto HasByte = [](std::uint64_t W, std::uint64_t Pattern) {
+        const std::uint64_t X = W ^ Pattern;
+        return (X - Ones) & ~X & Highs;  // the lowest flagged byte is exact
+      };
+      while (I < Limit && O < Room) {
+        if (I + 8 <= Limit && O + 8 <= Room) {
+          // Eight bytes at a time until one of them is special.
+          std::uint64_t W;
+          std::memcpy(&W, P + I, 8);
+          const std::uint64_t Hit =
+              HasByte(W, Ones * TELNET_IAC) | (CrSpecial ? HasByte(W, Ones * TELNET_CR) : 0);
+          if (Hit == 0) {
+            std::memcpy(D + O, &W, 8);
+            I += 8;
+            O += 8;
+            continue;
+          }
+          const unsigned K = unsigned(__builtin_ctzll(Hit)) >> 3;
+          std::memcpy(D + O, P + I, K);
+          I += K;
+          O += K;
+        }
+        const std::uint8_t B = P[I];
+        if (B == TELNET_IAC) break;
+        D[O++] = B;
+        if (B == TELNET_CR && CrSpecial) {
+          if (I + 1 < Contig) {
+            I += P[I + 1] == TELNET_NULL ? 2 : 1;
+          } else {
+            ++I;
+            FCrPending = true;  // the byte after it (if any) is looked at on the next round
+          }
+          continue;
+        }
+        ++I;
+      }
+      Out = int(O);
+    }
+    if (I > 0) {
+      InConsume(I);
       continue;
     }
     bool Stalled = false;

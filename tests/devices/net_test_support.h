@@ -84,6 +84,14 @@ inline std::string RecvSome(int Fd, std::size_t Count, int TimeoutMs = 5000) {
   return Out;
 }
 
+// True once the other end has closed (an orderly close or a reset), without waiting.
+inline bool PeerClosed(int Fd) {
+  pollfd P{Fd, POLLIN, 0};
+  if (::poll(&P, 1, 0) <= 0) return false;
+  char C;
+  return ::recv(Fd, &C, 1, MSG_PEEK | MSG_DONTWAIT) <= 0;
+}
+
 // Closes with a reset instead of an orderly close.
 inline void ResetClose(int Fd) {
   linger L{1, 0};

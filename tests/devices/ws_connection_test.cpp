@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,43 @@ TEST(WsConnectionTelnet, OffPassesEveryByte) {
   T.Wire.Segments = {All};
   EXPECT_EQ(T.ReadAll(), All);
   EXPECT_EQ(T.Wire.Sent, "");
+}
+
+// Random device text (lines, CR NUL, doubled 0xFF) in random segments through a small ring,
+// read in random amounts, must decode exactly as the whole stream would.
+TEST(WsConnectionTelnet, RandomSegmentationDecodesLikeTheWholeStream) {
+  std::mt19937 Rng(20261210);
+  auto Pick = [&](int N) { return int(Rng() % unsigned(N)); };
+  for (int Round = 0; Round < 20; ++Round) {
+    std::string Wire, Want;
+    for (int T = 0; T < 3000; ++T) {
+      switch (Pick(8)) {
+        case 0: Wire += "\r"s + '\0'; Want += '\r'; break;
+        case 1: Wire += "\r\n"; Want += "\r\n"; break;
+        case 2: Wire += "\xff\xff"; Want += '\xff'; break;
+        case 3: Wire += '\0'; Want += '\0'; break;
+        default: {
+          const char C = char('A' + Pick(26));
+          Wire += C;
+          Want += C;
+        }
+      }
+    }
+    Connected T(64);
+    std::string Got;
+    std::size_t Pos = 0;
+    char Buf[128];
+    while (Pos < Wire.size() || !T.Wire.Segments.empty() || T.C.InChars() > 0) {
+      if (Pos < Wire.size() && Pick(2) == 0) {
+        const std::size_t N = std::min<std::size_t>(1 + Pick(100), Wire.size() - Pos);
+        T.Wire.Segments.push_back(Wire.substr(Pos, N));
+        Pos += N;
+      }
+      const int N = T.C.ReadBuf(Buf, 1 + Pick(int(sizeof Buf)));
+      Got.append(Buf, size_t(N));
+    }
+    ASSERT_EQ(Hex(Got), Hex(Want)) << "round " << Round;
+  }
 }
 
 TEST(WsConnectionTelnet, InCharsCountsRawBytes) {
