@@ -421,7 +421,7 @@ std::uint8_t TQpCustomComPort::PeekChar(std::uint32_t Count) {
   return C;
 }
 
-std::uint8_t TQpCustomComPort::GetChar() {
+std::uint8_t TQpCustomComPort::GetCharPrim() {
   if (ShuttingDown()) return 0;
   std::uint8_t C = 0;
   const std::int32_t Result = (FDispatcher ? *FDispatcher : ValidDispatcher()).GetChar(C);

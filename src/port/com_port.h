@@ -166,7 +166,11 @@ class TQpCustomComPort : public TQpLoadingState {
   // ---- data ----
   bool CharReady();
   std::uint8_t PeekChar(std::uint32_t Count);
-  std::uint8_t GetChar();
+  std::uint8_t GetChar() {
+    std::uint8_t C;
+    if (FPortState == psOpen && FDispatcher && FDispatcher->TryGetCharInSession(C)) return C;
+    return GetCharPrim();
+  }
   void PeekBlock(void* Block, std::uint32_t Len);
   void GetBlock(void* Block, std::uint32_t Len);
   void PutChar(std::uint8_t C);
@@ -325,6 +329,7 @@ class TQpCustomComPort : public TQpLoadingState {
 
  private:
   void ApplyFlowSettings();
+  std::uint8_t GetCharPrim();
   bool IsOpenNow() const { return FPortState == psOpen && FDispatcher != nullptr; }
 };
 

@@ -35,11 +35,6 @@ std::condition_variable ThreadsChanged;
 
 }  // namespace
 
-std::uint32_t BuffCount(std::uint32_t Head, std::uint32_t Tail, bool Full) {
-  if (Head == Tail) return Full ? DispatchBufferSize : 0;
-  if (Head > Tail) return Head - Tail;
-  return Head + DispatchBufferSize - Tail;
-}
 
 // ---------------------------------------------------------------- threads
 
@@ -447,13 +442,7 @@ void TQpBaseDispatcher::EndReadSession() {
 }
 
 std::int32_t TQpBaseDispatcher::GetChar(std::uint8_t& C) {
-  if (FSessionReader.load(std::memory_order_relaxed) == std::this_thread::get_id() && !TracingOn) {
-    // Inside a read session (see BeginReadSession): the ring cannot move under us.
-    if (GetCount >= BuffCount(DBufHead, DBufTail, DispatchFull)) return ecBufferIsEmpty;
-    C = DBuffer[(DBufTail + GetCount) % DispatchBufferSize];
-    ++GetCount;
-    return ecOK;
-  }
+  if (TryGetCharInSession(C)) return ecOK;
   {
     DispLock Guard(DispSection);
     if (AvailPrim() == 0) return ecBufferIsEmpty;

@@ -46,7 +46,11 @@ constexpr UINT NotifyTimeoutMs = 3000;  // per window receiver
 constexpr std::uint32_t poUseEventWord = 0x04;
 
 // Bytes in a ring of DispatchBufferSize from Tail to Head.
-std::uint32_t BuffCount(std::uint32_t Head, std::uint32_t Tail, bool Full);
+inline std::uint32_t BuffCount(std::uint32_t Head, std::uint32_t Tail, bool Full) {
+  if (Head == Tail) return Full ? DispatchBufferSize : 0;
+  if (Head > Tail) return Head - Tail;
+  return Head + DispatchBufferSize - Tail;
+}
 
 // Base of every dispatcher-owned thread. The thread holds the dispatcher and frees itself when
 // it ends; its last act is the dispatcher's ThreadGone, which reports ReturnValue (through
@@ -159,6 +163,16 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   // a read session around its handlers, and GetChar of that thread then takes no lock.
   void BeginReadSession();
   void EndReadSession();
+  // GetChar's lock-free path: false when this thread has no read session (or tracing is on)
+  // or nothing is left; the caller then takes the ordinary GetChar.
+  bool TryGetCharInSession(std::uint8_t& C) {
+    if (FSessionReader.load(std::memory_order_relaxed) != std::this_thread::get_id() || TracingOn)
+      return false;
+    if (GetCount >= BuffCount(DBufHead, DBufTail, DispatchFull)) return false;
+    C = DBuffer[(DBufTail + GetCount) % DispatchBufferSize];
+    ++GetCount;
+    return true;
+  }
 
   // ---------------- output ----------------
   std::int32_t PutChar(std::uint8_t C);
