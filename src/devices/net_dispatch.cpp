@@ -177,6 +177,21 @@ void TQpDeviceSocket::DoAccept(TSocket Socket) {
 }
 
 void TQpDeviceSocket::DoError(TSocket Socket, int ErrCode) {
+  // A server's client lost by a reset or an abort is gone as surely as one that closed: free
+  // its socket, so the next client can be taken.
+  TWsConnection* C = FindConnection(Socket);
+  if (C && !C->IsClient() && Socket == C->CommSocket() && Socket != C->SocketHandle() &&
+      (ErrCode == wsaENetReset || ErrCode == wsaEConnAborted || ErrCode == wsaEConnReset)) {
+    if (auto D = DispatcherOf(C)) D->WsSockAddr = TSockAddrIn{};
+    C->SetCommSocket(-1);
+    C->SetConnectionState(wcsInit);
+    ForgetCache();
+    CloseSocket(Socket);
+    const TSocket Main = C->SocketHandle();
+    DoWsMessage(Main, ErrCode, 0);
+    if (OnWsError) OnWsError(this, Socket, ErrCode);
+    return;
+  }
   const TSocket H = TweakSocket(Socket);
   if (H != -1) DoWsMessage(H, ErrCode, 0);
   if (OnWsError) OnWsError(this, Socket, ErrCode);

@@ -266,6 +266,31 @@ TEST(NetPort, ServerTakesOneClientAtATime) {
   P.Port.SetOpen(false);
 }
 
+TEST(NetPort, ServerLosingItsClientByResetTakesTheNextAndReportsNoLineError) {
+  TLanPort P;
+  TLoopbackListener Probe;
+  const std::uint16_t Number = Probe.Port;
+  Probe.Close();
+  P.Port.SetWsMode(wsServer);
+  int Accepts = 0;
+  std::vector<int> Errors;
+  P.Port.OnWsAccept = [&](TQpCustomWinsockPort*, std::uint32_t, bool&) { ++Accepts; };
+  P.Port.OnWsError = [&](TQpCustomWinsockPort*, std::int32_t E) { Errors.push_back(E); };
+  P.OpenTo(Number);
+  int First = ConnectLoopback(Number);
+  ASSERT_TRUE(WaitFor([&] { return Accepts == 1; }));
+  ResetClose(First);
+  ASSERT_TRUE(WaitFor([&] { return P.Count("disconnect") == 1; }));
+  EXPECT_EQ(Errors, std::vector<int>{10054});
+  EXPECT_EQ(P.Port.LineError(), 0);  // a socket error is no serial line error
+  int Second = ConnectLoopback(Number);
+  ASSERT_TRUE(WaitFor([&] { return Accepts == 2; }));
+  SendAll(Second, "next");
+  ASSERT_TRUE(WaitFor([&] { return P.Received == "next"; }));
+  ::close(Second);
+  P.Port.SetOpen(false);
+}
+
 TEST(NetPort, TwoPortsEachGetTheirOwnBytes) {
   TLoopbackListener L1, L2;
   TLanPort A, B;
