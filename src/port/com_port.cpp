@@ -223,6 +223,11 @@ void TQpCustomComPort::UpdateHandlerFlag() {
 }
 
 void TQpCustomComPort::ComWindowProc(TMessage& Msg) {
+  if (Msg.Msg == WM_TIMER && Msg.WParam == ClosePendingTimer) {
+    KillTimer(fComWindow, ClosePendingTimer);
+    PostMessage(fComWindow, qpw_ClosePending, 0, FClosePendingLParam);
+    return;
+  }
   const bool Ours = (Msg.Msg >= qpw_TriggerAvail && Msg.Msg <= qpw_TriggerStatus) ||
                     Msg.Msg == qpw_ClosePending;
   if (!Ours) return;
@@ -274,7 +279,9 @@ void TQpCustomComPort::ComWindowProc(TMessage& Msg) {
         break;
       case qpw_ClosePending:
         if (D->Active()) {
-          PostMessage(fComWindow, qpw_ClosePending, Msg.WParam, Msg.LParam);  // not yet
+          // The dispatcher thread is still unwinding: look again shortly, without spinning.
+          FClosePendingLParam = Msg.LParam;
+          SetTimer(fComWindow, ClosePendingTimer, 5);
           return;
         }
         FinishClose();
@@ -829,6 +836,8 @@ int TQpCustomComPort::WaitForMultiString(const std::string& S, std::int32_t Time
 
 bool TQpCustomComPort::WaitForString(const std::string& S, std::int32_t Timeout, bool Yield,
                                      bool IgnoreCase) {
-  // One string: no separator can split it.
-  return WaitForMultiString(S, Timeout, Yield, IgnoreCase, '\0') != 0 || (S.empty() && false);
+  // One string: a separator that the string does not contain keeps it whole.
+  char Sep = '\0';
+  while (S.find(Sep) != std::string::npos) ++Sep;
+  return WaitForMultiString(S, Timeout, Yield, IgnoreCase, Sep) != 0;
 }

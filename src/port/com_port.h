@@ -322,6 +322,8 @@ class TQpCustomComPort : public TQpLoadingState {
   std::uint16_t FTriggerLength = 1;
   int FTag = 0;
   std::uint16_t FBaseAddress = 0;
+  static constexpr UINT_PTR ClosePendingTimer = 1;
+  LPARAM FClosePendingLParam = 0;
   bool FLoading = false;
   bool FDestroying = false;
   // Guards the hidden window against a port already gone (messages may still be queued).

@@ -144,6 +144,7 @@ const TMessageRow MessageTable[] = {
     {11002, "Host not found, or SERVERFAIL, can try again"},
     {11003, "Non recoverable errors, FORMERR, REFUSED, NOTIMP"},
     {11004, "Valid name, but no data record of requested type"},
+    {-13868, "Out of memory"},
     // Dispatch log vocabulary: entry types (15001 + type) and subtypes (15100 + subtype).
     {15001, "No event"},
     {15002, "Dispatch"},

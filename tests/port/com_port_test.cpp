@@ -163,6 +163,35 @@ TEST_F(ComPortTest, MethodReceiverAndWindowSeeTheSameBytes) {
   D->DeregisterEventTriggerHandler(&Terminal);
 }
 
+TEST_F(ComPortTest, SyncMethodReceiverRunsOnTheGuiThread) {
+  bool OnGui = false;
+  int Calls = 0;
+  auto D = P.Disp();
+  D->RegisterSyncEventTriggerHandler(&Calls, [&](UINT Msg, WPARAM, LPARAM) {
+    if (Msg != qpw_TriggerAvail) return;
+    OnGui = IsGuiThread();
+    ++Calls;
+  });
+  D->Feed("q");
+  ASSERT_TRUE(WaitFor([&] { return Calls > 0 && Received == "q"; }));
+  EXPECT_TRUE(OnGui);
+  D->DeregisterEventTriggerHandler(&Calls);
+}
+
+TEST_F(ComPortTest, WaitForStringReadsUntilTheStringArrives) {
+  std::string Seen;
+  P.OnWaitChar = [&](TQpCustomComPort*, std::uint8_t C) { Seen += char(C); };
+  P.PrepareWait();  // no notification takes the bytes meanwhile
+  P.Disp()->Feed("noise OK tail");
+  EXPECT_TRUE(P.WaitForString("ok", 180, true, true));
+  EXPECT_EQ(Seen, "noise OK");
+  P.PrepareWait();
+  EXPECT_EQ(P.WaitForMultiString("x|tail", 180, true, false, '|'), 2);
+  P.PrepareWait();
+  EXPECT_FALSE(P.WaitForString("never", 2, false, false));
+  EXPECT_TRUE(Received.empty());
+}
+
 TEST_F(ComPortTest, LargeInputIsDeliveredWhole) {
   std::string Big;
   for (int I = 0; I < 50000; ++I) Big += char('a' + I % 26);
