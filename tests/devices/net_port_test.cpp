@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -11,6 +15,8 @@
 #include "devices/net_port.h"
 #include "net_test_support.h"
 #include "test_support.h"
+
+extern char** environ;
 
 namespace {
 
@@ -289,6 +295,123 @@ TEST(NetPort, ServerLosingItsClientByResetTakesTheNextAndReportsNoLineError) {
   ASSERT_TRUE(WaitFor([&] { return P.Received == "next"; }));
   ::close(Second);
   P.Port.SetOpen(false);
+}
+
+// A real telnet server: inetutils telnetd behind socat on a loopback port.
+class TTelnetServer {
+ public:
+  TTelnetServer() {
+    if (::access("/usr/sbin/telnetd", X_OK) != 0 || ::access("/usr/bin/socat", X_OK) != 0) return;
+    TLoopbackListener Probe;
+    Port = Probe.Port;
+    Probe.Close();
+    const std::string Listen =
+        "TCP-LISTEN:" + std::to_string(Port) + ",bind=127.0.0.1,reuseaddr,fork";
+    const std::string Exec = "EXEC:/usr/sbin/telnetd -h,nofork";
+    const char* Argv[] = {"socat", Listen.c_str(), Exec.c_str(), nullptr};
+    if (::posix_spawn(&Pid, "/usr/bin/socat", nullptr, nullptr, const_cast<char**>(Argv),
+                      environ) != 0) {
+      Pid = -1;
+      return;
+    }
+    // Ready once it accepts (each probe is a connection of its own, closed at once).
+    Ready = WaitFor([&] {
+      int Fd = ConnectLoopback(Port);
+      if (Fd < 0) return false;
+      ::close(Fd);
+      return true;
+    });
+  }
+  ~TTelnetServer() {
+    if (Pid > 0) {
+      ::kill(Pid, SIGTERM);
+      ::waitpid(Pid, nullptr, 0);
+    }
+  }
+  pid_t Pid = -1;
+  std::uint16_t Port = 0;
+  bool Ready = false;
+};
+
+TEST(NetPort, NegotiatesWithARealTelnetServer) {
+  TTelnetServer Server;
+  if (!Server.Ready) GTEST_SKIP() << "socat or telnetd not available";
+  TLanPort P;
+  P.OpenTo(Server.Port);
+  ASSERT_TRUE(WaitFor([&] { return P.Count("connect") == 1; }));
+  // The server asks for the terminal type and more before it starts the login; only a
+  // client that answers every request gets that far.
+  ASSERT_TRUE(WaitFor([&] { return P.Received.find("login:") != std::string::npos; }, 20000))
+      << P.Received;
+  EXPECT_EQ(P.Received.find('\xff'), std::string::npos);  // no telnet command leaked into data
+  P.Port.SetOpen(false);
+  EXPECT_EQ(P.Count("disconnect"), 1);
+}
+
+// Runs this test binary's NetPortIsolated tests again inside a private network namespace,
+// where nothing can leave the machine. True when the child passed; skips without unshare.
+bool RunInPrivateNetwork(bool& Skipped) {
+  Skipped = false;
+  TempDir Dir;
+  const std::string Output = Dir.File("child.txt");
+  auto Spawn = [&](std::vector<std::string> Args) {
+    std::vector<char*> Argv;
+    for (auto& A : Args) Argv.push_back(A.data());
+    Argv.push_back(nullptr);
+    posix_spawn_file_actions_t Files;
+    posix_spawn_file_actions_init(&Files);
+    posix_spawn_file_actions_addopen(&Files, 1, Output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&Files, 1, 2);
+    pid_t Pid;
+    const int Rc = ::posix_spawn(&Pid, Argv[0], &Files, nullptr, Argv.data(), environ);
+    posix_spawn_file_actions_destroy(&Files);
+    if (Rc != 0) return -1;
+    int Status = 0;
+    ::waitpid(Pid, &Status, 0);
+    return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+  };
+  if (::access("/usr/bin/unshare", X_OK) != 0 || Spawn({"/usr/bin/unshare", "-n", "/bin/true"}) != 0) {
+    Skipped = true;
+    return false;
+  }
+  char Self[4096] = {};
+  if (::readlink("/proc/self/exe", Self, sizeof Self - 1) <= 0) return false;
+  const bool Passed = Spawn({"/usr/bin/unshare", "-n", "/usr/bin/env", "QUILL_NETNS_CHILD=1", Self,
+                             "--gtest_filter=NetPortIsolated.*"}) == 0;
+  if (!Passed) ADD_FAILURE() << ReadFile(Output);
+  return Passed;
+}
+
+TEST(NetPortIsolated, PlaceholderAddressAndSystemResolverInAPrivateNetwork) {
+  if (!std::getenv("QUILL_NETNS_CHILD")) {
+    bool Skipped;
+    const bool Passed = RunInPrivateNetwork(Skipped);
+    if (Skipped) GTEST_SKIP() << "no private network namespace here";
+    EXPECT_TRUE(Passed);
+    return;
+  }
+  // Inside the namespace: no route anywhere, not even loopback.
+  TLanPort P;
+  std::vector<int> Errors;
+  P.Port.OnWsError = [&](TQpCustomWinsockPort*, std::int32_t E) { Errors.push_back(E); };
+  P.Port.SetWsAddress("192.168.0.19");
+  EXPECT_NO_THROW(P.OpenTo(5495));  // the failure comes later, as a connect notification
+  ASSERT_TRUE(WaitFor([&] { return !Errors.empty(); }));
+  EXPECT_EQ(Errors, std::vector<int>{10051});
+  ProcessMessages();
+  EXPECT_TRUE(P.Port.Open());  // unreachable is not a refusal: the port stays open
+  P.Port.SetOpen(false);
+  EXPECT_TRUE(P.Events.empty());
+
+  // The system's own resolver cannot answer for a name here: 9007.
+  P.Port.OnWsError = nullptr;
+  P.Port.SetWsAddress("quill-device.invalid");
+  try {
+    P.Port.SetOpen(true);
+    ADD_FAILURE() << "resolved";
+  } catch (const EQpSocketException& E) {
+    EXPECT_EQ(E.ErrorCode(), 9007);
+  }
 }
 
 TEST(NetPort, TwoPortsEachGetTheirOwnBytes) {
