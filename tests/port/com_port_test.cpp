@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -190,6 +192,30 @@ TEST_F(ComPortTest, WaitForStringReadsUntilTheStringArrives) {
   P.PrepareWait();
   EXPECT_FALSE(P.WaitForString("never", 2, false, false));
   EXPECT_TRUE(Received.empty());
+}
+
+// Waits for Cond without handling any message (the GUI thread stays deaf meanwhile).
+bool WaitDeaf(const std::function<bool()>& Cond, int TimeoutMs) {
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+  while (!Cond()) {
+    if (std::chrono::steady_clock::now() > Deadline) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+TEST_F(ComPortTest, ANotificationThatTimedOutIsDroppedAndItsBytesKept) {
+  auto D = P.Disp();
+  D->Feed("late");
+  // The GUI thread does not answer: the dispatcher gives up after its time-out.
+  ASSERT_TRUE(WaitDeaf([&] { return D->EventBusy(); }, 10000));
+  ASSERT_TRUE(WaitDeaf([&] { return !D->EventBusy(); }, 10000));
+  WaitFor([] { return false; }, 100);
+  EXPECT_TRUE(Counts.empty());  // never handled late
+  EXPECT_EQ(D->InBuffUsed(), 4u);
+  D->Feed("!");
+  ASSERT_TRUE(WaitFor([&] { return Received == "late!"; }));
+  EXPECT_EQ(Counts, std::vector<int>{5});
 }
 
 TEST_F(ComPortTest, LargeInputIsDeliveredWhole) {
