@@ -414,6 +414,34 @@ TEST(NetPortIsolated, PlaceholderAddressAndSystemResolverInAPrivateNetwork) {
   }
 }
 
+// A connection event that arrives while OnTriggerAvail processes messages must leave the
+// delivery marked busy, so that closing the port from the handler afterwards is deferred
+// until the delivery has unwound.
+TEST(NetPort, ConnectionEventInsideADataHandlerKeepsTheDeliveryBusy) {
+  TLanPort P;
+  TLoopbackListener Probe;
+  const std::uint16_t Number = Probe.Port;
+  Probe.Close();
+  P.Port.SetWsMode(wsServer);
+  int Client = -1;
+  bool ClosedInside = false;
+  P.Port.OnTriggerAvail = [&](TQpCustomComPort* CP, std::uint16_t Count) {
+    for (std::uint16_t I = 0; I < Count; ++I) P.Received += char(CP->GetChar());
+    if (ClosedInside) return;
+    ClosedInside = true;
+    ::close(Client);  // the client goes while this handler still runs
+    EXPECT_TRUE(WaitFor([&] { return P.Count("disconnect") == 1; }));
+    P.Port.SetOpen(false);
+    EXPECT_TRUE(P.Port.Open());  // finished after the delivery, not inside it
+  };
+  P.OpenTo(Number);
+  Client = ConnectLoopback(Number);
+  SendAll(Client, "x");
+  ASSERT_TRUE(WaitFor([&] { return ClosedInside; }));
+  ASSERT_TRUE(WaitFor([&] { return !P.Port.Open(); }));
+  EXPECT_EQ(P.Received, "x");
+}
+
 TEST(NetPort, TwoPortsEachGetTheirOwnBytes) {
   TLoopbackListener L1, L2;
   TLanPort A, B;
