@@ -114,8 +114,9 @@ int RunProgram(int argc, char** argv) {
   SetDialogs(std::make_shared<QtDialogs>());
 
   InstallSignalHandlers();
-  auto Program = std::make_unique<TProgram>();
-  TQuillMain* QuillMain = Program->QuillMain.get();
+  // The signal watch comes before the windows: start-up may already show a modal error box.
+  std::unique_ptr<TProgram> Program;
+  bool TerminateRequested = false;
   std::unique_ptr<QSocketNotifier> SignalNotifier;
   if (SignalPipe[0] >= 0) {
     SignalNotifier = std::make_unique<QSocketNotifier>(SignalPipe[0], QSocketNotifier::Read);
@@ -123,13 +124,26 @@ int RunProgram(int argc, char** argv) {
       char Buf[16];
       while (read(SignalPipe[0], Buf, sizeof Buf) > 0) {
       }
+      TerminateRequested = true;
+      // A box waiting for the user would hold the close up.
+      QtDialogs::SetEnding();
       // The same path as the close box: shutdown and the settings save run.
-      QuillMain->close();
+      if (Program && Program->QuillMain->isVisible()) Program->QuillMain->close();
     });
   }
 
+  Program = std::make_unique<TProgram>();
+  TQuillMain* QuillMain = Program->QuillMain.get();
   // Closing the main window ends the program, even with the Communications window showing.
   QuillMain->OnFormClose = [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); };
+  if (TerminateRequested) {
+    // Asked to end while the windows were being made: close as the close box would.
+    QuillMain->close();
+    SignalNotifier.reset();
+    Program.reset();
+    SetDialogs(nullptr);
+    return 0;
+  }
   QuillMain->show();
   int Code = App.exec();
   SignalNotifier.reset();

@@ -13,108 +13,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "test_support.h"
+#include "e2e_support.h"
 
 namespace {
 
 using namespace std::string_literals;
-
-// The simulator as a child process, with what it has printed so far.
-class TSim {
- public:
-  explicit TSim(QStringList Args) {
-    P.start(QString::fromLocal8Bit(std::getenv("QUILL_BIN_DIR")) + "/quill-sim", Args);
-  }
-  ~TSim() {
-    if (P.state() != QProcess::NotRunning) {
-      P.write("quit\n");
-      if (!P.waitForFinished(10000)) P.kill();
-      P.waitForFinished(10000);
-    }
-  }
-  void Collect() {
-    Out += P.readAllStandardOutput().toStdString();
-    Err += P.readAllStandardError().toStdString();
-  }
-  // Waits for a line of standard output that starts with Prefix; returns the rest of it.
-  std::string WaitLine(const std::string& Prefix, size_t From = 0) {
-    std::string Rest;
-    WaitFor([&] {
-      Collect();
-      for (size_t At = Out.find(Prefix, From); At != std::string::npos; At = Out.find(Prefix, At + 1)) {
-        if (At != 0 && Out[At - 1] != '\n') continue;
-        const size_t End = Out.find('\n', At);
-        if (End == std::string::npos) return false;
-        Rest = Out.substr(At + Prefix.size(), End - At - Prefix.size());
-        return true;
-      }
-      return false;
-    }, 20000);
-    return Rest;
-  }
-  // Sends a control command and waits for its acknowledgement.
-  bool Control(const std::string& Command) {
-    const size_t From = Out.size();
-    P.write((Command + "\n").c_str());
-    WaitLine("OK " + Command, From);
-    return Out.find("OK " + Command + "\n", From) != std::string::npos;
-  }
-  QProcess P;
-  std::string Out, Err;
-};
-
-int Connect(int Port) {
-  const int Fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in A{};
-  A.sin_family = AF_INET;
-  A.sin_port = htons(uint16_t(Port));
-  inet_pton(AF_INET, "127.0.0.1", &A.sin_addr);
-  if (connect(Fd, reinterpret_cast<sockaddr*>(&A), sizeof A) != 0) {
-    close(Fd);
-    return -1;
-  }
-  return Fd;
-}
-
-void Send(int Fd, const std::string& Bytes) { ASSERT_EQ(write(Fd, Bytes.data(), Bytes.size()), ssize_t(Bytes.size())); }
-
-// Reads into Got until it contains Text, the peer closes (Closed set) or the deadline passes.
-bool ReadUntil(int Fd, std::string& Got, const std::string& Text, bool* Closed = nullptr, int TimeoutMs = 20000) {
-  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
-  while (Got.find(Text) == std::string::npos) {
-    const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now()).count();
-    if (Left <= 0) return false;
-    pollfd P{Fd, POLLIN, 0};
-    if (poll(&P, 1, int(Left)) <= 0) continue;
-    char Buf[4096];
-    const ssize_t N = read(Fd, Buf, sizeof Buf);
-    if (N <= 0) {
-      if (Closed) *Closed = true;
-      return false;
-    }
-    Got.append(Buf, size_t(N));
-  }
-  return true;
-}
-
-// Whatever has already arrived.
-std::string Drain(int Fd) {
-  std::string Got;
-  char Buf[4096];
-  for (;;) {
-    pollfd P{Fd, POLLIN, 0};
-    if (poll(&P, 1, 0) <= 0) return Got;
-    const ssize_t N = read(Fd, Buf, sizeof Buf);
-    if (N <= 0) return Got;
-    Got.append(Buf, size_t(N));
-  }
-}
-
-int ListenPort(TSim& Sim) {
-  const std::string Addr = Sim.WaitLine("LISTEN ");
-  const auto Colon = Addr.rfind(':');
-  return Colon == std::string::npos ? -1 : std::atoi(Addr.c_str() + Colon + 1);
-}
 
 }  // namespace
 

@@ -1,0 +1,66 @@
+// The three windows as the program makes them, against the simulated device on loopback: the
+// status on display, and antenna and Auto clicks going through the device and back.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QMouseEvent>
+
+#include "app/program.h"
+#include "app/quill_main_u.h"
+#include "e2e_support.h"
+#include "link/comm_control_u.h"
+#include "platform/dialogs.h"
+
+namespace {
+
+void Click(QWidget* W) {
+  const QPointF At(W->width() / 2.0, W->height() / 2.0);
+  const QPointF Global = W->mapToGlobal(At);
+  QMouseEvent Press(QEvent::MouseButtonPress, At, Global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(W, &Press);
+  QMouseEvent Release(QEvent::MouseButtonRelease, At, Global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(W, &Release);
+}
+
+}  // namespace
+
+TEST(ProgramWithSimulator, StatusShownAndClicksGoThroughTheDevice) {
+  TempDir Dir;
+  ScopedScriptedDialogs Script;
+  TSim Sim({"--port", "0"});
+  const int Port = ListenPort(Sim);
+  ASSERT_GT(Port, 0);
+  WriteFile(Dir.File("q.ini"), "[Comm]\nMode=0\nipAddress=127.0.0.1\nipPort=" + std::to_string(Port) + "\n");
+  SetSettingsFileName(Dir.File("q.ini"));
+  TProgram Program;
+  TQuillMain& Main = *Program.QuillMain;
+  Main.show();
+
+  // The simulator starts radio 1 on 40 m, in Auto, on antenna 3.
+  ASSERT_TRUE(WaitFor([&] { return Main.CommLed->text() == "Connected"; }, 30000));
+  ASSERT_TRUE(WaitFor([&] { return Main.AntBtn3->Brush().Color() == BandColor; }, 30000));
+  EXPECT_EQ(Main.EditBand->text(), "40");
+  EXPECT_EQ(Main.AutoBtn->Brush().Color(), clOrange);
+  EXPECT_EQ(Program.CommControl->LinkLed->text(), "Connected");
+
+  // A manual pick leaves Auto on the device: the button turns aqua, Auto silver.
+  Click(Main.AntBtn5);
+  ASSERT_TRUE(WaitFor([&] { return Main.AntBtn5->Brush().Color() == AntennaColor; }, 30000));
+  EXPECT_EQ(Main.AntBtn3->Brush().Color(), clSilver);
+  EXPECT_EQ(Main.AutoBtn->Brush().Color(), clSilver);
+  EXPECT_EQ(Main.Antenna, 5);
+
+  Click(Main.AutoBtn);
+  ASSERT_TRUE(WaitFor([&] { return Main.AutoBtn->Brush().Color() == clOrange; }, 30000));
+
+  // Following radio 2 shows radio 2's status (band 20 m, manual, antenna 1).
+  Main.RadioNumber->setCurrentIndex(1);
+  Main.RadioNumberClick();
+  EXPECT_EQ(NetAddress, 0xC2);
+  ASSERT_TRUE(WaitFor([&] { return Main.EditBand->text() == "20"; }, 30000));
+  EXPECT_TRUE(Script->Errors.empty());
+  Main.close();
+  EXPECT_EQ(Program.CommControl->LinkLed->text(), "Disconnected");
+}
