@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core
-  socat inetutils-telnetd util-linux iproute2 procps
+  socat inetutils-telnetd util-linux iproute2 procps netbase
 )
 
 missing=()
