@@ -18,6 +18,6 @@ THREAD_TESTS=$(ctest --test-dir build-tsan -L threads -N | sed -n 's/^ *Test *#[
 if [ -n "$THREAD_TESTS" ]; then
   # shellcheck disable=SC2086 # one target per word
   cmake --build build-tsan --target $THREAD_TESTS
-  TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}" \
+  TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp}" \
     ctest --test-dir build-tsan -L threads --output-on-failure -j2
 fi
