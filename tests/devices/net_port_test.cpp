@@ -442,6 +442,24 @@ TEST(NetPort, ConnectionEventInsideADataHandlerKeepsTheDeliveryBusy) {
   EXPECT_EQ(P.Received, "x");
 }
 
+TEST(NetPort, ServerOnAPortInUseFailsWithTheSocketError) {
+  TLoopbackListener Busy;  // listening on the number already
+  TLanPort P;
+  P.Port.SetWsMode(wsServer);
+  P.Port.SetWsPort(std::to_string(Busy.Port));
+  try {
+    P.Port.SetOpen(true);
+    ADD_FAILURE() << "opened";
+  } catch (const EQpSocketException& E) {
+    EXPECT_EQ(E.ErrorCode(), 10048);
+    EXPECT_STREQ(E.what(), "The address is already in use for this operation");
+  }
+  EXPECT_FALSE(P.Port.Open());
+  EXPECT_EQ(QpSocket()->ConnectionCount(), 0u);  // nothing left behind
+  for (const std::string& A : P.Port.WsLocalAddresses())
+    EXPECT_NE(QpSocket()->String2NetAddr(A), InAddr_None) << A;
+}
+
 TEST(NetPort, TwoPortsEachGetTheirOwnBytes) {
   TLoopbackListener L1, L2;
   TLanPort A, B;
