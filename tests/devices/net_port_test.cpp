@@ -237,8 +237,16 @@ TEST(NetPort, EndpointSettingsAreTrimmedAndFixedWhileOpen) {
   EXPECT_EQ(Code([&] { P.Port.SetWsAddress("127.0.0.2"); }), 9006);
   EXPECT_EQ(Code([&] { P.Port.SetWsPort("23"); }), 9006);
   EXPECT_EQ(Code([&] { P.Port.SetWsMode(wsServer); }), 9006);
+  P.Port.SetDeviceLayer(dlWin32);  // refused while open
+  EXPECT_EQ(P.Port.DeviceLayer(), dlWinsock);
+  EXPECT_FALSE(P.Port.UseMSRShadow());
+  P.Port.SetUseMSRShadow(true);
+  EXPECT_FALSE(P.Port.UseMSRShadow());  // never with the network layer
   P.Port.SetOpen(false);
   EXPECT_NO_THROW(P.Port.SetWsAddress("127.0.0.2"));
+  P.Port.SetDeviceLayer(dlWin32);
+  EXPECT_EQ(P.Port.DeviceLayer(), dlWin32);
+  EXPECT_EQ(P.Port.TapiMode(), tmAuto);
 }
 
 TEST(NetPort, ServerTakesOneClientAtATime) {
