@@ -238,6 +238,9 @@ void TQpCustomComPort::ComWindowProc(TMessage& Msg) {
         TQpBaseDispatcher::PortListItem(static_cast<int>((static_cast<std::uint32_t>(Msg.LParam) >> 16) & 0xFFFF));
     // Only this port's current dispatcher; a message for an earlier one is stale.
     if (!D || D != FDispatcher.get() || D->Owner() != this) return;
+    // A notification that reaches a closing port is stale: its bytes go with the close, and
+    // the handlers would only read the neutral values of a port shutting down.
+    if (Msg.Msg != qpw_ClosePending && FPortState != psOpen) return;
     const auto WParam = static_cast<std::uint32_t>(Msg.WParam);
     struct ReadSession {
       TQpBaseDispatcher* D;

@@ -218,6 +218,17 @@ TEST_F(ComPortTest, ANotificationThatTimedOutIsDroppedAndItsBytesKept) {
   EXPECT_EQ(Counts, std::vector<int>{5});
 }
 
+TEST_F(ComPortTest, CloseWhileANotificationWaitsForTheGuiThread) {
+  auto D = P.Disp();
+  D->Feed("abc");
+  ASSERT_TRUE(WaitDeaf([&] { return D->EventBusy(); }, 10000));
+  P.SetOpen(false);  // the dispatcher thread is waiting for us: the close is deferred
+  EXPECT_EQ(P.PortState(), psShuttingDown);
+  ASSERT_TRUE(WaitFor([&] { return !P.Open(); }));
+  EXPECT_TRUE(Counts.empty());  // the stale notification raised no event
+  EXPECT_EQ(D->ActiveThreads, 0);
+}
+
 TEST_F(ComPortTest, LargeInputIsDeliveredWhole) {
   std::string Big;
   for (int I = 0; I < 50000; ++I) Big += char('a' + I % 26);
