@@ -90,6 +90,55 @@ TEST(ComPortOpenTest, ClosedPortOperationsAndDeviceLayer) {
   EXPECT_EQ(P.Disp()->Sent(), "hi");
 }
 
+TEST(ComPortOpenTest, UsersHearOpenClosingAndClose) {
+  std::vector<std::string> Heard;  // outlives the port, whose destruction closes it
+  TMemoryPort P;
+  HWND W = AllocateHWnd([&](TMessage& M) {
+    Heard.push_back(M.Msg == qpw_PortOpen ? "wnd open" : M.Msg == qpw_PortClose ? "wnd close"
+                                                                                : "wnd closing");
+  });
+  P.RegisterUserEx(W);
+  P.RegisterUserCallbackEx(&Heard, [&](TQpCustomComPort*, TQpCallbackType T) {
+    Heard.push_back(T == ctOpen ? "ex open" : T == ctClosing ? "ex closing" : "ex closed");
+  });
+  P.RegisterUserCallback(&P, [&](TQpCustomComPort*, bool Opening) {
+    Heard.push_back(Opening ? "cb open" : "cb close");
+  });
+  P.OnPortOpen = [&](TQpCustomComPort*) { Heard.push_back("OnPortOpen"); };
+  P.OnPortClose = [&](TQpCustomComPort*) { Heard.push_back("OnPortClose"); };
+  P.SetOpen(true);
+  P.SetOpen(false);
+  const std::vector<std::string> Expected = {
+      "cb open",    "ex open",    "wnd open",  "OnPortOpen", "ex closing",
+      "wnd closing", "cb close", "ex closed", "wnd close", "OnPortClose"};
+  EXPECT_EQ(Heard, Expected);  // last registered first
+  P.DeregisterUser(W);
+  P.DeregisterUserCallback(&P);
+  P.DeregisterUserCallbackEx(&Heard);
+  Heard.clear();
+  P.SetOpen(true);
+  EXPECT_EQ(Heard, std::vector<std::string>{"OnPortOpen"});
+  DeallocateHWnd(W);
+}
+
+TEST(ComPortOpenTest, OpenRequestedWhileLoadingHappensInLoaded) {
+  ScopedScriptedDialogs Script;
+  TMemoryPort P;
+  P.BeginLoading();
+  P.SetOpen(true);
+  EXPECT_EQ(P.PortState(), psClosed);
+  P.Loaded();
+  EXPECT_EQ(P.PortState(), psOpen);
+  // A failing open while loading is reported, not raised, and leaves the port closed.
+  TMemoryPort Q;
+  Q.Configure = [](TMemoryDispatcher& D) { D.OpenErrno = ENOENT; };
+  Q.BeginLoading();
+  Q.SetOpen(true);
+  Q.Loaded();
+  EXPECT_FALSE(Q.Open());
+  EXPECT_EQ(Q.FDispatcher, nullptr);
+}
+
 class ComPortTest : public ::testing::Test {
  protected:
   void SetUp() override {
