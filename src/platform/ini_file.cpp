@@ -150,7 +150,10 @@ void TIniFile::StoreLines(const std::vector<std::string>& Lines) const {
   std::string Text;
   for (const auto& L : Lines) Text += L + "\n";
 
-  std::string Temp = (Folder / ("." + Path.filename().string() + ".XXXXXX")).string();
+  std::string TempName = Path.filename().string();
+  TempName.insert(TempName.begin(), '.');
+  TempName += ".XXXXXX";
+  std::string Temp = (Folder / TempName).string();
   int Fd = mkstemp(Temp.data());
   if (Fd < 0) throw Failure;
   struct stat Old;

@@ -22,6 +22,8 @@ Options:
   --pty           serve a pseudo-terminal instead of TCP
   --walk SECONDS  move both radios to their next band every SECONDS seconds,
                   to show automatic antenna following
+  --flood N       also send both status packets N times a second (1-100000),
+                  for load and memory tests
   --silent        start silent (see "silent" below)
   --verbose       log received lines on standard error
   --help          show this text
@@ -94,6 +96,11 @@ int main(int argc, char** argv) {
     } else if (A == "--walk") {
       if (!Number(Value(), 1, 86400, O.WalkSeconds)) {
         std::fprintf(stderr, "quill-sim: --walk takes 1 to 86400 seconds\n");
+        return 2;
+      }
+    } else if (A == "--flood") {
+      if (!Number(Value(), 1, 100000, O.FloodRate)) {
+        std::fprintf(stderr, "quill-sim: --flood takes 1 to 100000 rounds a second\n");
         return 2;
       }
     } else if (A == "--silent") {

@@ -46,7 +46,7 @@ TSimDevice::TSimDevice() {
 
 TSimDevice::TAnswer TSimDevice::HandleLine(const std::string& Line) {
   TAnswer A;
-  int Dest, Cmd;
+  int Dest = 0, Cmd = 0;
   std::vector<int> Data;
   if (!ParsePacket(Line, Dest, Cmd, Data)) return A;
   if (Dest < 0xC0 || Dest > 0xC2) return A;  // not addressed to this selector

@@ -356,6 +356,8 @@ int TSimServer::Run() {
 
   auto NextStatus = Clock::now() + std::chrono::seconds(1);
   auto NextWalk = Clock::now() + std::chrono::seconds(FOptions.WalkSeconds);
+  const auto FloodStep = std::chrono::microseconds(FOptions.FloodRate > 0 ? 1000000 / FOptions.FloodRate : 0);
+  auto NextFlood = Clock::now() + FloodStep;
   while (!FQuit) {
     std::vector<pollfd> Fds;
     Fds.push_back({SignalPipe[0], POLLIN, 0});
@@ -365,6 +367,7 @@ int TSimServer::Run() {
 
     auto Due = NextStatus;
     if (FOptions.WalkSeconds > 0 && NextWalk < Due) Due = NextWalk;
+    if (FOptions.FloodRate > 0 && NextFlood < Due) Due = NextFlood;
     const auto Wait = std::chrono::duration_cast<std::chrono::milliseconds>(Due - Clock::now()).count();
     const int Ready = poll(Fds.data(), Fds.size(), int(std::max<long long>(0, Wait)));
     if (Ready < 0 && errno != EINTR) break;
@@ -394,6 +397,14 @@ int TSimServer::Run() {
       SendStatus(1);
       SendStatus(2);
       NextStatus = Now + std::chrono::seconds(1);
+    }
+    if (FOptions.FloodRate > 0 && Now >= NextFlood) {
+      // Catch up on every round that fell due, so the rate holds even with a coarse wake-up.
+      while (NextFlood <= Now) {
+        SendStatus(1);
+        SendStatus(2);
+        NextFlood += FloodStep;
+      }
     }
     if (FOptions.WalkSeconds > 0 && Now >= NextWalk) {
       FDevice.WalkBands();

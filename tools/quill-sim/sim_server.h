@@ -9,6 +9,7 @@ struct TSimOptions {
   int Port = 5495;
   bool Pty = false;
   int WalkSeconds = 0;  // 0: bands stay where they are
+  int FloodRate = 0;    // extra status rounds per second, for load tests; 0: none
   bool Silent = false;
   bool Verbose = false;
 };
