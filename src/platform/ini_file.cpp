@@ -226,7 +226,10 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Key,
     Lines.insert(Lines.begin() + long(At), Line);
   } else {
     if (!Lines.empty() && !Trim(Lines.back()).empty()) Lines.push_back("");
-    Lines.push_back("[" + OneLine(Section) + "]");
+    std::string Header = OneLine(Section);
+    Header.insert(Header.begin(), '[');
+    Header += ']';
+    Lines.push_back(Header);
     Lines.push_back(Line);
   }
   StoreLines(Lines);
