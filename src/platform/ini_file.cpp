@@ -226,10 +226,10 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Key,
     Lines.insert(Lines.begin() + long(At), Line);
   } else {
     if (!Lines.empty() && !Trim(Lines.back()).empty()) Lines.push_back("");
-    std::string Header = OneLine(Section);
-    Header.insert(Header.begin(), '[');
-    Header += ']';
-    Lines.push_back(Header);
+    std::string SectionLine = OneLine(Section);
+    SectionLine.insert(SectionLine.begin(), '[');
+    SectionLine += ']';
+    Lines.push_back(SectionLine);
     Lines.push_back(Line);
   }
   StoreLines(Lines);
