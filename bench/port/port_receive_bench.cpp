@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "memory_dispatcher.h"
@@ -70,9 +71,27 @@ void RunPort(benchmark::State& State, bool Block) {
 void BM_ReceiveGetChar(benchmark::State& State) { RunPort(State, false); }
 void BM_ReceiveGetBlock(benchmark::State& State) { RunPort(State, true); }
 
+// The platform's share: a worker sends an empty message to the GUI thread and waits for it,
+// as the dispatcher thread does once per notification.
+void BM_SentMessageRoundTrip(benchmark::State& State) {
+  int Handled = 0;
+  HWND W = AllocateHWnd([&](TMessage&) { ++Handled; });
+  constexpr int PerRound = 512;  // the notifications of one 4 MiB round
+  for (auto _ : State) {
+    Handled = 0;
+    std::thread Worker([W] {
+      for (int I = 0; I < PerRound; ++I) SendMessageTimeout(W, WM_USER, 0, 0, 3000);
+    });
+    WaitWithMessages([&] { return Handled == PerRound; }, 60000);
+    Worker.join();
+  }
+  DeallocateHWnd(W);
+}
+
 BENCHMARK(BM_PlainCopy)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReceiveGetChar)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReceiveGetBlock)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SentMessageRoundTrip)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
