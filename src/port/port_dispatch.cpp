@@ -107,7 +107,8 @@ void TDispThread::Execute() {
         D.FRoomEvent.WaitFor(50);
       else
         D.FQueue.WaitForBuffer(50);
-      if (D.KillThreads.load()) {
+      // Nobody else holds the dispatcher any more (its owner let go without closing): end.
+      if (D.KillThreads.load() || H.use_count() == 1) {
         ByKill = true;
         break;
       }

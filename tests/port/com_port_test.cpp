@@ -415,3 +415,14 @@ TEST(DispatcherThreadTest, WorkerErrorsReachTheUserOnTheGuiThread) {
 }
 
 }  // namespace
+
+namespace {
+TEST(DispatcherThreadTest, AnAbandonedDispatcherEndsItsThread) {
+  auto D = std::make_shared<TMemoryDispatcher>(nullptr);
+  ASSERT_EQ(D->InitPort("mem", 9600, 0, 8, 1, 4096, 64, 0), 0);
+  std::weak_ptr<TMemoryDispatcher> W = D;
+  ASSERT_TRUE(D->Active());
+  D.reset();  // no Destroy, no close
+  ASSERT_TRUE(WaitFor([&] { return W.expired(); }));
+}
+}  // namespace
