@@ -14,25 +14,30 @@
 namespace {
 using DispLock = std::lock_guard<TQpCriticalSection>;
 
-std::int64_t NowTicks() { return static_cast<std::int64_t>(GetTickCount64() / TickMs); }
 }  // namespace
 
 // ---------------------------------------------------------------- tick timers
 
 std::uint32_t QpTimeGetTime() { return timeGetTime(); }
 
-void NewTimer(EventTimer& ET, std::int32_t Ticks) {
+void NewTimerAt(EventTimer& ET, std::int32_t Ticks, std::uint64_t NowMs) {
   Ticks = std::min(Ticks, MaxTicks);
-  ET.StartTicks = NowTicks();
+  ET.StartTicks = static_cast<std::int64_t>(NowMs / TickMs);
   ET.ExpireTicks = ET.StartTicks + Ticks;
 }
 
-bool TimerExpired(const EventTimer& ET) { return NowTicks() > ET.ExpireTicks; }
+bool TimerExpiredAt(const EventTimer& ET, std::uint64_t NowMs) {
+  return static_cast<std::int64_t>(NowMs / TickMs) > ET.ExpireTicks;
+}
 
-std::int32_t RemainingTime(const EventTimer& ET) {
-  const std::int64_t Left = ET.ExpireTicks - NowTicks();
+std::int32_t RemainingTimeAt(const EventTimer& ET, std::uint64_t NowMs) {
+  const std::int64_t Left = ET.ExpireTicks - static_cast<std::int64_t>(NowMs / TickMs);
   return Left < 0 ? 0 : static_cast<std::int32_t>(std::min<std::int64_t>(Left, MaxTicks));
 }
+
+void NewTimer(EventTimer& ET, std::int32_t Ticks) { NewTimerAt(ET, Ticks, GetTickCount64()); }
+bool TimerExpired(const EventTimer& ET) { return TimerExpiredAt(ET, GetTickCount64()); }
+std::int32_t RemainingTime(const EventTimer& ET) { return RemainingTimeAt(ET, GetTickCount64()); }
 
 std::int32_t SafeYield() {
   if (!IsGuiThread()) return 0;

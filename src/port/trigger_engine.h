@@ -50,6 +50,10 @@ std::uint32_t QpTimeGetTime();
 void NewTimer(EventTimer& ET, std::int32_t Ticks);
 bool TimerExpired(const EventTimer& ET);
 std::int32_t RemainingTime(const EventTimer& ET);  // in ticks, never below 0
+// The same against a given reading of the 64-bit millisecond clock.
+void NewTimerAt(EventTimer& ET, std::int32_t Ticks, std::uint64_t NowMs);
+bool TimerExpiredAt(const EventTimer& ET, std::uint64_t NowMs);
+std::int32_t RemainingTimeAt(const EventTimer& ET, std::uint64_t NowMs);
 // Waits Ticks ticks; with Yield handles window messages meanwhile (GUI thread) and stops early
 // on a quit request. Returns the last SafeYield result.
 std::int32_t DelayTicks(std::int32_t Ticks, bool Yield);

@@ -307,10 +307,15 @@ TEST(TickTimerTest, LongTimersStayRight) {
   EXPECT_EQ(ET.ExpireTicks - ET.StartTicks, MaxTicks);
   EXPECT_FALSE(TimerExpired(ET));
   EXPECT_GT(RemainingTime(ET), MaxTicks - 10);
-  // Ticks are counted on the 64-bit clock: a start beyond the 32-bit millisecond range holds.
-  EventTimer Late{(std::int64_t(1) << 32) / TickMs + 5, (std::int64_t(1) << 32) / TickMs + 10};
-  EXPECT_EQ(Late.ExpireTicks - Late.StartTicks, 5);
   EXPECT_EQ(DelayTicks(0, false), 0);
+  // Across the 32-bit millisecond wrap (49.7 days) a timer neither fires early nor hangs.
+  const std::uint64_t Wrap = std::uint64_t(1) << 32;
+  EventTimer Across;
+  NewTimerAt(Across, 5, Wrap - 100);  // 275 ms
+  EXPECT_FALSE(TimerExpiredAt(Across, Wrap + 100));
+  EXPECT_GT(RemainingTimeAt(Across, Wrap + 100), 0);
+  EXPECT_TRUE(TimerExpiredAt(Across, Wrap + 400));
+  EXPECT_EQ(RemainingTimeAt(Across, Wrap + 400), 0);
 }
 
 TEST_F(DispatcherTest, OutputAccounting) {
