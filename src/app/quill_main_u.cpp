@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -12,6 +11,7 @@
 #include "platform/dialogs.h"
 #include "platform/error_handler.h"
 #include "platform/ini_file.h"
+#include "platform/ui_style.h"
 #include "program.h"
 
 namespace {
@@ -19,49 +19,7 @@ namespace {
 constexpr int ClientWidth = 407, ClientHeight = 358;
 constexpr TColor AntennaBackground = 0xA4FFFF;  // light yellow, hidden behind the transparent buttons
 
-void SetPaletteColor(QWidget* W, QPalette::ColorRole Role, TColor C) {
-  QPalette P = W->palette();
-  P.setColor(Role, ColorToQColor(C));
-  W->setPalette(P);
-}
-
-// A caption is one line: line breaks become spaces, as the settings file would store them.
-std::string OneLine(std::string S) {
-  for (char& C : S)
-    if (C == '\r' || C == '\n') C = ' ';
-  return S;
-}
-
 }  // namespace
-
-QFont LayoutFont(const QString& Family, int PixelHeight, bool Bold) {
-  QFont F(QFontDatabase::hasFamily(Family) ? Family : QStringLiteral("DejaVu Sans"));
-  F.setPixelSize(PixelHeight);
-  F.setBold(Bold);
-  return F;
-}
-
-// ---------------------------------------------------------------------------------------------
-// TIndicatorPanel
-
-TIndicatorPanel::TIndicatorPanel(QWidget* Parent) : QLabel(Parent) {
-  setAlignment(Qt::AlignCenter);
-  setFrameStyle(QFrame::Panel | QFrame::Raised);
-  setLineWidth(1);
-  setAutoFillBackground(true);
-}
-
-TColor TIndicatorPanel::Color() const { return QColorToColor(palette().color(QPalette::Window)); }
-
-void TIndicatorPanel::SetColor(TColor Value) { SetPaletteColor(this, QPalette::Window, Value); }
-
-void TIndicatorPanel::mouseReleaseEvent(QMouseEvent* Event) {
-  GuardedCall([&] {
-    if (Event->button() == Qt::LeftButton && rect().contains(Event->position().toPoint()) && OnClick)
-      OnClick(this);
-  });
-  QLabel::mouseReleaseEvent(Event);
-}
 
 // ---------------------------------------------------------------------------------------------
 // TQuillMain
@@ -69,7 +27,7 @@ void TIndicatorPanel::mouseReleaseEvent(QMouseEvent* Event) {
 TQuillMain::TQuillMain(QWidget* Parent) : QWidget(Parent) {
   setWindowTitle(QStringLiteral("QUILL-2 Controller V1.0"));
   setFixedSize(ClientWidth, ClientHeight);
-  setFont(LayoutFont(QStringLiteral("Tahoma"), 13));
+  setFont(UiFont(FontTahoma, 13));
   CreateControls();
   FormCreate();
 }
@@ -86,7 +44,7 @@ TQcShadowButton* TQuillMain::MakeShadowButton(QWidget* Parent, int Left, int Top
   B->SetDepth(3);
   B->SetShadowColor(clSilver);
   B->SetTransparent(true);
-  B->setFont(LayoutFont(QStringLiteral("Tahoma"), 13, true));
+  B->setFont(UiFont(FontTahoma, 13, true));
   B->SetFontColor(clBlack);
   return B;
 }
@@ -99,8 +57,6 @@ void TQuillMain::CreateControls() {
   CommLed->setGeometry(48, 20, 89, 20);
   CommLed->setText(QStringLiteral("Disconnected"));
   CommLed->SetColor(clRed);
-  CommLed->setFont(LayoutFont(QStringLiteral("MS Sans Serif"), 11));
-  SetPaletteColor(CommLed, QPalette::WindowText, clBlack);
   CommLed->OnClick = [this](QObject* Sender) { CommLedClick(Sender); };
 
   EditBand = new QLineEdit(GroupBox1);
@@ -110,9 +66,9 @@ void TQuillMain::CreateControls() {
   EditBand->setAlignment(Qt::AlignCenter);
   EditBand->setFocusPolicy(Qt::NoFocus);
   EditBand->setCursor(Qt::ForbiddenCursor);
-  EditBand->setFont(LayoutFont(QStringLiteral("Tahoma"), 19));
-  SetPaletteColor(EditBand, QPalette::Base, clBlack);
-  SetPaletteColor(EditBand, QPalette::Text, clYellow);
+  EditBand->setFont(UiFont(FontTahoma, 19));
+  SetBackground(EditBand, clBlack);
+  SetTextColor(EditBand, clYellow);
 
   AutoBtn = MakeShadowButton(GroupBox1, 30, 95, 32, "Auto");
   AutoBtn->Brush().SetColor(clOrange);
@@ -235,7 +191,8 @@ void TQuillMain::AntBtn1MouseDown(QObject* Sender, TMouseButton Button, TShiftSt
   const std::string Name = GetDialogs().InputBox("Antenna " + std::to_string(N) + " Name", "New name:",
                                                  AntButtons[N]->Caption());
   if (Name.empty()) return;
-  AntButtons[N]->SetCaption(OneLine(Name));
+  // A caption is one line, as the settings file stores it.
+  AntButtons[N]->SetCaption(IniOneLine(Name));
   SaveConfiguration();
 }
 

@@ -11,24 +11,12 @@
 #include <string>
 
 #include "comm_link.h"
+#include "controls/indicator_panel.h"
 #include "controls/shadow_buttons.h"
 
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
-
-// A panel used as an indicator: coloured, centred text, reports a click.
-class TIndicatorPanel : public QLabel {
-  Q_OBJECT
- public:
-  explicit TIndicatorPanel(QWidget* Parent = nullptr);
-  TColor Color() const;
-  void SetColor(TColor Value);
-  TNotifyEvent OnClick;
-
- protected:
-  void mouseReleaseEvent(QMouseEvent* Event) override;
-};
 
 class TQuillMain : public QWidget {
   Q_OBJECT
@@ -100,7 +88,3 @@ class TQuillMain : public QWidget {
   TCommLink* FCommLink = nullptr;
   bool FCentred = false;
 };
-
-// The font of a family the layout names, or DejaVu Sans where that family is missing;
-// PixelHeight is the character height.
-QFont LayoutFont(const QString& Family, int PixelHeight, bool Bold = false);

@@ -5,14 +5,12 @@
 
 #include <cstdint>
 
+#include "platform/ui_style.h"
+
 class QPainter;
 
 using TColor = std::uint32_t;
 
-inline QColor ColorToQColor(TColor C) { return QColor(C & 0xFF, (C >> 8) & 0xFF, (C >> 16) & 0xFF); }
-inline TColor QColorToColor(const QColor& C) {
-  return TColor(C.red()) | (TColor(C.green()) << 8) | (TColor(C.blue()) << 16);
-}
 
 enum TQcShapeType : std::uint8_t {
   stRectangle = 0,

@@ -14,6 +14,7 @@
 #include <chrono>
 
 #include "app/net_defs.h"
+#include "controls/indicator_panel.h"
 #include "devices/net_port.h"
 #include "link/radio_group.h"
 #include "platform/ui_style.h"
@@ -44,7 +45,9 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   ComLabel->setAlignment(Qt::AlignCenter);
   ComLabel->setFont(UiFont(FontSansSerif, 13, true));
   SetTextColor(ComLabel, clYellow);
-  LinkLed = MakeIndicator(ComBox, QStringLiteral("Disconnected"), clRed);
+  LinkLed = new TIndicatorPanel(ComBox);
+  LinkLed->setText(QStringLiteral("Disconnected"));
+  LinkLed->SetColor(clRed);
   LinkLed->setGeometry(32, 44, 81, 20);
   Label4 = new QLabel(QStringLiteral("Available Ports"), ComBox);
   Label4->setGeometry(28, 68, 91, 16);
@@ -196,18 +199,22 @@ void TCommControl::SetLinkStatus(TLinkStatus Status) {
   if (Status != lsNone) LinkStatus = Status;
   switch (LinkStatus) {
     case lsConnecting:
-      SetIndicator(LinkLed, clYellow, QStringLiteral("Connecting"));
+      LinkLed->SetColor(clYellow);
+      LinkLed->setText(QStringLiteral("Connecting"));
       break;
     case lsReady:
-      SetIndicator(LinkLed, clLime, QStringLiteral("Connected"));
+      LinkLed->SetColor(clLime);
+      LinkLed->setText(QStringLiteral("Connected"));
       DoAction(mcCommLinkOk);
       LinkTries = 0;
       break;
     case lsUpdating:
-      SetIndicator(LinkLed, clAqua, QStringLiteral("Updating"));
+      LinkLed->SetColor(clAqua);
+      LinkLed->setText(QStringLiteral("Updating"));
       break;
     case lsDisconnected:
-      SetIndicator(LinkLed, clRed, QStringLiteral("Disconnected"));
+      LinkLed->SetColor(clRed);
+      LinkLed->setText(QStringLiteral("Disconnected"));
       DoAction(mcCommLinkFail);
       break;
     case lsNone:

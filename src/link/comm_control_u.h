@@ -16,6 +16,7 @@
 class QFrame;
 class QGroupBox;
 class QLabel;
+class TIndicatorPanel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -98,7 +99,7 @@ class TCommControl : public QWidget, public TPacketReactions {
 
   // Controls.
   QGroupBox* ComBox = nullptr;
-  QLabel* LinkLed = nullptr;
+  TIndicatorPanel* LinkLed = nullptr;
   QLabel* ComLabel = nullptr;
   QGroupBox* LanBox = nullptr;
   QLineEdit* EditIP = nullptr;

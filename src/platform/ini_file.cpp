@@ -78,13 +78,13 @@ bool FindValue(const std::vector<std::string>& Lines, const std::string& Section
   return false;
 }
 
-std::string OneLine(std::string S) {
+}  // namespace
+
+std::string IniOneLine(std::string S) {
   for (char& C : S)
     if (C == '\r' || C == '\n') C = ' ';
   return S;
 }
-
-}  // namespace
 
 bool ParseIniInteger(const std::string& Raw, std::int32_t& Value) {
   std::string Text = Trim(Raw);
@@ -216,7 +216,7 @@ std::vector<std::string> TIniFile::ReadSection(const std::string& Section) const
 void TIniFile::WriteString(const std::string& Section, const std::string& Key,
                            const std::string& Value) {
   auto Lines = LoadLines();
-  const std::string Line = OneLine(Key) + "=" + OneLine(Value);
+  const std::string Line = IniOneLine(Key) + "=" + IniOneLine(Value);
   size_t Index, Header, End;
   if (FindValue(Lines, Section, Key, nullptr, &Index)) {
     Lines[Index] = Line;
@@ -226,7 +226,7 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Key,
     Lines.insert(Lines.begin() + long(At), Line);
   } else {
     if (!Lines.empty() && !Trim(Lines.back()).empty()) Lines.push_back("");
-    std::string SectionLine = OneLine(Section);
+    std::string SectionLine = IniOneLine(Section);
     SectionLine.insert(SectionLine.begin(), '[');
     SectionLine += ']';
     Lines.push_back(SectionLine);

@@ -45,6 +45,9 @@ class TIniFile {
   std::string FFileName;
 };
 
+// Text as a value is stored: line breaks become spaces.
+std::string IniOneLine(std::string Text);
+
 // Parses an integer the way settings are read; false when Text is not one.
 bool ParseIniInteger(const std::string& Text, std::int32_t& Value);
 

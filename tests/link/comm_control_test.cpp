@@ -20,7 +20,7 @@
 #include "platform/dialogs.h"
 #include "platform/error_handler.h"
 #include "platform/ini_file.h"
-#include "platform/ui_style.h"
+#include "controls/indicator_panel.h"
 #include "test_support.h"
 
 namespace {
@@ -120,7 +120,7 @@ TEST_F(CommControlTest, LayoutAndInitialState) {
   EXPECT_EQ(Comm->Memo1->geometry(), QRect(32, 364, 417, 281));
   EXPECT_EQ(Comm->QpTerminal1->geometry(), QRect(448, 8, 405, 337));
   EXPECT_EQ(Comm->LinkLed->text(), "Disconnected");
-  EXPECT_EQ(IndicatorColor(Comm->LinkLed), clRed);
+  EXPECT_EQ(Comm->LinkLed->Color(), clRed);
   EXPECT_EQ(Comm->ComLabel->text(), "Disabled");
   EXPECT_EQ(Comm->LogLines().front(), "Memo1");
   // No settings: LAN with empty fields, so the one setup fails on the empty address, once.
@@ -145,7 +145,7 @@ TEST_F(CommControlTest, LanLinkComesUpOnTheKeepAlive) {
   Peer.Send("[LINKOK]\r\n");
   ASSERT_TRUE(WaitFor([&] { return Comm->LinkStatus == lsReady; }));
   EXPECT_EQ(Comm->LinkLed->text(), "Connected");
-  EXPECT_EQ(IndicatorColor(Comm->LinkLed), clLime);
+  EXPECT_EQ(Comm->LinkLed->Color(), clLime);
   EXPECT_EQ(Count(mcCommLinkOk), 1);
   EXPECT_EQ(Comm->LinkTries, 0);
 }
