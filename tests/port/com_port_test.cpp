@@ -395,7 +395,20 @@ TEST_F(ComPortTest, FlowAndModemProperties) {
 }
 
 TEST(DispatcherThreadTest, WorkerErrorsReachTheUserOnTheGuiThread) {
-  ScopedScriptedDialogs Script;
+  struct GuiCheckingDialogs : ScriptedDialogs {
+    void ErrorBox(const std::string& Text) override {
+      OffGui = OffGui || !IsGuiThread();
+      ScriptedDialogs::ErrorBox(Text);
+    }
+    bool OffGui = false;
+  };
+  auto Checking = std::make_shared<GuiCheckingDialogs>();
+  auto Old = SetDialogs(Checking);
+  struct Restore {
+    std::shared_ptr<Dialogs> D;
+    ~Restore() { SetDialogs(D); }
+  } RestoreDialogs{Old};
+  GuiCheckingDialogs* Script = Checking.get();
   auto D = std::make_shared<TMemoryDispatcher>(nullptr);
   D->UseThread = false;
   struct Failing : TQpDispatcherThread {
@@ -410,6 +423,7 @@ TEST(DispatcherThreadTest, WorkerErrorsReachTheUserOnTheGuiThread) {
   T->Start();
   ASSERT_TRUE(WaitFor([&] { return !Script->Errors.empty(); }));
   EXPECT_EQ(Script->Errors[0], "Device read error");
+  EXPECT_FALSE(Script->OffGui);
   ASSERT_TRUE(WaitFor([&] { return D->ActiveThreads == 0; }));
   D->Destroy();
 }
