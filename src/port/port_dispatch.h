@@ -15,7 +15,11 @@
 //
 // Threads: a layer that wants the dispatcher thread (serial-like layers) calls StartDispThread()
 // from its StartDispatcher and StopDispThread() from its CloseCom; a layer without threads (the
-// network layer) runs ExtractData/CheckTriggers itself on the GUI thread.
+// network layer) runs ExtractData/CheckTriggers itself on the GUI thread. After a close made
+// during a delivery, the dispatcher thread itself runs DonePortPrim, so a layer's
+// StopDispatcher and CloseCom may run on that thread too: they must not wait for the GUI
+// thread there (StopDispThread knows not to wait for itself), and a second CloseCom must be
+// harmless (CloseComActive, a negative CidEx).
 //
 // Locks (re-entrant), taken in this order when two are held: DispSection, then DataSection.
 // OutputSection guards output accounting. No lock is held while a notification is delivered.
