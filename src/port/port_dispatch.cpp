@@ -570,10 +570,11 @@ std::int32_t TQpBaseDispatcher::PutBlock(const void* Block, std::uint32_t Len) {
     if (Free < Len) return ecOutputBufferTooSmall;
     if (Free == Len) OBufFull = true;
     Count = WriteCom(Block, static_cast<std::int32_t>(Len));
-    if (Count <= 0) {
+    // A block taken only in part fails as a whole: its tail must not vanish unreported.
+    if (Count <= 0 || static_cast<std::uint32_t>(Count) < Len) {
       TComStat Stat;
       Err = GetComError(Stat);
-      Count = Count < 0 ? -Count : 0;
+      if (Count < 0) Count = -Count;
       Result = ecPutBlockFail;
     }
     OutSentPending = true;

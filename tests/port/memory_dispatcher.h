@@ -25,6 +25,7 @@ class TMemoryDispatcher : public TQpBaseDispatcher {
   std::atomic<int> SetComStateResult{0};
   std::atomic<bool> HoldOutput{false};  // written bytes stay "unsent"
   std::atomic<bool> WriteRefuses{false};
+  std::atomic<int> WriteAccepts{-1};  // at most this many bytes per write; -1: all
   std::atomic<std::uint8_t> ModemLines{0};
   std::atomic<std::uint32_t> PendingLineErrors{0};
   std::atomic<int> SetComStateCalls{0};
@@ -119,6 +120,7 @@ class TMemoryDispatcher : public TQpBaseDispatcher {
   std::int32_t WriteCom(const void* Buf, std::int32_t Size) override {
     ++WriteComCalls;
     if (WriteRefuses) return 0;
+    if (WriteAccepts >= 0) Size = std::min<std::int32_t>(Size, WriteAccepts);
     std::lock_guard<std::mutex> G(FOutLock);
     (HoldOutput ? FHeld : FSent).append(static_cast<const char*>(Buf), Size);
     return Size;

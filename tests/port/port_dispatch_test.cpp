@@ -333,6 +333,10 @@ TEST_F(DispatcherTest, OutputAccounting) {
   EXPECT_EQ(D->OutBuffFree(), 0u);
   D->FlushOutBuffer();
   EXPECT_EQ(D->OutBuffUsed(), 0u);
+  // A block the device takes only in part is a failure, never a silent loss of its tail.
+  D->WriteAccepts = 2;
+  EXPECT_EQ(D->PutString("abc"), ecPutBlockFail);
+  D->WriteAccepts = -1;
   D->WriteRefuses = true;
   EXPECT_EQ(D->PutString("abc"), ecPutBlockFail);
 }
