@@ -42,7 +42,13 @@ echo "== resident memory under load (${flood} status rounds a second, ${load} s)
 start_pair "--flood $flood"
 sleep 10
 r0=$(rss_kib "$quill"); t0=$(cpu_ticks "$quill")
-sleep "$load"
+elapsed=0
+while [ "$elapsed" -lt "$load" ]; do
+  step=$(( load - elapsed < 60 ? load - elapsed : 60 ))
+  sleep "$step"
+  elapsed=$(( elapsed + step ))
+  echo "  rss at $((elapsed + 10)) s: $(rss_kib "$quill") KiB"
+done
 r1=$(rss_kib "$quill"); t1=$(cpu_ticks "$quill")
 echo "rss after 10 s: ${r0} KiB; after a further ${load} s: ${r1} KiB"
 awk -v t=$((t1 - t0)) -v hz="$hz" -v d="$load" 'BEGIN {printf "cpu under load %.1f%% of one core\n", 100 * t / hz / d}'
