@@ -133,12 +133,10 @@ void TQuillMain::ClearButtons() {
 bool TQuillMain::ExecuteAction(std::int32_t Tag) {
   switch (Tag) {
     case mcCommLinkOk:
-      CommLed->SetColor(clLime);
-      CommLed->setText(QStringLiteral("Connected"));
+      CommLed->ShowState(clLime, QStringLiteral("Connected"));
       break;
     case mcCommLinkFail:
-      CommLed->SetColor(clRed);
-      CommLed->setText(QStringLiteral("Disconnected"));
+      CommLed->ShowState(clRed, QStringLiteral("Disconnected"));
       break;
     case mcQuillStatus:
       UpdateStatus();

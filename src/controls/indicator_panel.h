@@ -13,6 +13,11 @@ class TIndicatorPanel : public QLabel {
   explicit TIndicatorPanel(QWidget* Parent = nullptr);
   TColor Color() const;
   void SetColor(TColor Value);
+  // Colour and text together, as every state change shows them.
+  void ShowState(TColor Value, const QString& Text) {
+    SetColor(Value);
+    setText(Text);
+  }
   TNotifyEvent OnClick;
 
  protected:

@@ -199,22 +199,18 @@ void TCommControl::SetLinkStatus(TLinkStatus Status) {
   if (Status != lsNone) LinkStatus = Status;
   switch (LinkStatus) {
     case lsConnecting:
-      LinkLed->SetColor(clYellow);
-      LinkLed->setText(QStringLiteral("Connecting"));
+      LinkLed->ShowState(clYellow, QStringLiteral("Connecting"));
       break;
     case lsReady:
-      LinkLed->SetColor(clLime);
-      LinkLed->setText(QStringLiteral("Connected"));
+      LinkLed->ShowState(clLime, QStringLiteral("Connected"));
       DoAction(mcCommLinkOk);
       LinkTries = 0;
       break;
     case lsUpdating:
-      LinkLed->SetColor(clAqua);
-      LinkLed->setText(QStringLiteral("Updating"));
+      LinkLed->ShowState(clAqua, QStringLiteral("Updating"));
       break;
     case lsDisconnected:
-      LinkLed->SetColor(clRed);
-      LinkLed->setText(QStringLiteral("Disconnected"));
+      LinkLed->ShowState(clRed, QStringLiteral("Disconnected"));
       DoAction(mcCommLinkFail);
       break;
     case lsNone:
