@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "defines_u.h"
+#include "defs/defines_u.h"
 
 class TCommLink {
  public:

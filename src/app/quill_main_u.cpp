@@ -7,7 +7,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 
-#include "net_defs.h"
+#include "link/net_defs.h"
 #include "platform/dialogs.h"
 #include "platform/error_handler.h"
 #include "platform/ini_file.h"

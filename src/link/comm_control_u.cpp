@@ -13,7 +13,7 @@
 
 #include <chrono>
 
-#include "app/net_defs.h"
+#include "link/net_defs.h"
 #include "controls/indicator_panel.h"
 #include "devices/net_port.h"
 #include "link/radio_group.h"

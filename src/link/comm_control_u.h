@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/defines_u.h"
+#include "defs/defines_u.h"
 #include "link/packet_codec.h"
 
 class QFrame;

@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "app/str_funct.h"
+#include "defs/str_funct.h"
 #include "platform/error_handler.h"
 
 TGetComPorts::TGetComPorts(QObject* Parent)

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/net_defs.h"
-#include "app/str_funct.h"
+#include "link/net_defs.h"
+#include "defs/str_funct.h"
 
 std::string Hex2(unsigned Value) {
   char Buf[16];

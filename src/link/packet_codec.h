@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/defines_u.h"
+#include "defs/defines_u.h"
 
 // What a decoded line may set off, supplied by the window that holds the codec.
 class TPacketReactions {

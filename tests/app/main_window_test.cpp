@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/net_defs.h"
+#include "link/net_defs.h"
 #include "app/program.h"
 #include "app/quill_main_u.h"
 #include "link/packet_codec.h"

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/net_defs.h"
+#include "link/net_defs.h"
 #include "devices/net_port.h"
 #include "devices/net_test_support.h"
 #include "link/comm_control_u.h"

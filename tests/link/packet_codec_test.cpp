@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "app/defines_u.h"
-#include "app/net_defs.h"
+#include "defs/defines_u.h"
+#include "link/net_defs.h"
 #include "link/packet_codec.h"
 
 namespace {

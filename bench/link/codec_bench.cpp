@@ -1,8 +1,8 @@
 // Formatting and decoding of the packets the link carries most: status packets and link tests.
 #include <benchmark/benchmark.h>
 
-#include "app/defines_u.h"
-#include "app/net_defs.h"
+#include "defs/defines_u.h"
+#include "link/net_defs.h"
 #include "link/packet_codec.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/defines_u.h"
-#include "app/str_funct.h"
+#include "defs/defines_u.h"
+#include "defs/str_funct.h"
 
 TEST(StrFunct, ValidInteger) {
   struct Case {
