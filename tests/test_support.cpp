@@ -49,3 +49,13 @@ void WriteFile(const std::string& Path, const std::string& Text) {
   std::ofstream Out(Path, std::ios::binary);
   Out << Text;
 }
+
+std::string ScreenshotPath(const std::string& Name) {
+  // Under the build tree, so parallel runs and other users never share a file.
+  const char* Bin = std::getenv("QUILL_BIN_DIR");
+  const std::filesystem::path Dir =
+      std::filesystem::path(Bin && *Bin ? Bin : std::filesystem::temp_directory_path().string()) / ".." / "screenshots";
+  std::error_code Ec;
+  std::filesystem::create_directories(Dir, Ec);
+  return (Dir / Name).lexically_normal().string();
+}

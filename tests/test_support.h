@@ -23,3 +23,6 @@ class TempDir {
 
 std::string ReadFile(const std::string& Path);
 void WriteFile(const std::string& Path, const std::string& Text);
+
+// Where a test saves a picture of what it drew: the build tree's screenshots folder.
+std::string ScreenshotPath(const std::string& Name);

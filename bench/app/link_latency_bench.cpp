@@ -50,8 +50,7 @@ struct TRig {
     if (!mkdtemp(Folder.data())) std::abort();
     const std::string Ini = Folder + "/q.ini";
     std::ofstream(Ini) << "[Comm]\nMode=0\nipAddress=127.0.0.1\nipPort=" << ntohs(A.sin_port) << "\n";
-    SetSettingsFileName(Ini);
-    Program = std::make_unique<TProgram>();
+    Program = std::make_unique<TProgram>(Ini);
     Program->QuillMain->show();
     while (Device < 0) {
       QCoreApplication::processEvents();

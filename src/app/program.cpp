@@ -23,7 +23,6 @@
 
 namespace {
 
-std::string CurrentSettings;
 int SignalPipe[2] = {-1, -1};
 
 void OnSignal(int) {
@@ -63,12 +62,12 @@ class TCommControlLink : public TCommLink {
 
 }  // namespace
 
-TProgram::TProgram() {
-  SetSerialMapSettingsFile(SettingsFileName());
-  QuillMain = std::make_unique<TQuillMain>();
+TProgram::TProgram(const std::string& SettingsFile) {
+  SetSerialMapSettingsFile(SettingsFile);
+  QuillMain = std::make_unique<TQuillMain>(SettingsFile);
   GetComPorts = std::make_unique<TGetComPorts>();
   TCommControl::TLinks Links;
-  Links.SettingsFile = SettingsFileName();
+  Links.SettingsFile = SettingsFile;
   Links.ExecuteAction = [this](TBasicAction& Action) { return QuillMain->ExecuteAction(Action); };
   Links.GetPortList = [this] { return GetComPorts->GetPortList(); };
   Links.ExtractPortNumber = &TGetComPorts::ExtractPortNumber;
@@ -88,9 +87,6 @@ TProgram::~TProgram() {
   QuillMain.reset();
 }
 
-const std::string& SettingsFileName() { return CurrentSettings; }
-void SetSettingsFileName(std::string FileName) { CurrentSettings = std::move(FileName); }
-
 int RunProgram(int argc, char** argv) {
   // Writes to a socket whose peer has gone must come back as errors, not end the program.
   signal(SIGPIPE, SIG_IGN);
@@ -108,9 +104,9 @@ int RunProgram(int argc, char** argv) {
   Parser.addOption(SettingsOption);
   Parser.process(App);
 
-  SetSettingsFileName(Parser.isSet(SettingsOption)
-                          ? Parser.value(SettingsOption).toStdString()
-                          : DefaultSettingsPath(QCoreApplication::applicationFilePath().toStdString()));
+  const std::string SettingsFile = Parser.isSet(SettingsOption)
+                                       ? Parser.value(SettingsOption).toStdString()
+                                       : DefaultSettingsPath(QCoreApplication::applicationFilePath().toStdString());
   SetDialogs(std::make_shared<QtDialogs>());
 
   InstallSignalHandlers();
@@ -132,7 +128,7 @@ int RunProgram(int argc, char** argv) {
     });
   }
 
-  Program = std::make_unique<TProgram>();
+  Program = std::make_unique<TProgram>(SettingsFile);
   TQuillMain* QuillMain = Program->QuillMain.get();
   // Closing the main window ends the program, even with the Communications window showing.
   QuillMain->OnFormClose = [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); };

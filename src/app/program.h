@@ -10,17 +10,14 @@ class TGetComPorts;
 class TCommControl;
 class TCommLink;
 
-// The settings file the program uses (set at start-up from --settings or the default path).
-const std::string& SettingsFileName();
-void SetSettingsFileName(std::string FileName);
-
 // The three windows, created in their fixed order: the main window first (it loads its
 // settings and sets the device address), then the hidden discovery window, then the
 // Communications window, whose creation already sends action codes to the main window and
 // whose timer reads the discovery list.
 class TProgram {
  public:
-  TProgram();
+  // Every window keeps its settings in SettingsFile.
+  explicit TProgram(const std::string& SettingsFile);
   ~TProgram();
   TProgram(const TProgram&) = delete;
   TProgram& operator=(const TProgram&) = delete;

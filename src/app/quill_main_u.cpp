@@ -12,7 +12,6 @@
 #include "platform/error_handler.h"
 #include "platform/ini_file.h"
 #include "platform/ui_style.h"
-#include "program.h"
 
 namespace {
 
@@ -24,7 +23,8 @@ constexpr TColor AntennaBackground = 0xA4FFFF;  // light yellow, hidden behind t
 // ---------------------------------------------------------------------------------------------
 // TQuillMain
 
-TQuillMain::TQuillMain(QWidget* Parent) : QWidget(Parent) {
+TQuillMain::TQuillMain(std::string SettingsFile, QWidget* Parent)
+    : QWidget(Parent), FSettingsFile(std::move(SettingsFile)) {
   setWindowTitle(QStringLiteral("QUILL-2 Controller V1.0"));
   setFixedSize(ClientWidth, ClientHeight);
   setFont(UiFont(FontTahoma, 13));
@@ -107,7 +107,7 @@ void TQuillMain::FormCreate() {
 }
 
 void TQuillMain::LoadConfiguration() {
-  TIniFile Ini(SettingsFileName());
+  TIniFile Ini(FSettingsFile);
   move(Ini.ReadInteger("Form", "Left", 10), Ini.ReadInteger("Form", "Top", 10));
   const std::int32_t Number = Ini.ReadInteger("Radio", "Number", 0);
   RadioNumber->setCurrentIndex(Number >= 0 && Number < RadioNumber->count() ? Number : -1);
@@ -118,7 +118,7 @@ void TQuillMain::LoadConfiguration() {
 }
 
 void TQuillMain::SaveConfiguration() {
-  TIniFile Ini(SettingsFileName());
+  TIniFile Ini(FSettingsFile);
   Ini.WriteInteger("Form", "Top", y());
   Ini.WriteInteger("Form", "Left", x());
   Ini.WriteInteger("Radio", "Number", RadioNumber->currentIndex());
@@ -221,11 +221,7 @@ void TQuillMain::showEvent(QShowEvent* Event) {
   if (!FCentred) {
     // The stored position is kept for writing back; the window opens in the screen's centre.
     FCentred = true;
-    if (QScreen* S = screen()) {
-      const QRect Work = S->availableGeometry();
-      const QRect Frame = frameGeometry();
-      move(Work.center().x() - Frame.width() / 2, Work.center().y() - Frame.height() / 2);
-    }
+    CentreOnWorkArea(this);
   }
   QWidget::showEvent(Event);
 }

@@ -22,7 +22,8 @@ class TQuillMain : public QWidget {
   Q_OBJECT
  public:
   // Builds the layout and runs the creation step (settings loaded, NetAddress set).
-  explicit TQuillMain(QWidget* Parent = nullptr);
+  // The window loads and saves its settings in SettingsFile.
+  explicit TQuillMain(std::string SettingsFile, QWidget* Parent = nullptr);
   ~TQuillMain() override;
 
   // The device link the window sends through and reads packets from; may stay unset (then
@@ -85,6 +86,7 @@ class TQuillMain : public QWidget {
   void CreateControls();
   TQcShadowButton* MakeShadowButton(QWidget* Parent, int Left, int Top, int Tag, const std::string& Caption);
 
+  std::string FSettingsFile;
   TCommLink* FCommLink = nullptr;
   bool FCentred = false;
 };

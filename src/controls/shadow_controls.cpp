@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "platform/error_handler.h"
+#include "platform/text_util.h"
 
 TShiftState ShiftStateOf(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons) {
   TShiftState S = 0;
@@ -194,13 +195,10 @@ void TQcGraphicImageControl::paintEvent(QPaintEvent*) {
     QPainter Bitmap(&FBitmapImage);
     DestCanvas = &Dest;
     FBitmapCanvas = &Bitmap;
-    struct Reset {
-      TQcGraphicImageControl* C;
-      ~Reset() {
-        C->DestCanvas = nullptr;
-        C->FBitmapCanvas = nullptr;
-      }
-    } R{this};
+    const ScopeExit Reset([this] {
+      DestCanvas = nullptr;
+      FBitmapCanvas = nullptr;
+    });
     Paint();
   });
 }

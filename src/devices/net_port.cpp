@@ -3,14 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
+#include "platform/text_util.h"
 
-std::string Trimmed(const std::string& S) {
-  const char* Blank = " \t\r\n";
-  const auto First = S.find_first_not_of(Blank);
-  if (First == std::string::npos) return "";
-  return S.substr(First, S.find_last_not_of(Blank) - First + 1);
-}
+namespace {
 
 std::string Format2(const char* Pattern, const std::string& A, const std::string& B) {
   std::string Out = Pattern;
@@ -41,13 +36,13 @@ void TQpCustomWinsockPort::CheckCanChange(bool Changes) {
 }
 
 void TQpCustomWinsockPort::SetWsAddress(const std::string& Value) {
-  const std::string V = Trimmed(Value);
+  const std::string V = Trim(Value);
   CheckCanChange(V != FWsAddress);
   FWsAddress = V;
 }
 
 void TQpCustomWinsockPort::SetWsPort(const std::string& Value) {
-  const std::string V = Trimmed(Value);
+  const std::string V = Trim(Value);
   CheckCanChange(V != FWsPort);
   FWsPort = V;
 }

@@ -1,6 +1,9 @@
 #include "comm_control_u.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QShowEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -22,6 +25,7 @@
 #include "platform/error_handler.h"
 #include "platform/ini_file.h"
 #include "platform/messages.h"
+#include "platform/text_util.h"
 
 namespace {
 
@@ -82,7 +86,6 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   connect(OkBtn, &QPushButton::clicked, this, [this] { GuardedCall([this] { OkBtnClick(); }); });
   CancelBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
   CancelBtn->setGeometry(279, 239, 75, 25);
-  CancelBtn->setShortcut(QKeySequence(Qt::Key_Escape));
   connect(CancelBtn, &QPushButton::clicked, this, [this] { GuardedCall([this] { CancelBtnClick(); }); });
 
   // The terminal pane's place; black like the pane itself.
@@ -138,6 +141,10 @@ void TCommControl::Log(const std::string& Line) {
   // A packet's closing carriage return ends its log line rather than adding an empty one.
   const bool EndsInCr = !Line.empty() && Line.back() == '\r';
   Memo1->appendPlainText(Latin1(EndsInCr ? Line.substr(0, Line.size() - 1) : Line));
+  // The newest line stays in view, as in a multi-line edit whose text grows at its end; the
+  // edit keeps to the bottom only while it is laid out, so a hidden window would fall behind.
+  Memo1->moveCursor(QTextCursor::End);
+  Memo1->ensureCursorVisible();
 }
 
 std::vector<std::string> TCommControl::LogLines() const {
@@ -238,35 +245,29 @@ void TCommControl::Shutdown() {
 
 void TCommControl::PortTriggerAvail(void*, std::uint16_t Count) {
   for (unsigned I = 0; I < Count; ++I) {
-    const char C = char(Port->GetChar());
-    if (C == '\r') {
-      HandleLine();
-    } else if (static_cast<unsigned char>(C) >= 0x20) {
-      if (DroppingLine) continue;
-      if (LocalData.size() < MaxLineLength) {
-        LocalData += C;
-      } else {
-        // A stream without carriage returns must not grow without bound: the over-long line
-        // is dropped up to its end, and said once in the log.
+    switch (Lines.Push(char(Port->GetChar()))) {
+      case TLineAssembler::laLine:
+        HandleLine();
+        break;
+      case TLineAssembler::laOverflow:
+        // Said once per run: a device that streams without carriage returns would fill the log.
         if (!LongLineLogged) Log("Dropped a line longer than " + std::to_string(MaxLineLength) + " characters");
         LongLineLogged = true;
-        DroppingLine = true;
-        LocalData.clear();
-      }
+        break;
+      case TLineAssembler::laNone:
+        break;
     }
   }
 }
 
 void TCommControl::HandleLine() {
-  DroppingLine = false;
-  if (!LocalData.empty()) {
-    if (LocalData[0] == '[') DecodePacket(LocalData);
-    if (LocalData == "[LINKOK]") {
-      SetLinkStatus(lsReady);
-      LinkTries = 0;
-    }
+  const std::string& Line = Lines.LocalData();
+  if (Line.empty()) return;
+  if (Line[0] == '[') DecodePacket(Line);
+  if (Line == "[LINKOK]") {
+    SetLinkStatus(lsReady);
+    LinkTries = 0;
   }
-  LocalData.clear();
 }
 
 void TCommControl::PortWsConnect() {
@@ -343,10 +344,7 @@ void TCommControl::LoadConfiguration() {
     // The mode change only chooses the device layer here: the port opens once, below, with
     // the stored address, never with the layout's placeholder texts.
     FLoading = true;
-    struct Reset {
-      bool& Flag;
-      ~Reset() { Flag = false; }
-    } ResetLoading{FLoading};
+    const ScopeExit ResetLoading([this] { FLoading = false; });
     ComMode->SetItemIndex(Ini.ReadInteger(CommSection, "Mode", 0));
   }
   EditIP->setText(QString::fromStdString(Ini.ReadString(CommSection, "ipAddress", "")));
@@ -447,6 +445,31 @@ void TCommControl::OkBtnClick() {
 void TCommControl::CancelBtnClick() {
   LoadConfiguration();
   hide();
+}
+
+void TCommControl::keyPressEvent(QKeyEvent* Event) {
+  // A plain window has no default and cancel buttons of its own: Enter clicks OK (or the
+  // button that has the focus) and Esc clicks Cancel, as in a dialog box.
+  if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
+    auto* Focused = qobject_cast<QPushButton*>(focusWidget());
+    (Focused && Focused->isEnabled() ? Focused : OkBtn)->click();
+    Event->accept();
+    return;
+  }
+  if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier) {
+    CancelBtn->click();
+    Event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(Event);
+}
+
+void TCommControl::showEvent(QShowEvent* Event) {
+  if (!FPlaced) {
+    FPlaced = true;
+    CentreOnWorkArea(this);
+  }
+  QWidget::showEvent(Event);
 }
 
 void TCommControl::closeEvent(QCloseEvent* Event) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "defs/defines_u.h"
+#include "link/line_assembler.h"
 #include "link/packet_codec.h"
 
 class QFrame;
@@ -83,7 +84,6 @@ class TCommControl : public QWidget, public TPacketReactions {
 
   // State (names as the link supervisor knows them).
   std::int32_t RetryTimer = 0;
-  std::string LocalData;
   std::int32_t SecondTimer = 0;
   std::int32_t LinkTestTimer = 0;
   bool NetBusy = false;
@@ -95,7 +95,9 @@ class TCommControl : public QWidget, public TPacketReactions {
   ToperatingMode OpMode = omNormal;
   TBasicAction ActionToDo;
   bool LongLineLogged = false;  // the over-long line is logged once per run
-  bool DroppingLine = false;    // the rest of an over-long line is being skipped
+  // Received bytes gathered up to their carriage return.
+  TLineAssembler Lines{MaxLineLength};
+  const std::string& LocalData() const { return Lines.LocalData(); }
 
   // Controls.
   QGroupBox* ComBox = nullptr;
@@ -124,6 +126,8 @@ class TCommControl : public QWidget, public TPacketReactions {
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
+  void keyPressEvent(QKeyEvent* Event) override;
+  void showEvent(QShowEvent* Event) override;
 
  private:
   void SendPacket(const std::string& Packet);
@@ -133,4 +137,5 @@ class TCommControl : public QWidget, public TPacketReactions {
 
   TLinks FLinks;
   bool FLoading = false;
+  bool FPlaced = false;  // centred once, on the first show
 };

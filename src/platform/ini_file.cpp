@@ -1,5 +1,7 @@
 #include "ini_file.h"
 
+#include "platform/text_util.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,14 +13,6 @@
 #include <sstream>
 
 namespace {
-
-std::string Trim(const std::string& S) {
-  const char* Blank = " \t\r\n";
-  auto B = S.find_first_not_of(Blank);
-  if (B == std::string::npos) return {};
-  auto E = S.find_last_not_of(Blank);
-  return S.substr(B, E - B + 1);
-}
 
 bool SameName(const std::string& A, const std::string& B) {
   if (A.size() != B.size()) return false;

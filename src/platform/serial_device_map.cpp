@@ -1,5 +1,7 @@
 #include "serial_device_map.h"
 
+#include "platform/text_util.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -24,13 +26,6 @@ struct TConvention {
 };
 constexpr TConvention Conventions[] = {{"ttyS", 1}, {"ttyUSB", 33}, {"ttyACM", 65}};
 constexpr int UnitsPerKind = 32;
-
-std::string Trim(const std::string& S) {
-  const char* Blank = " \t\r\n";
-  auto B = S.find_first_not_of(Blank);
-  if (B == std::string::npos) return {};
-  return S.substr(B, S.find_last_not_of(Blank) - B + 1);
-}
 
 // Non-negative decimal number, or -1.
 int SmallNumber(const std::string& Digits) {

@@ -1,5 +1,7 @@
 #include "ui_style.h"
 
+#include <QScreen>
+
 #include <QFontDatabase>
 #include <QPalette>
 #include <QWidget>
@@ -43,3 +45,11 @@ void SetBackground(QWidget* W, std::uint32_t Color) {
   W->setAutoFillBackground(true);
 }
 
+
+void CentreOnWorkArea(QWidget* W) {
+  if (QScreen* S = W->screen()) {
+    const QRect Work = S->availableGeometry();
+    const QRect Frame = W->frameGeometry();
+    W->move(Work.center().x() - Frame.width() / 2, Work.center().y() - Frame.height() / 2);
+  }
+}

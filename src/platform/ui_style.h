@@ -19,3 +19,5 @@ std::uint32_t QColorToColor(const QColor& Color);
 QFont UiFont(TUiFontFamily Family, int PixelHeight, bool Bold = false);
 void SetTextColor(QWidget* W, std::uint32_t Color);
 void SetBackground(QWidget* W, std::uint32_t Color);
+// Moves a top-level window, frame included, to the centre of its screen's work area.
+void CentreOnWorkArea(QWidget* W);

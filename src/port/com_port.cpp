@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/error_handler.h"
+#include "platform/text_util.h"
 
 namespace {
 
@@ -242,14 +243,11 @@ void TQpCustomComPort::ComWindowProc(TMessage& Msg) {
     // the handlers would only read the neutral values of a port shutting down.
     if (Msg.Msg != qpw_ClosePending && FPortState != psOpen) return;
     const auto WParam = static_cast<std::uint32_t>(Msg.WParam);
-    struct ReadSession {
-      TQpBaseDispatcher* D;
-      bool On;
-      ~ReadSession() {
-        if (On) D->EndReadSession();
-      }
-    } Session{D, Msg.Msg == qpw_TriggerAvail || Msg.Msg == qpw_TriggerData};
-    if (Session.On) D->BeginReadSession();
+    const bool InSession = Msg.Msg == qpw_TriggerAvail || Msg.Msg == qpw_TriggerData;
+    if (InSession) D->BeginReadSession();
+    const ScopeExit EndSession([&] {
+      if (InSession) D->EndReadSession();
+    });
     const auto Low = static_cast<std::uint32_t>(Msg.LParam) & 0xFFFF;
     switch (Msg.Msg) {
       case qpw_TriggerAvail:

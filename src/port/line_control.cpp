@@ -1,3 +1,5 @@
+// The dispatcher's line and modem control (part of TQpBaseDispatcher, with port_dispatch.cpp
+// and trigger_engine.cpp).
 #include "port/line_control.h"
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include "port/port_dispatch.h"
 
 namespace {
-using DispLock = std::lock_guard<TQpCriticalSection>;
 const std::uint8_t StopBitArray[3] = {ONESTOPBIT, ONESTOPBIT, TWOSTOPBITS};  // index 1, 2
 }  // namespace
 

@@ -7,7 +7,6 @@
 
 #include "platform/clock.h"
 #include "platform/error_handler.h"
-#include "port/com_port.h"
 
 namespace {
 
@@ -19,8 +18,6 @@ std::vector<TQpBaseDispatcher*>& Registry() {
   static std::vector<TQpBaseDispatcher*> List;
   return List;
 }
-
-using DispLock = std::lock_guard<TQpCriticalSection>;
 
 // Waits for Done with a bound; on the GUI thread messages sent by workers are handled meanwhile.
 bool BoundedWait(const std::function<bool()>& Done, std::mutex& M, std::condition_variable& CV,

@@ -8,6 +8,8 @@
 #include <mutex>
 
 using TQpCriticalSection = std::recursive_mutex;
+// Holds one of a dispatcher's locks for a scope.
+using DispLock = std::lock_guard<TQpCriticalSection>;
 
 enum class TWaitResult { wrSignaled, wrTimeout, wrAbandoned, wrError };
 

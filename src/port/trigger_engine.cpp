@@ -1,3 +1,6 @@
+// The dispatcher's trigger engine: tick timers, trigger tables, the receive scan and the
+// delivery of notifications (part of TQpBaseDispatcher, with port_dispatch.cpp and
+// line_control.cpp).
 #include "port/trigger_engine.h"
 
 #include <QCoreApplication>
@@ -10,11 +13,6 @@
 #include "platform/clock.h"
 #include "platform/error_handler.h"
 #include "port/port_dispatch.h"
-
-namespace {
-using DispLock = std::lock_guard<TQpCriticalSection>;
-
-}  // namespace
 
 // ---------------------------------------------------------------- tick timers
 

@@ -52,11 +52,9 @@ struct Action {
 };
 
 struct MainWindowFixture : ::testing::Test {
-  MainWindowFixture() { SetSettingsFileName(Ini); }
-  ~MainWindowFixture() override { SetSettingsFileName(""); }
 
   std::unique_ptr<TQuillMain> Make() {
-    auto W = std::make_unique<TQuillMain>();
+    auto W = std::make_unique<TQuillMain>(Ini);
     W->SetCommLink(&Link);
     return W;
   }
@@ -312,7 +310,7 @@ TEST_F(MainWindowFixture, ClosingShutsTheLinkDownThenSaves) {
 TEST_F(MainWindowFixture, UnwritableSettingsAreReportedAndTheWindowStillCloses) {
   WriteFile(Dir.File("plain"), "x");
   const std::string Bad = Dir.File("plain/quill.ini");
-  SetSettingsFileName(Bad);
+  Ini = Bad;
   auto W = Make();
   W->show();
   EXPECT_TRUE(W->close());
@@ -338,7 +336,7 @@ TEST_F(MainWindowFixture, OpensCentredAndLooksRight) {
   W->ExecuteAction(mcCommLinkOk);
   Status(*W, "\x01\x05\x01\x03"s);
   const QImage Image = W->grab().toImage();
-  Image.save("/tmp/quill-main-window.png");
+  Image.save(QString::fromStdString(ScreenshotPath("main-window.png")));
   // The selected antenna's face is lime, the others silver; the band shows in the edit.
   const QPoint Face3 = W->AntBtn3->mapTo(W.get(), QPoint(10, 13));
   const QPoint Face4 = W->AntBtn4->mapTo(W.get(), QPoint(10, 13));

@@ -57,7 +57,7 @@ struct PixelCase {
 TEST_F(ButtonFixture, DrawsFaceShadowAndMarginWhereTheGeometrySays) {
   // Face (1,1)-(131,26), shadow (4,4)-(134,29), right and bottom exclusive.
   const QImage Up = Grab();
-  Up.save("/tmp/quill-shadow-button-up.png");
+  Up.save(QString::fromStdString(ScreenshotPath("shadow-button-up.png")));
   const std::vector<PixelCase> UpCases = {
       {66, 0, Background}, {66, 1, Outline},    {66, 2, Face},       {66, 25, Outline},
       {66, 26, ShadowFill}, {66, 27, ShadowFill}, {66, 28, ShadowLine}, {66, 29, Background},
@@ -71,7 +71,7 @@ TEST_F(ButtonFixture, DrawsFaceShadowAndMarginWhereTheGeometrySays) {
   // Pressed: shadow (2,2)-(132,27), face (3,3)-(133,28).
   Button.Down = true;
   const QImage Pressed = Grab();
-  Pressed.save("/tmp/quill-shadow-button-down.png");
+  Pressed.save(QString::fromStdString(ScreenshotPath("shadow-button-down.png")));
   const std::vector<PixelCase> DownCases = {
       {66, 1, Background}, {66, 2, ShadowLine}, {66, 3, Outline}, {66, 4, Face},
       {66, 27, Outline},   {66, 28, Background}, {1, 13, Background}, {2, 13, ShadowLine},
@@ -201,7 +201,7 @@ TEST_F(ButtonFixture, CaptionColourFollowsEnabledState) {
   EXPECT_EQ(Count(Enabled, 0xFF00FF), 0);
   Button.setEnabled(false);
   const QImage Disabled = Grab();
-  Disabled.save("/tmp/quill-shadow-button-disabled.png");
+  Disabled.save(QString::fromStdString(ScreenshotPath("shadow-button-disabled.png")));
   EXPECT_GT(Count(Disabled, 0xFF00FF), 20);
   EXPECT_EQ(Count(Disabled, 0x00FF00), 0);
 }
@@ -222,7 +222,7 @@ TEST(ShadowButton, TransparentShowsTheParentOpaqueShowsColor) {
   EXPECT_EQ(Corner(), 0x00FFFFu);
   Button.SetTransparent(true);
   const QImage Image = Parent.grab().toImage();
-  Image.save("/tmp/quill-shadow-button-transparent.png");
+  Image.save(QString::fromStdString(ScreenshotPath("shadow-button-transparent.png")));
   EXPECT_EQ(QColorToColor(Image.pixelColor(20, 10)), 0xFF00FFu);
   // The face still covers its own area.
   EXPECT_EQ(QColorToColor(Image.pixelColor(20 + 66, 10 + 1)), QColorToColor(Qt::green));

@@ -33,8 +33,7 @@ TEST(ProgramWithSimulator, StatusShownAndClicksGoThroughTheDevice) {
   const int Port = ListenPort(Sim);
   ASSERT_GT(Port, 0);
   WriteFile(Dir.File("q.ini"), "[Comm]\nMode=0\nipAddress=127.0.0.1\nipPort=" + std::to_string(Port) + "\n");
-  SetSettingsFileName(Dir.File("q.ini"));
-  TProgram Program;
+  TProgram Program(Dir.File("q.ini"));
   TQuillMain& Main = *Program.QuillMain;
   Main.show();
 

@@ -6,6 +6,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollBar>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTextBlock>
 #include <QTimer>
 
 #include <algorithm>
@@ -130,7 +135,7 @@ TEST_F(CommControlTest, LayoutAndInitialState) {
   EXPECT_FALSE(Comm->Port->Open());
   EXPECT_EQ(Count(mcUpdateRadioNumbers), 1);
   QImage Shot = Comm->grab().toImage();
-  Shot.save("/tmp/quill-comm-window.png");
+  Shot.save(QString::fromStdString(ScreenshotPath("comm-window.png")));
 }
 
 TEST_F(CommControlTest, LanLinkComesUpOnTheKeepAlive) {
@@ -182,7 +187,7 @@ TEST_F(CommControlTest, LinesAreAssembledAcrossEventsAndBounded) {
   ASSERT_TRUE(Peer.Accept());
   ASSERT_TRUE(WaitFor([&] { return Comm->LanConnected; }));
   Peer.Send("[05C1C5010");
-  ASSERT_TRUE(WaitFor([&] { return Comm->LocalData == "[05C1C5010"; }));
+  ASSERT_TRUE(WaitFor([&] { return Comm->LocalData() == "[05C1C5010"; }));
   Peer.Send("50103]\r");
   ASSERT_TRUE(WaitFor([&] { return Count(mcQuillStatus) == 1; }));
   EXPECT_EQ(Comm->GetPacket().Data, std::string("\x01\x05\x01\x03", 4));
@@ -192,10 +197,10 @@ TEST_F(CommControlTest, LinesAreAssembledAcrossEventsAndBounded) {
   EXPECT_NE(Comm->LinkStatus, lsReady);
   // A stream without carriage returns cannot grow the line without bound.
   Peer.Send(std::string(3 * TCommControl::MaxLineLength, 'A'));
-  ASSERT_TRUE(WaitFor([&] { return Comm->DroppingLine; }));
+  ASSERT_TRUE(WaitFor([&] { return Comm->Lines.Dropping(); }));
   Peer.Send(std::string(TCommControl::MaxLineLength, 'B') + "\r[LINKOK]\r");
   ASSERT_TRUE(WaitFor([&] { return Comm->LinkStatus == lsReady; }));
-  EXPECT_LE(Comm->LocalData.size(), TCommControl::MaxLineLength);
+  EXPECT_LE(Comm->LocalData().size(), TCommControl::MaxLineLength);
   const auto Lines = Comm->LogLines();
   EXPECT_EQ(std::count_if(Lines.begin(), Lines.end(), [](auto& L) { return L.rfind("Dropped a line", 0) == 0; }), 1);
 }
@@ -309,4 +314,51 @@ TEST_F(CommControlTest, LogKeepsTheNewestLines) {
   const auto Lines = Comm->LogLines();
   EXPECT_EQ(int(Lines.size()), TCommControl::MaxLogLines);
   EXPECT_EQ(Lines.back(), "line " + std::to_string(TCommControl::MaxLogLines + 99));
+}
+
+TEST_F(CommControlTest, EnterClicksOkAndEscCancel) {
+  // Each key, pressed with the focus in the address field, on the window as the user sees it.
+  struct Case {
+    Qt::Key Key;
+    Qt::KeyboardModifiers Mods;
+    bool Saved;
+  };
+  for (const Case& C : {Case{Qt::Key_Return, Qt::NoModifier, true}, Case{Qt::Key_Enter, Qt::KeypadModifier, true},
+                        Case{Qt::Key_Escape, Qt::NoModifier, false}}) {
+    Create("[Comm]\nMode=-1\n");
+    Comm->show();
+    ASSERT_TRUE(WaitFor([&] { return Comm->isVisible(); }));
+    Comm->EditIP->setFocus();
+    Comm->EditIP->setText("10.9.8.7");
+    QKeyEvent Press(QEvent::KeyPress, C.Key, C.Mods);
+    QApplication::sendEvent(Comm->EditIP, &Press);
+    EXPECT_FALSE(Comm->isVisible()) << C.Key;
+    EXPECT_EQ(TIniFile(Ini()).ReadString("Comm", "ipAddress", "") == "10.9.8.7", C.Saved) << C.Key;
+  }
+}
+
+TEST_F(CommControlTest, OpensCentredOnTheWorkArea) {
+  Create("[Comm]\nMode=-1\n");
+  Comm->show();
+  ASSERT_TRUE(WaitFor([&] { return Comm->isVisible(); }));
+  const QRect Work = Comm->screen()->availableGeometry();
+  EXPECT_LE(std::abs(Comm->frameGeometry().center().x() - Work.center().x()), 1);
+  EXPECT_LE(std::abs(Comm->frameGeometry().center().y() - Work.center().y()), 1);
+}
+
+TEST_F(CommControlTest, LogShowsItsNewestLine) {
+  // Lines added while the window is hidden (as the link test lines are) and while it shows.
+  Create("[Comm]\nMode=-1\n");
+  for (int I = 0; I < 200; ++I) Comm->Log("hidden " + std::to_string(I));
+  Comm->show();
+  ASSERT_TRUE(WaitFor([&] { return Comm->isVisible(); }));
+  QWidget* View = Comm->Memo1->viewport();
+  auto LastVisibleLine = [&] {
+    QCoreApplication::processEvents();
+    return Comm->Memo1->cursorForPosition(QPoint(4, View->height() - 6)).block().text().toStdString();
+  };
+  EXPECT_EQ(LastVisibleLine(), "hidden 199");
+  for (int I = 0; I < 50; ++I) Comm->Log("shown " + std::to_string(I));
+  EXPECT_EQ(LastVisibleLine(), "shown 49");
+  EXPECT_FALSE(Comm->Memo1->verticalScrollBar()->isVisible());
 }

@@ -1,0 +1,47 @@
+#pragma once
+// Gathers the device's received bytes into lines ended by a carriage return. A push parser:
+// bytes in, results out, no I/O. Bytes below 0x20 other than CR are dropped; a line that grows
+// past its bound is dropped up to its end, so a stream without carriage returns never grows
+// memory. GUI thread only (as its owner).
+
+#include <cstddef>
+#include <string>
+
+class TLineAssembler {
+ public:
+  enum TResult { laNone, laLine, laOverflow };
+
+  explicit TLineAssembler(std::size_t MaxLength) : FMaxLength(MaxLength) {}
+
+  // Takes one byte. laLine: a carriage return ended a line, which LocalData() holds until the
+  // next byte comes. laOverflow: the line being gathered just passed the bound and is dropped.
+  TResult Push(char C) {
+    if (FComplete) {
+      LocalDataBuf.clear();
+      FComplete = false;
+    }
+    if (C == '\r') {
+      FDropping = false;
+      FComplete = true;
+      return laLine;
+    }
+    if (static_cast<unsigned char>(C) < 0x20 || FDropping) return laNone;
+    if (LocalDataBuf.size() < FMaxLength) {
+      LocalDataBuf += C;
+      return laNone;
+    }
+    FDropping = true;
+    LocalDataBuf.clear();
+    return laOverflow;
+  }
+
+  const std::string& LocalData() const { return LocalDataBuf; }
+  bool Dropping() const { return FDropping; }
+  std::size_t MaxLength() const { return FMaxLength; }
+
+ private:
+  std::size_t FMaxLength;
+  std::string LocalDataBuf;
+  bool FDropping = false;
+  bool FComplete = false;
+};
