@@ -87,21 +87,47 @@ TProgram::~TProgram() {
   QuillMain.reset();
 }
 
-int RunProgram(int argc, char** argv) {
-  // Writes to a socket whose peer has gone must come back as errors, not end the program.
-  signal(SIGPIPE, SIG_IGN);
-  QApplication App(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("quill"));
-  QApplication::setApplicationVersion(QStringLiteral("1.0"));
+namespace {
 
-  QCommandLineParser Parser;
+void DescribeOptions(QCommandLineParser& Parser, const QCommandLineOption& SettingsOption) {
   Parser.setApplicationDescription(QStringLiteral("QUILL-2 Controller: drives a remote antenna selector."));
   Parser.addHelpOption();
   Parser.addVersionOption();
-  QCommandLineOption SettingsOption(QStringLiteral("settings"),
-                                    QStringLiteral("Use FILE as the settings file."),
-                                    QStringLiteral("FILE"));
   Parser.addOption(SettingsOption);
+}
+
+void NameApplication() {
+  QCoreApplication::setApplicationName(QStringLiteral("quill"));
+  QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+}
+
+}  // namespace
+
+int RunProgram(int argc, char** argv) {
+  // Writes to a socket whose peer has gone must come back as errors, not end the program.
+  signal(SIGPIPE, SIG_IGN);
+  const QCommandLineOption SettingsOption(QStringLiteral("settings"),
+                                          QStringLiteral("Use FILE as the settings file."),
+                                          QStringLiteral("FILE"));
+  {
+    // Help, version and a mistyped option need no display: they are answered before the
+    // windowing system is reached, by a plain application object.
+    QStringList Args;
+    for (int I = 0; I < argc; ++I) Args << QString::fromLocal8Bit(argv[I]);
+    QCommandLineParser Early;
+    DescribeOptions(Early, SettingsOption);
+    if (!Early.parse(Args) || Early.isSet(QStringLiteral("help")) || Early.isSet(QStringLiteral("version"))) {
+      QCoreApplication App(argc, argv);
+      NameApplication();
+      Early.process(App);  // prints, then exits: 0 for help and version, 1 for an error
+      return 1;
+    }
+  }
+
+  QApplication App(argc, argv);
+  NameApplication();
+  QCommandLineParser Parser;
+  DescribeOptions(Parser, SettingsOption);
   Parser.process(App);
 
   const std::string SettingsFile = Parser.isSet(SettingsOption)
