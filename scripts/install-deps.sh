@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The one list of system packages the project needs, for building, testing and the demo.
+# The one list of system packages the project needs, for building, testing, packaging and the
+# demo.
 # Installs only what is missing; as root through apt-get, otherwise through sudo.
 set -euo pipefail
 
@@ -9,6 +10,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core
   socat inetutils-telnetd util-linux iproute2 procps netbase
+  librsvg2-bin
+  desktop-file-utils appstream man-db groff-base dpkg-dev file
 )
 
 missing=()

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QIcon>
 #include <QSocketNotifier>
 
 #include <cstdio>
@@ -103,6 +105,20 @@ void NameApplication() {
 
 }  // namespace
 
+QIcon ProgramIcon() {
+  QIcon Icon;
+  const QDir Icons(QStringLiteral(":/icons"));
+  for (const QString& Name : Icons.entryList(QDir::Files)) Icon.addFile(Icons.filePath(Name));
+  return Icon;
+}
+
+void SetUpApplication() {
+  NameApplication();
+  // Lets the desktop match the windows to the menu entry (its name and icon).
+  QGuiApplication::setDesktopFileName(QStringLiteral(QUILL_APP_ID));
+  QApplication::setWindowIcon(ProgramIcon());
+}
+
 int RunProgram(int argc, char** argv) {
   // Writes to a socket whose peer has gone must come back as errors, not end the program.
   signal(SIGPIPE, SIG_IGN);
@@ -125,14 +141,15 @@ int RunProgram(int argc, char** argv) {
   }
 
   QApplication App(argc, argv);
-  NameApplication();
+  SetUpApplication();
   QCommandLineParser Parser;
   DescribeOptions(Parser, SettingsOption);
   Parser.process(App);
 
   const std::string SettingsFile = Parser.isSet(SettingsOption)
                                        ? Parser.value(SettingsOption).toStdString()
-                                       : DefaultSettingsPath(QCoreApplication::applicationFilePath().toStdString());
+                                       : DefaultSettingsPath(QCoreApplication::applicationFilePath().toStdString(),
+                                                             QUILL_INSTALLED_MARKER);
   SetDialogs(std::make_shared<QtDialogs>());
 
   InstallSignalHandlers();

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+class QIcon;
 class TQuillMain;
 class TGetComPorts;
 class TCommControl;
@@ -29,6 +30,13 @@ class TProgram {
  private:
   std::unique_ptr<TCommLink> FLink;
 };
+
+// The program's icon at every size rendered into the program (resource folder ":/icons").
+QIcon ProgramIcon();
+
+// Names the application (name, version, desktop entry) and gives every window the program's
+// icon. Once at start-up, on the GUI thread, after the QApplication exists.
+void SetUpApplication();
 
 // Runs the program; returns its exit code.
 int RunProgram(int argc, char** argv);

@@ -233,14 +233,16 @@ void TIniFile::WriteInteger(const std::string& Section, const std::string& Key, 
   WriteString(Section, Key, std::to_string(Value));
 }
 
-std::string DefaultSettingsPath(const std::string& ExecutablePath) {
+std::string DefaultSettingsPath(const std::string& ExecutablePath, const std::string& InstalledMarker) {
   namespace fs = std::filesystem;
   fs::path Exe(ExecutablePath);
   fs::path Beside = Exe;
   Beside.replace_extension(".ini");
   std::error_code Ec;
   fs::path Folder = Beside.has_parent_path() ? Beside.parent_path() : fs::path(".");
-  if (fs::exists(Beside, Ec) || access(Folder.c_str(), W_OK) == 0) return Beside.string();
+  // A program folder such as /usr/bin is no place for one user's settings, whoever can write it.
+  const bool Installed = !InstalledMarker.empty() && fs::exists(Folder / InstalledMarker, Ec);
+  if (!Installed && (fs::exists(Beside, Ec) || access(Folder.c_str(), W_OK) == 0)) return Beside.string();
   fs::path Config;
   if (const char* X = std::getenv("XDG_CONFIG_HOME"); X && *X) {
     Config = X;

@@ -53,5 +53,8 @@ bool ParseIniInteger(const std::string& Text, std::int32_t& Value);
 
 // Where the program keeps its settings when no file is named on the command line: beside the
 // executable (its path with ".ini") when that file exists or its folder is writable, otherwise
-// $XDG_CONFIG_HOME/quill/quill.ini (~/.config/quill/quill.ini).
-std::string DefaultSettingsPath(const std::string& ExecutablePath);
+// $XDG_CONFIG_HOME/quill/quill.ini (~/.config/quill/quill.ini). An installed program always
+// uses the configuration folder, even where it could write its own folder (root and /usr/bin):
+// it counts as installed when InstalledMarker, a path relative to the executable's folder
+// (its menu entry), exists.
+std::string DefaultSettingsPath(const std::string& ExecutablePath, const std::string& InstalledMarker = {});

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLineEdit>
 #include <QMouseEvent>
 
@@ -347,4 +348,25 @@ TEST_F(MainWindowFixture, OpensCentredAndLooksRight) {
   const QPoint Led = W->CommLed->mapTo(W.get(), QPoint(4, 10));
   EXPECT_EQ(QColorToColor(Image.pixelColor(Led)), clLime);
   W->close();
+}
+
+TEST(ProgramIcon, EveryThemeSizeIsCompiledIn) {
+  const QIcon Icon = ProgramIcon();
+  ASSERT_FALSE(Icon.isNull());
+  const QList<QSize> Sizes = Icon.availableSizes();
+  for (int S : {16, 22, 24, 32, 48, 64, 128, 256}) EXPECT_TRUE(Sizes.contains(QSize(S, S))) << S;
+  // Drawn, not blank: the middle is opaque and the corners (outside the rounded square) clear.
+  const QImage Image = Icon.pixmap(QSize(48, 48)).toImage();
+  ASSERT_EQ(Image.size(), QSize(48, 48));
+  EXPECT_EQ(qAlpha(Image.pixel(24, 24)), 255);
+  EXPECT_EQ(qAlpha(Image.pixel(0, 0)), 0);
+}
+
+TEST_F(MainWindowFixture, WindowsCarryTheProgramIconAndDesktopEntry) {
+  SetUpApplication();
+  EXPECT_EQ(QGuiApplication::desktopFileName(), "local.quill.controller");
+  auto W = Make();
+  const QIcon Icon = W->windowIcon();
+  EXPECT_EQ(Icon.availableSizes(), ProgramIcon().availableSizes());
+  EXPECT_EQ(Icon.pixmap(QSize(32, 32)).toImage(), ProgramIcon().pixmap(QSize(32, 32)).toImage());
 }

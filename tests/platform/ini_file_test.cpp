@@ -142,3 +142,21 @@ TEST(IniFile, DefaultPathBesideExecutableOrInConfigFolder) {
   EXPECT_EQ(TIniFile(Dir.File("cfg/quill/quill.ini")).ReadInteger("Form", "Top", 0), 3);
   unsetenv("XDG_CONFIG_HOME");
 }
+
+TEST(IniFile, InstalledProgramKeepsSettingsInConfigFolder) {
+  // An installed tree: bin/quill with its menu entry under share/. The bin folder is writable
+  // here, as /usr/bin is for root; a file beside the executable does not count either.
+  TempDir Dir;
+  std::filesystem::create_directories(Dir.File("usr/bin"));
+  std::filesystem::create_directories(Dir.File("usr/share/applications"));
+  WriteFile(Dir.File("usr/bin/quill.ini"), "[Form]\nTop=1\n");
+  const std::string Marker = "../share/applications/quill.desktop";
+  setenv("XDG_CONFIG_HOME", Dir.File("cfg").c_str(), 1);
+  // Where it was built: no menu entry beside it, so the settings stay beside the executable.
+  EXPECT_EQ(DefaultSettingsPath(Dir.File("usr/bin/quill"), Marker), Dir.File("usr/bin/quill.ini"));
+  WriteFile(Dir.File("usr/share/applications/quill.desktop"), "[Desktop Entry]\n");
+  EXPECT_EQ(DefaultSettingsPath(Dir.File("usr/bin/quill"), Marker), Dir.File("cfg/quill/quill.ini"));
+  // No marker given: the folder rule alone.
+  EXPECT_EQ(DefaultSettingsPath(Dir.File("usr/bin/quill")), Dir.File("usr/bin/quill.ini"));
+  unsetenv("XDG_CONFIG_HOME");
+}

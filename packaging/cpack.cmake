@@ -1,0 +1,28 @@
+# The Debian package (`cpack -G DEB` in a build folder): everything the install rules install,
+# under /usr, with its dependencies worked out from the shared libraries the programs link
+# (dpkg-shlibdeps, from dpkg-dev).
+set(CPACK_PACKAGE_NAME quill)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "controller for a QUILL-2 remote antenna selector")
+# Debian wants the long description in lines of under 80 characters.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "A desktop program that drives a QUILL-2 remote antenna selector, which connects"
+  "one of eight antennas to each of two radios and follows each radio's band. It"
+  "talks to the device over TCP or a serial/USB port, shows the followed radio's"
+  "band, automatic mode and antenna, and tells at once when the device stops"
+  "answering. Includes quill-sim, a simulated device for trying the program out.")
+set(QUILL_PACKAGE_CONTACT "QUILL-2 Controller developers <quill@localhost>"
+  CACHE STRING "Maintainer named in the Debian package")
+set(CPACK_PACKAGE_CONTACT "${QUILL_PACKAGE_CONTACT}")
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt draws on Wayland through a plugin of its own (which brings Qt Quick along); without it
+# Qt falls back to X11, through XWayland on a Wayland desktop.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS qt6-wayland)
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+include(CPack)
