@@ -12,6 +12,8 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=address,undefined -DQUILL_BENCH=OFF
 cmake --build build-test
 ctest --test-dir build-test --output-on-failure -j2
+# The install and the Debian package, from a release build of their own (build-pkg).
+bash scripts/check-package.sh </dev/null
 # The threaded tests (ctest label "threads") again under ThreadSanitizer, in a build of their own.
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILL_SANITIZE=thread -DQUILL_BENCH=OFF
 THREAD_TESTS=$(ctest --test-dir build-tsan -L threads -N | sed -n 's/^ *Test *#[0-9]*: *//p')
