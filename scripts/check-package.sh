@@ -81,7 +81,10 @@ ok "desktop-file-validate"
 out=$(appstreamcli validate --no-net "$STAGE/usr/share/metainfo/$APP_ID.metainfo.xml" 2>&1) ||
   fail "appstreamcli validate: $out"
 if grep -Eq '^(E|W):' <<<"$out"; then fail "appstreamcli validate: $out"; fi
-ok "appstreamcli validate --no-net"
+# The tree as a whole: the metadata's launchable names a menu entry that is installed.
+out=$(appstreamcli validate-tree --no-net "$STAGE" 2>&1) || fail "appstreamcli validate-tree: $out"
+if grep -Eq '^ *(E|W):' <<<"$out"; then fail "appstreamcli validate-tree: $out"; fi
+ok "appstreamcli validate --no-net, validate-tree"
 
 for page in quill quill-sim; do
   err=$(mktemp)
