@@ -356,10 +356,12 @@ void TCommControl::LoadConfiguration() {
 
 void TCommControl::SaveConfiguration() {
   TIniFile Ini(FLinks.SettingsFile);
+  Ini.BeginUpdate();  // one replacement of the file for the four keys
   Ini.WriteInteger(CommSection, "Port", Port->ComNumber());
   Ini.WriteInteger(CommSection, "Mode", ComMode->ItemIndex());
   Ini.WriteString(CommSection, "ipAddress", EditIP->text().toStdString());
   Ini.WriteString(CommSection, "ipPort", EditPort->text().toStdString());
+  Ini.EndUpdate();
 }
 
 void TCommControl::SetOperatingMode() {
