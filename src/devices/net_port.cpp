@@ -27,6 +27,8 @@ class TSocksReplyReader : public TWsRawReader {
   TSocksReplyReader(TQpCustomWinsockPort& Port, TWsConnection& Conn, TSocksRequest R)
       : FPort(Port), FConn(Conn), Negotiation(std::move(R)) {}
   std::size_t Take(const std::uint8_t* Data, std::size_t Len) override {
+    // After a failed or abandoned exchange nothing the proxy sends is the target's data.
+    if (FAbandoned || Negotiation.Finished()) return Len;
     const std::size_t N = Negotiation.Feed(Data, Len);
     const std::string Next = Negotiation.TakeOutput();
     if (!Next.empty()) FConn.WriteRaw(Next);
@@ -36,7 +38,10 @@ class TSocksReplyReader : public TWsRawReader {
     }
     return N;
   }
-  bool Done() const override { return Negotiation.Finished(); }
+  bool Done() const override {
+    return !FAbandoned && Negotiation.Finished() && Negotiation.TunnelUp();
+  }
+  void Abandon() { FAbandoned = true; }
   void Begin() {
     FConn.SetHoldOutput(true);
     FConn.SetRawReader(this);
@@ -46,6 +51,7 @@ class TSocksReplyReader : public TWsRawReader {
  private:
   TQpCustomWinsockPort& FPort;
   TWsConnection& FConn;
+  bool FAbandoned = false;
 
  public:
   TSocksNegotiation Negotiation;
@@ -273,10 +279,15 @@ void TQpCustomWinsockPort::ContinueSocksNegotiation() {
     Code = TimedOut ? wsaETimedOut : QPWSUNKNOWNERROR;
   }
   FSocksComplete = true;
-  if (FConnectPacket) {
-    auto D = std::dynamic_pointer_cast<TQpWinsockDispatcher>(FDispatcher);
-    if (TWsConnection* C = D ? D->Connection() : nullptr) C->SetRawReader(nullptr);
+  auto D = std::dynamic_pointer_cast<TQpWinsockDispatcher>(FDispatcher);
+  TWsConnection* C = D ? D->Connection() : nullptr;
+  if (FConnectPacket && (!C || FConnectPacket->Done())) {
+    if (C) C->SetRawReader(nullptr);
     FConnectPacket.reset();
+  } else if (FConnectPacket) {
+    // No tunnel: the reader stays on the connection and drops what the proxy still sends,
+    // and application output stays held, until the port closes.
+    FConnectPacket->Abandon();
   }
   if (Code == 0) return;
   if (OnWsError) {
@@ -284,6 +295,7 @@ void TQpCustomWinsockPort::ContinueSocksNegotiation() {
     return;  // the port stays open; closing it is the handler's decision
   }
   if (StillOpen()) DonePort();
+  FConnectPacket.reset();
   throw EQpSocketException::CreateTranslate(Code);
 }
 
