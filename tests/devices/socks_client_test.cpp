@@ -5,6 +5,7 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
@@ -245,6 +246,20 @@ TEST(SocksOnConnection, OutputStaysHeldWhenTheTunnelFails) {
   EXPECT_EQ(C.ReadBuf(Buf, sizeof Buf), 0);
   EXPECT_EQ(Rd.N.ErrorCode(), QPWSUNKNOWNERROR);
   EXPECT_EQ(W.Sent, "\x05\x02\x00\x02"s);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SocksNegotiation, EveryCodeHasAText) {
+  std::vector<std::string> Seen;
+  for (int Code = QPWSREQUESTFAILED; Code <= QPWSINVALIDREPLY; ++Code) {
+    const std::string Text = QpLoadStr(Code);
+    EXPECT_FALSE(Text.empty()) << Code;
+    EXPECT_EQ(std::count(Seen.begin(), Seen.end(), Text), 0) << Code;
+    Seen.push_back(Text);
+  }
 }
 
 }  // namespace
