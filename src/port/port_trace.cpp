@@ -198,14 +198,13 @@ std::uint64_t TQpPortRecorder::LogBytes() {
 std::string TQpPortRecorder::LogEntryText(const TLogBuffer& E, bool InHex, bool AllHex) {
   // Time in ms with a point before the last three digits; unsigned, so the column stays
   // right past 2^31 ms. Past 10^7 ms the time is wider and the columns shift.
-  char Digits[16];
-  std::snprintf(Digits, sizeof Digits, "%07u", unsigned(E.drTime()));
-  std::string Time = Digits;
-  Time.insert(Time.size() - 3, ".");
+  char Time[16];
+  std::snprintf(Time, sizeof Time, "%04u.%03u", unsigned(E.drTime() / 1000),
+                unsigned(E.drTime() % 1000));
   const std::string Type = QpLoadStr(15001 + int(E.drType()));
   const std::string Sub = E.drSubType() == dstNone ? "" : QpLoadStr(15100 + int(E.drSubType()));
   char Head[128];
-  std::snprintf(Head, sizeof Head, "%8s  %-8s  %-12s  %08X  ", Time.c_str(), Type.c_str(),
+  std::snprintf(Head, sizeof Head, "%8s  %-8s  %-12s  %08X  ", Time, Type.c_str(),
                 Sub.c_str(), unsigned(E.drData()));
   std::string Out = Head;
   const std::int32_t Len = E.drMoreData();

@@ -1,7 +1,7 @@
 #pragma once
 // Real SOCKS servers for the tests (dante, microsocks from the install script) started on a
 // free loopback port and stopped with the object, and a target that greets its client with
-// telnet bytes and echoes text.
+// telnet bytes and echoes text. Used by the tests and the benchmarks.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -10,12 +10,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "net_test_support.h"
-#include "test_support.h"
 
 extern char** environ;
 
@@ -35,7 +36,7 @@ class TProxyServer {
     std::vector<std::string> Args;
     if (Kind == pkDante) {
       const std::string Conf = Dir + "/danted-" + P + ".conf";
-      WriteFile(Conf, "logoutput: " + FLog + "\n"
+      std::ofstream(Conf) << ("logoutput: " + FLog + "\n"
                       "internal: 127.0.0.1 port = " + P + "\n"
                       "external: 127.0.0.1\n"
                       "clientmethod: none\n"
@@ -93,9 +94,14 @@ class TProxyServer {
   TProxyServer& operator=(const TProxyServer&) = delete;
   bool Running() const { return FRunning; }
   std::uint16_t Port() const { return FPort; }
-  std::string Log() const { return ReadFile(FLog) + ReadFile(FLog + ".out"); }
+  std::string Log() const { return Slurp(FLog) + Slurp(FLog + ".out"); }
 
  private:
+  static std::string Slurp(const std::string& Path) {
+    std::ostringstream S;
+    S << std::ifstream(Path).rdbuf();
+    return S.str();
+  }
   std::uint16_t FPort;
   std::string FLog;
   pid_t FPid = -1;
