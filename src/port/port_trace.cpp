@@ -90,7 +90,21 @@ std::int32_t TQpPortRecorder::InitTrace(std::uint32_t NumEntries) {
 }
 
 void TQpPortRecorder::AddTrace(char Type, const std::uint8_t* Data, std::uint32_t Len) {
-  for (std::uint32_t I = 0; I < Len; ++I) AddTrace(Type, Data[I]);
+  const std::uint32_t Size = std::uint32_t(FTrace.size());
+  if (Size == 0) return;
+  // In runs up to the end of the buffer: a plain loop the compiler can widen.
+  while (Len > 0) {
+    const std::uint32_t N = std::min(Len, Size - FTraceIndex);
+    TTraceRecord* P = FTrace.data() + FTraceIndex;
+    for (std::uint32_t I = 0; I < N; ++I) P[I] = {Type, Data[I]};
+    Data += N;
+    Len -= N;
+    FTraceIndex += N;
+    if (FTraceIndex == Size) {
+      FTraceIndex = 0;
+      FTraceWrapped = true;
+    }
+  }
 }
 
 void TQpPortRecorder::FreeTrace() {
