@@ -232,6 +232,11 @@ TEST(SocksPort, SettingsThatCannotWorkAreRefusedBeforeConnecting) {
     P.Port.WsSocksServerInfo().SetPassword(std::string(300, 'p'));
     EXPECT_THROW(P.Port.SetOpen(true), EBadArgument);
   }
+  {
+    TSocksPort P(svSocks5, L.Port);
+    P.Port.WsSocksServerInfo().SetAddress("");
+    EXPECT_EQ(P.OpenCode(), QPWSCANTRESOLVE);
+  }
   EXPECT_EQ(L.Accept(0), -1);  // nothing ever connected
 }
 
