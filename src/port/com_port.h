@@ -189,7 +189,7 @@ class TQpCustomComPort : public TQpLoadingState {
   std::uint32_t OutBuffUsed();
   std::uint32_t OutBuffFree();
 
-  // ---- tracing and logging (nothing while shutting down; ECommNotOpen while closed) ----
+  // ---- tracing and logging (nothing while shutting down; while closed as GetChar) ----
   void InitTracing(std::uint32_t NumEntries);
   void DumpTrace(const std::string& FName, bool InHex);
   void AppendTrace(const std::string& FName, bool InHex, TTraceLogState NewState);
