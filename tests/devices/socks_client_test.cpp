@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,26 @@ TEST(SocksNegotiation, EveryExchangeCutAtEveryByteTakesExactlyItsReplies) {
     Drive(N, Pieces, Sent);
     EXPECT_EQ(Sent, E.Sends);
     EXPECT_EQ(N.ErrorCode(), E.Error);
+  }
+}
+
+TEST(SocksNegotiation, RandomSegmentationsGiveTheSameOutcome) {
+  std::mt19937 Rng(12);  // fixed: a failure repeats
+  for (const TExchange& E : Exchanges()) {
+    const std::string Wire = E.Replies + "tail";
+    for (int Round = 0; Round < 200; ++Round) {
+      std::vector<std::string> Pieces;
+      for (std::size_t Pos = 0; Pos < Wire.size();) {
+        const std::size_t N = std::uniform_int_distribution<std::size_t>(1, 6)(Rng);
+        Pieces.push_back(Wire.substr(Pos, N));
+        Pos += N;
+      }
+      TSocksNegotiation N(E.Request);
+      std::vector<std::string> Sent;
+      ASSERT_EQ(Drive(N, Pieces, Sent), E.Replies.size()) << E.Name;
+      ASSERT_EQ(Sent, E.Sends) << E.Name;
+      ASSERT_EQ(N.ErrorCode(), E.Error) << E.Name;
+    }
   }
 }
 
