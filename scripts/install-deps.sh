@@ -12,6 +12,7 @@ PACKAGES=(
   socat inetutils-telnetd util-linux iproute2 procps netbase strace
   librsvg2-bin
   desktop-file-utils appstream man-db groff-base dpkg-dev file
+  dante-server microsocks
 )
 
 missing=()

@@ -135,6 +135,7 @@ void TQpCustomComPort::InitPort() {
     FPortState = psOpen;
     UpdateHandlerFlag();
     Force = true;
+    ApplyRecorderStates();
     TQpBaseDispatcher& D = *FDispatcher;
     D.ChangeLengthTrigger(FTriggerLength);
     ApplyFlowSettings();
@@ -182,6 +183,8 @@ void TQpCustomComPort::FinishClose() {
 
 void TQpCustomComPort::DonePort() {
   if (FPortState != psOpen) return;
+  // The recorders are written first; a file that fails does not keep the port open.
+  const std::exception_ptr DumpError = DumpRecordersAtClose();
   FPortState = psShuttingDown;
   PortClosing();
   TQpBaseDispatcher& D = *FDispatcher;
@@ -196,6 +199,7 @@ void TQpCustomComPort::DonePort() {
     FinishClose();
   }
   PortClose();
+  if (DumpError) std::rethrow_exception(DumpError);
 }
 
 void TQpCustomComPort::RegisterComPort(bool Register) {

@@ -163,7 +163,10 @@ std::int32_t TQpBaseDispatcher::AddStatusTrigger(std::uint32_t SType) {
   T.tHandle = H | SType;
   T.tSType = SType;
   StatusTriggers.push_back(T);
-  if (DLoggingOn) AddDispatchEntry(dtTriggerAlloc, dstStatusTrigger, T.tHandle, nullptr, 0);
+  if (DLoggingOn) {
+    const std::uint8_t Type = std::uint8_t(SType);  // the log names the status type
+    AddDispatchEntry(dtTriggerAlloc, dstStatusTrigger, T.tHandle, &Type, 1);
+  }
   return static_cast<std::int32_t>(T.tHandle);
 }
 
@@ -244,8 +247,15 @@ std::int32_t TQpBaseDispatcher::RemoveTrigger(std::uint32_t TriggerHandle) {
     List.erase(It);
     return true;
   };
-  if (TriggerHandle != 0 && (Erase(TimerTriggers) || Erase(DataTriggers) || Erase(StatusTriggers))) {
+  std::uint8_t SType = 0;
+  for (const auto& T : StatusTriggers)
+    if (T.tHandle == TriggerHandle) SType = std::uint8_t(T.tSType);
+  if (TriggerHandle != 0 && (Erase(TimerTriggers) || Erase(DataTriggers))) {
     if (DLoggingOn) AddDispatchEntry(dtTriggerDispose, dstNone, TriggerHandle, nullptr, 0);
+    return ecOK;
+  }
+  if (TriggerHandle != 0 && Erase(StatusTriggers)) {
+    if (DLoggingOn) AddDispatchEntry(dtTriggerDispose, dstStatusTrigger, TriggerHandle, &SType, 1);
     return ecOK;
   }
   return ecBadTriggerHandle;

@@ -485,4 +485,25 @@ TEST(NetPort, TwoPortsEachGetTheirOwnBytes) {
   ASSERT_TRUE(WaitFor([&] { return !A.Port.Open() && !B.Port.Open(); }));
 }
 
+TEST(NetPort, TheDispatchLogNamesTelnetOptionsAndTheTerminalType) {
+  TempDir Dir;
+  TLoopbackListener L;
+  TLanPort P;
+  P.Port.SetLogName(Dir.File("QPORT.LOG"));
+  P.Port.SetLogging(tlOn);
+  P.OpenTo(L.Port);
+  int Peer = L.Accept();
+  SendAll(Peer, "\xff\xfd\x18\xff\xfa\x18\x01\xff\xf0ok");
+  ASSERT_TRUE(WaitFor([&] { return P.Received == "ok"; }));
+  P.Port.SetOpen(false);  // writes the log
+  ::close(Peer);
+  const std::string Text = ReadFile(Dir.File("QPORT.LOG"));
+  EXPECT_NE(Text.find("Device: Winsock client, connect to 127.0.0.1 on port "), std::string::npos);
+  EXPECT_NE(Text.find("  Telnet    Recv DO       00000018  [Terminal Type]\n"), std::string::npos)
+      << Text;
+  EXPECT_NE(Text.find("  Telnet    Sent WILL     00000018  [Terminal Type]\n"), std::string::npos)
+      << Text;
+  EXPECT_NE(Text.find("  Telnet    Sent Term     00000000  vt100\n"), std::string::npos) << Text;
+}
+
 }  // namespace
