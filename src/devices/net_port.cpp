@@ -162,7 +162,12 @@ std::uint16_t TQpCustomWinsockPort::ResolvePort() {
   return Port;
 }
 
+void TQpCustomWinsockPort::PostQuit() {
+  PostMessage(fComWindow, CM_QPSOCKETQUIT, 0, LPARAM(FConnectionSerial));
+}
+
 std::int32_t TQpCustomWinsockPort::InitializePort() {
+  ++FConnectionSerial;  // a quit posted for an earlier connection no longer matches
   if (FDeviceLayer != dlWinsock) return TQpCustomComPort::InitializePort();
   FConnectPacket.reset();  // left over only by an open that failed later on
   FSocksComplete = true;
@@ -316,14 +321,16 @@ void TQpCustomWinsockPort::ComWindowProc(TMessage& Msg) {
       case WPARAM(Fd_Accept): Msg.Result = DoAccept(std::uint32_t(Msg.LParam)) ? 1 : 0; break;
       case WPARAM(Fd_Connect): DoConnect(); break;
       // The port closes itself on a later turn, never inside the notification that said why.
-      case WPARAM(Fd_Close): PostMessage(fComWindow, CM_QPSOCKETQUIT, 0, 0); break;
+      case WPARAM(Fd_Close): PostQuit(); break;
       case WPARAM(Fd_ClientClose): DoDisconnect(); break;
       default: DoError(std::int32_t(Msg.WParam)); break;
     }
     return;
   }
   if (Msg.Msg == CM_QPSOCKETQUIT) {
-    SetOpen(false);
+    // Only the connection the quit was posted for: a handler may have closed it and opened
+    // another meanwhile, and that one (or its pending open) must stay.
+    if (std::uint32_t(Msg.LParam) == FConnectionSerial && PortState() == psOpen) SetOpen(false);
     return;
   }
   TQpCustomComPort::ComWindowProc(Msg);
@@ -351,7 +358,7 @@ void TQpCustomWinsockPort::DoError(std::int32_t ErrCode) {
   if (ErrCode == wsaENetReset || ErrCode == wsaEConnAborted || ErrCode == wsaEConnReset ||
       ErrCode == wsaEConnRefused) {
     if (FWsMode == wsClient)
-      PostMessage(fComWindow, CM_QPSOCKETQUIT, 0, 0);
+      PostQuit();
     else
       DoDisconnect();
   }

@@ -79,6 +79,8 @@ class TQpCustomWinsockPort : public TQpCustomComPort {
   virtual void DoConnect();
   virtual void DoDisconnect();
   virtual void DoError(std::int32_t ErrCode);
+  // Asks, on a later turn of the loop, to close the current connection (and no later one).
+  void PostQuit();
 
   void EnumHostAddresses();
   // The proxy path of InitializePort: checks and resolves everything, then connects to the
@@ -94,6 +96,7 @@ class TQpCustomWinsockPort : public TQpCustomComPort {
   std::vector<std::string> FWsLocalAddresses;
   std::int32_t FWsLocalAddressIndex = 0;
   bool FConnectFired = false;
+  std::uint32_t FConnectionSerial = 0;  // counts opens; a posted quit names the one it ends
   TQpSocksServerInfo FWsSocksServerInfo;
   // The running negotiation's reply reader; none outside an open through a proxy.
   std::unique_ptr<TSocksReplyReader> FConnectPacket;

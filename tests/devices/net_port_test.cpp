@@ -46,9 +46,9 @@ struct TLanPort {
     Port.SetWsPort(std::to_string(PortNumber));
     Port.SetOpen(true);
   }
-  TQpWinsockPort Port;
   std::string Received;
   std::vector<std::string> Events;
+  TQpWinsockPort Port;  // last: it goes first, so its closing events still find the rest
 };
 
 TEST(NetPort, CarriesBytesBothWaysWithTelnetAndReportsTheConnection) {
@@ -507,3 +507,33 @@ TEST(NetPort, TheDispatchLogNamesTelnetOptionsAndTheTerminalType) {
 }
 
 }  // namespace
+
+TEST(NetPort, ReopeningFromTheErrorHandlerAfterAResetStaysOpen) {
+  // The reset's own close is already queued when the handler opens a new connection; it must
+  // end only the connection it was meant for.
+  TLanPort P;
+  TLoopbackListener Peer;
+  std::vector<int> Errors;
+  P.Port.OnWsError = [&](TQpCustomWinsockPort* Port, std::int32_t E) {
+    Errors.push_back(E);
+    Port->SetOpen(false);
+    Port->SetOpen(true);
+  };
+  P.OpenTo(Peer.Port);
+  const int First = Peer.Accept();
+  ASSERT_GE(First, 0);
+  ASSERT_TRUE(WaitFor([&] { return P.Count("connect") == 1; }));
+  ResetClose(First);
+  ASSERT_TRUE(WaitFor([&] { return !Errors.empty(); }));
+  EXPECT_EQ(Errors.front(), 10054);
+  int Second = -1;
+  ASSERT_TRUE(WaitFor([&] { return (Second = Peer.Accept(0)) >= 0; }));
+  ASSERT_TRUE(WaitFor([&] { return P.Count("connect") == 2; }));
+  // Every message queued so far has been handled; the new connection carries bytes.
+  SendAll(Second, "after");
+  ASSERT_TRUE(WaitFor([&] { return P.Received == "after"; }));
+  EXPECT_TRUE(P.Port.Open());
+  char B;
+  EXPECT_EQ(::recv(Second, &B, 1, MSG_DONTWAIT), -1);  // not closed by us
+  ::close(Second);
+}
