@@ -417,6 +417,17 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   std::uint32_t RingCount();  // bytes in the ring
   void ConsumePrim(std::uint32_t Count);
   bool DeliverAvail(std::uint32_t Count);
+  // What one receive check has to deliver: bytes to announce (0: none) and the length of the
+  // longest string just completed (0: none). Found under the locks, delivered without them.
+  struct TReceiveScan {
+    std::uint32_t AvailCount = 0;
+    std::uint32_t MatchSize = 0;
+  };
+  TReceiveScan ScanReceived();
+  // Calls Notify for each receiver of List in turn (each copied under DataSection, so the list
+  // may change under a call); false when the port began closing during a call.
+  template <class List, class Call>
+  bool DeliverToEach(List& Receivers, const Call& Notify);
   void DoneThreadsWait();
   friend class TDispThread;
 };
