@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "comm_link.h"
+#include "devices/serial_layer.h"
 #include "link/comm_control_u.h"
 #include "link/get_com_ports_u.h"
 #include "platform/dialogs.h"
@@ -66,6 +67,8 @@ class TCommControlLink : public TCommLink {
 
 TProgram::TProgram(const std::string& SettingsFile) {
   SetSerialMapSettingsFile(SettingsFile);
+  // Registered here, not by a static object: the linker may drop those from a static library.
+  RegisterSerialLayer();
   QuillMain = std::make_unique<TQuillMain>(SettingsFile);
   GetComPorts = std::make_unique<TGetComPorts>();
   TCommControl::TLinks Links;
