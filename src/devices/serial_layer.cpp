@@ -1,5 +1,7 @@
 #include "devices/serial_layer.h"
 
+#include <pthread.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -42,6 +44,7 @@ class TQpWin32Thread : public TQpDispatcherThread {
 
  protected:
   void Execute() final {
+    pthread_setname_np(pthread_self(), Name());  // shows in ps, debuggers and /proc
     S.ThreadStart(this);
     try {
       Work();
@@ -54,6 +57,7 @@ class TQpWin32Thread : public TQpDispatcherThread {
     S.WorkerEnded();
   }
   virtual void Work() = 0;
+  virtual const char* Name() const = 0;
   virtual void Ended() {}
   void Fail(std::int32_t Code) { S.StopWorkers(this, Code); }
   bool Killed() const { return S.KillThreads.load(); }
@@ -68,6 +72,7 @@ class TReadThread : public TQpWin32Thread {
   using TQpWin32Thread::TQpWin32Thread;
 
  protected:
+  const char* Name() const override { return "serial-read"; }
   void Work() override {
     std::vector<std::uint8_t> Scratch(SerialReadBlock);
     const int Fd = ComHandle();
@@ -121,6 +126,7 @@ class TWriteThread : public TQpWin32Thread {
   using TQpWin32Thread::TQpWin32Thread;
 
  protected:
+  const char* Name() const override { return "serial-write"; }
   void Work() override {
     const int Fd = ComHandle();
     std::uint64_t SeenFlush = S.FFlushRequest.load();
@@ -204,6 +210,7 @@ class TStatusThread : public TQpWin32Thread {
   std::uint32_t LastMask = 0x1F9;
 
  protected:
+  const char* Name() const override { return "serial-status"; }
   void Work() override {
     const int Fd = ComHandle();
     if (!S.FHasLines.load()) {

@@ -39,8 +39,18 @@ int CountEntries(const char* Dir) {
   }
   return N;
 }
-int Threads() { return CountEntries("/proc/self/task"); }
 int Descriptors() { return CountEntries("/proc/self/fd"); }
+// The layer's worker threads (named "serial-..."); the dispatcher thread holds the dispatcher,
+// so a released dispatcher shows that one has gone.
+int Workers() {
+  int N = 0;
+  if (DIR* D = opendir("/proc/self/task")) {
+    while (dirent* E = readdir(D))
+      if (E->d_name[0] != '.' && ReadFile(std::string("/proc/self/task/") + E->d_name + "/comm").rfind("serial-", 0) == 0) ++N;
+    closedir(D);
+  }
+  return N;
+}
 
 // A pseudo-terminal pair; the master is the far end of the "cable".
 struct TPty {
@@ -115,6 +125,8 @@ TSerialMapSources MapWith(const std::string& Env, const std::string& EmptyDir) {
 class SerialLayerTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_FALSE(Pty.Path.empty()); }
+  // Threads are detached: the last one lets the dispatcher go a moment after the close.
+  void TearDown() override { EXPECT_TRUE(WaitFor([&] { return Last.expired(); })); }
   // A port on COM5 whose dispatchers are serial ones with this test's OS facts.
   void Configure(TQpComPort& P, std::shared_ptr<TSerialLines> Lines = nullptr) {
     P.SetComNumber(5);
@@ -140,19 +152,21 @@ TEST_F(SerialLayerTest, OpenAndCloseManyTimesLeavesNoThreadOrDescriptor) {
   Configure(P);
   P.SetOpen(true);  // warm-up: whatever the toolkit starts once stays out of the count
   P.SetOpen(false);
-  const int BaseThreads = Threads(), BaseFds = Descriptors();
+  ASSERT_TRUE(WaitFor([&] { return Last.expired() && Workers() == 0; }));
+  const int BaseFds = Descriptors();
   for (int I = 0; I < 25; ++I) {
     P.SetOpen(true);
     ASSERT_TRUE(P.Open());
-    EXPECT_EQ(Threads(), BaseThreads + 4) << "read, write, status and dispatcher threads";
+    EXPECT_EQ(Workers(), 3) << "read, write and status threads";
+    EXPECT_TRUE(Last.lock()->DispThread() != nullptr);
     if (I % 8 == 0) {
       P.PutString("ping" + std::to_string(I));
       EXPECT_EQ(Pty.Receive(5 + (I >= 10)), "ping" + std::to_string(I));
     }
     P.SetOpen(false);
-    EXPECT_TRUE(WaitFor([&] { return Threads() == BaseThreads; }));
+    EXPECT_TRUE(WaitFor([&] { return Last.expired(); })) << "the dispatcher goes with the close";
+    EXPECT_TRUE(WaitFor([&] { return Workers() == 0; }));
     EXPECT_EQ(Descriptors(), BaseFds);
-    EXPECT_TRUE(Last.expired()) << "the dispatcher went with the close";
   }
   EXPECT_TRUE(Script->Errors.empty());
 }
@@ -208,14 +222,12 @@ TEST_F(SerialLayerTest, FlushWithAPeerThatDoesNotReadReturnsAndCountsTheStuckBlo
 TEST_F(SerialLayerTest, HangUpIsReportedOnceAndTheNextWriteFails) {
   TQpComPort P;
   Configure(P);
-  const int BaseThreads = Threads();
   P.SetOpen(true);
   auto D = Last.lock();
   Pty.Send("before");
   Pty.HangUp();
   ASSERT_TRUE(WaitFor([&] { return !Script->Errors.empty(); }));
-  EXPECT_TRUE(WaitFor([&] { return Threads() == BaseThreads; })) << "all four threads end";
-  EXPECT_FALSE(D->Active());
+  EXPECT_TRUE(WaitFor([&] { return Workers() == 0 && !D->Active() && !D->DispThread(); })) << "all four threads end";
   WaitFor([] { return false; }, 200);  // let any further report arrive
   ASSERT_EQ(Script->Errors.size(), 1u);
   EXPECT_EQ(Script->Errors[0], "Device read error");
@@ -336,7 +348,7 @@ TEST_F(SerialLayerTest, ModemLinesAbsentAreNoErrorButFailuresAre) {
 }
 
 TEST_F(SerialLayerTest, CloseInsideADataHandlerWithFourThreadsRunning) {
-  const int BaseThreads = Threads(), BaseFds = Descriptors();
+  const int BaseFds = Descriptors();
   TQpComPort P;
   Configure(P);
   int Calls = 0;
@@ -346,10 +358,10 @@ TEST_F(SerialLayerTest, CloseInsideADataHandlerWithFourThreadsRunning) {
   };
   P.SetOpen(true);
   P.UpdateHandlerFlag();
-  EXPECT_EQ(Threads(), BaseThreads + 4);
+  EXPECT_EQ(Workers(), 3);
   Pty.Send("data");
   ASSERT_TRUE(WaitFor([&] { return Calls > 0 && !P.Open() && P.PortState() == psClosed; }));
-  EXPECT_TRUE(WaitFor([&] { return Threads() == BaseThreads && Descriptors() == BaseFds; }));
+  EXPECT_TRUE(WaitFor([&] { return Last.expired() && Workers() == 0 && Descriptors() == BaseFds; }));
   EXPECT_EQ(Calls, 1);
   EXPECT_TRUE(Script->Errors.empty());
 }
