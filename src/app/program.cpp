@@ -22,6 +22,7 @@
 #include "platform/ini_file.h"
 #include "platform/qt_dialogs.h"
 #include "platform/serial_device_map.h"
+#include "port/port_select.h"
 #include "quill_main_u.h"
 
 namespace {
@@ -69,6 +70,7 @@ TProgram::TProgram(const std::string& SettingsFile) {
   SetSerialMapSettingsFile(SettingsFile);
   // Registered here, not by a static object: the linker may drop those from a static library.
   RegisterSerialLayer();
+  InstallPortSelectDialog();
   QuillMain = std::make_unique<TQuillMain>(SettingsFile);
   GetComPorts = std::make_unique<TGetComPorts>();
   TCommControl::TLinks Links;

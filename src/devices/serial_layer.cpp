@@ -307,9 +307,7 @@ bool TQpWin32Dispatcher::CheckPort(const std::string& ComName) {
   const int N = ParseComName(StripDevicePrefix(ComName));
   if (N <= 0) return false;
   // Known to the system whether or not someone holds it; never opened (opening raises DTR).
-  for (const auto& E : Map().Entries())
-    if (E.ComNumber == N) return true;
-  return false;
+  return Map().Exists(N);
 }
 
 std::int32_t TQpWin32Dispatcher::OpenCom(const char* ComName, std::uint32_t, std::uint32_t) {
