@@ -10,7 +10,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <grp.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -268,6 +271,62 @@ TEST_F(SerialLayerTest, HeldAndMissingPortsAndTheirTexts) {
       EXPECT_STREQ(E.what(), "ie_BadId - Specified comport doesn't exist");
     }
   }
+}
+
+// Opens Path as an unprivileged user in a child process; the result of SerialOpen (0 when it
+// opened).
+int OpenAsNobody(const std::string& Path) {
+  const pid_t Child = fork();
+  if (Child == 0) {
+    // Only system calls from here on: the parent has threads.
+    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(100);
+    const int R = SerialOpen(Path);
+    _exit(R >= 0 ? 0 : (-R > 99 ? 99 : -R));
+  }
+  int Status = 0;
+  waitpid(Child, &Status, 0);
+  return WIFEXITED(Status) ? -WEXITSTATUS(Status) : -1000;
+}
+
+TEST_F(SerialLayerTest, UnprivilegedOpensAreRefusedPlainly) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  // Not allowed (not in the device's group): the text says so.
+  ASSERT_EQ(::chmod(Pty.Path.c_str(), 0600), 0);
+  EXPECT_EQ(OpenAsNobody(Pty.Path), -EACCES);
+  try {
+    CheckException(nullptr, -EACCES);
+    ADD_FAILURE() << "no exception";
+  } catch (const std::exception& E) {
+    EXPECT_NE(std::string(E.what()).find("Permission denied"), std::string::npos) << E.what();
+  }
+  // Allowed, but this process holds it: the terminal's exclusive flag refuses the open.
+  ASSERT_EQ(::chmod(Pty.Path.c_str(), 0666), 0);
+  EXPECT_EQ(OpenAsNobody(Pty.Path), 0);
+  const int Held = SerialOpen(Pty.Path);
+  ASSERT_GE(Held, 0);
+  EXPECT_EQ(OpenAsNobody(Pty.Path), -EBUSY);
+  SerialClose(Held);
+  EXPECT_EQ(OpenAsNobody(Pty.Path), 0) << "the flag went with the close";
+}
+
+TEST_F(SerialLayerTest, TheAdoptingLayerUsesAnOpenDescriptor) {
+  TQpComPort P;
+  P.SetComNumber(5);
+  P.SetCustomDispatcher([](TQpCustomComPort* Owner) { return std::make_shared<TQpTAPI32Dispatcher>(Owner, 0); });
+  try {
+    P.SetOpen(true);
+    ADD_FAILURE() << "opened without a descriptor";
+  } catch (const EQpException& E) {
+    EXPECT_EQ(E.ErrorCode(), ecCommNotOpen);
+  }
+  const int Fd = SerialOpen(Pty.Path);
+  ASSERT_GE(Fd, 0);
+  P.SetCustomDispatcher([Fd](TQpCustomComPort* Owner) { return std::make_shared<TQpTAPI32Dispatcher>(Owner, Fd); });
+  P.SetOpen(true);
+  P.PutString("adopted");
+  EXPECT_EQ(Pty.Receive(7), "adopted");
+  P.SetOpen(false);
+  EXPECT_EQ(::fcntl(Fd, F_GETFD), -1) << "closed with the port";
 }
 
 TEST_F(SerialLayerTest, CheckPortKnowsMappedPortsWithOrWithoutThePrefix) {
