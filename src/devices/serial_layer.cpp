@@ -345,8 +345,12 @@ std::int32_t TQpWin32Dispatcher::AdoptDevice(int Fd) {
   FBlockUnsent = 0;
   FLineErrors = 0;
   FQueueHigh = std::max<std::uint32_t>(256 * 1024, 4 * InQue);
+  // Raw from the start, at the rate and framing the device has, without flow control left
+  // behind by an earlier user (a terminal's XON/XOFF would eat those bytes from binary data).
   FDcb = TDCB();
   SerialReadDcb(Fd, FDcb);
+  FDcb.Flags &= ~(dcb_OutX | dcb_InX | dcb_OutxCtsFlow);
+  SerialApplyDcb(Fd, FDcb);
   FFd = Fd;
   CidEx = Fd;
   return Fd;

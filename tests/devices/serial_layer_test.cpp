@@ -186,14 +186,16 @@ TEST_F(SerialLayerTest, ReadsBurstsPastTheRingAndWritesExactRingFill) {
   };
   P.SetOpen(true);
   P.UpdateHandlerFlag();
+  // Every byte value, both ways: raw, no CR/LF translation, no XON/XOFF taken out.
   std::string Burst;
-  for (int I = 0; I < 40000; ++I) Burst += char('A' + I % 23);
+  for (int I = 0; I < 40000; ++I) Burst += char(I * 7 % 256);
   Pty.Send(Burst);
   ASSERT_TRUE(WaitFor([&] { return Got.size() >= Burst.size(); }, 30000));
   EXPECT_EQ(Got, Burst);
 
   // A block that fills the output ring exactly is sent whole.
-  const std::string Full(1024, 'x');
+  std::string Full;
+  for (int I = 0; I < 1024; ++I) Full += char(255 - I % 256);
   P.PutBlock(Full.data(), std::uint32_t(Full.size()));
   EXPECT_EQ(Pty.Receive(Full.size()), Full);
   EXPECT_TRUE(WaitFor([&] { return P.OutBuffUsed() == 0; }));
