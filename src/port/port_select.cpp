@@ -71,12 +71,21 @@ std::uint16_t TComSelectForm::SelectedComNum() const {
 
 bool TComSelectForm::IsPortAvailable(std::uint16_t ComNum) {
   if (ComNum == 0) return false;
-  // Asked of the system through a serial dispatcher; nothing is opened, so held ports show.
+  // Through a serial dispatcher either way (this platform has no other way to ask).
   auto D = TQpCustomComPort::CreateDeviceLayer(dlWin32, nullptr);
   if (!D) return false;
-  const bool Known = D->CheckPort("\\\\.\\COM" + std::to_string(ComNum));
+  const std::string Name = "\\\\.\\COM" + std::to_string(ComNum);
+  bool Available;
+  if (ShowPortsInUse || !UseDispatcherForAvail) {
+    // Known to the system: nothing is opened, so held ports show too.
+    Available = D->CheckPort(Name);
+  } else {
+    // Only ports that can be opened now (opening raises DTR and RTS on the way).
+    Available = D->OpenCom(Name.c_str(), 64, 64) >= 0;
+    if (Available) D->CloseCom();
+  }
   D->Destroy();
-  return Known;
+  return Available;
 }
 
 bool SelectPortWithDialog(std::uint16_t& Number) {

@@ -14,7 +14,8 @@ class QLabel;
 class QPushButton;
 
 // How availability is tested (both true in this program): through a serial dispatcher, and
-// listing ports that another program holds.
+// listing ports that another program holds. With ShowPortsInUse false (and the dispatcher) a
+// port counts only when it can be opened now.
 extern bool UseDispatcherForAvail;
 extern bool ShowPortsInUse;
 

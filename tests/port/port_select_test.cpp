@@ -112,7 +112,13 @@ TEST_F(PortSelectTest, ListsExactlyTheKnownPortsHeldOrNotAndAbove50) {
   EXPECT_FALSE(F.PortsComboBox->isEditable());
   EXPECT_FALSE(TComSelectForm::IsPortAvailable(0));
   EXPECT_FALSE(TComSelectForm::IsPortAvailable(2));
+  // Without ports in use, a port counts only when it opens now.
+  ShowPortsInUse = false;
+  EXPECT_FALSE(TComSelectForm::IsPortAvailable(12)) << "held";
   ::close(Holder);
+  EXPECT_TRUE(TComSelectForm::IsPortAvailable(12));
+  EXPECT_FALSE(TComSelectForm::IsPortAvailable(1)) << "not a terminal";
+  ShowPortsInUse = true;
   // A device the explicit map names leaves the numbering by kind.
   Use("COM12=" + Dir.File("dev/ttyS2"));
   F.FormCreate();
