@@ -103,14 +103,7 @@ std::shared_ptr<TQpBaseDispatcher> TQpCustomComPort::ActivateDeviceLayer() {
     if (!D) throw ENullApi(ecNullApi);
     return D;
   }
-  TQpCustomDispatcherFactory Factory;
-  {
-    std::lock_guard<std::mutex> Guard(FactoryLock);
-    auto It = Factories().find(FDeviceLayer);
-    if (It != Factories().end()) Factory = It->second;
-  }
-  if (!Factory) throw ENullApi(ecNullApi);
-  auto D = Factory(this);
+  auto D = CreateDeviceLayer(FDeviceLayer, this);
   if (!D) throw ENullApi(ecNullApi);
   return D;
 }
