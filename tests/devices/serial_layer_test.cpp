@@ -331,13 +331,20 @@ TEST_F(SerialLayerTest, TheAdoptingLayerUsesAnOpenDescriptor) {
   EXPECT_EQ(::fcntl(Fd, F_GETFD), -1) << "closed with the port";
 }
 
-TEST_F(SerialLayerTest, CheckPortKnowsMappedPortsWithOrWithoutThePrefix) {
+TEST_F(SerialLayerTest, CheckPortWithOrWithoutThePrefixAndACloseTwice) {
   TSerialLayerOptions O;
   O.MapSources = MapWith("COM5=" + Pty.Path, Dir.Path());
   auto D = std::make_shared<TQpWin32Dispatcher>(nullptr, O);
   for (const char* Name : {"\\\\.\\COM5", "\\\\.\\com5", "COM5", "com5"}) EXPECT_TRUE(D->CheckPort(Name)) << Name;
   for (const char* Name : {"\\\\.\\COM6", "COM", "", "\\\\.\\"}) EXPECT_FALSE(D->CheckPort(Name)) << Name;
+  // Driven without a port: open, then close twice (the second finds nothing to do).
+  ASSERT_EQ(D->InitPort("\\\\.\\COM5", 9600, 0, 8, 1, 4096, 4096, 0), 0);
+  EXPECT_TRUE(D->Active());
+  EXPECT_EQ(D->CloseCom(), 0);
+  EXPECT_LT(D->ComHandle(), 0);
+  EXPECT_EQ(D->CloseCom(), 0);
   D->Destroy();
+  Last = D;
 }
 
 TEST_F(SerialLayerTest, LineSettingsReachTheTerminal) {
