@@ -70,6 +70,10 @@ TEST(ProgramOverSerial, LinkStatusCommandsLossAndRecovery) {
   Click(Main.AntBtn5);
   ASSERT_TRUE(WaitFor([&] { return Main.AntBtn5->Brush().Color() == AntennaColor; }, 30000));
   ASSERT_TRUE(Script->Errors.empty());
+  Comm.show();
+  const std::string Bin = std::getenv("QUILL_BIN_DIR");
+  EXPECT_TRUE(Comm.grab().save(QString::fromStdString(Bin + "/serial_comm_window.png")));
+  EXPECT_TRUE(Main.grab().save(QString::fromStdString(Bin + "/serial_main_window.png")));
 
   // The device vanishes (a new terminal replaces it, as a re-plugged adapter would).
   const size_t Mark = Sim.Out.size();
