@@ -304,8 +304,19 @@ void TCommControl::Timer1Timer() {
     LinkTestTimer = LinkStatus == lsDisconnected ? FastLinkTest : LinkTestInterval;
     if (Port->Open()) {
       const std::string S = FormatPacket(cmdTestLink, "");
-      Port->PutString(S);
-      Log(S);
+      if (ComMode->ItemIndex() == 1) {
+        // A serial device that has gone fails every write: tear the link down once, as a
+        // failed command would, rather than raise an error at every link test.
+        try {
+          Port->PutString(S);
+          Log(S);
+        } catch (const std::exception&) {
+          HandleCommFailure();
+        }
+      } else {
+        Port->PutString(S);
+        Log(S);
+      }
     }
   }
 

@@ -156,8 +156,11 @@ class TQpCustomComPort : public TQpLoadingState {
   void SetCustomDispatcher(TQpCustomDispatcherFactory F) { fCustomDispatcher = std::move(F); }
   HWND ComWindow() const { return fComWindow; }
   // Shows the port selection dialog for PromptForPort; true with Number set when chosen.
-  // Not set: prompting is refused with ENoPortSelected.
+  // Not set: the process-wide default selector, and without one prompting is refused with
+  // ENoPortSelected.
   std::function<bool(std::uint16_t& Number)> PortSelector;
+  // The selector for ports without their own (the port selection dialog installs itself).
+  static void SetDefaultPortSelector(std::function<bool(std::uint16_t& Number)> Selector);
 
   // ---- the dispatcher ----
   // Opens the port first when AutoOpen and closed. nullptr when there is none.
@@ -165,6 +168,9 @@ class TQpCustomComPort : public TQpLoadingState {
   // The factory used for a device layer when no CustomDispatcher is set (the device library
   // registers its layers; a layer without a factory fails to open with ENullApi).
   static void RegisterDeviceLayer(TDeviceLayer Layer, TQpCustomDispatcherFactory Factory);
+  // A dispatcher of Layer from its registered factory, for Owner (may be null); nullptr when
+  // no factory is registered.
+  static std::shared_ptr<TQpBaseDispatcher> CreateDeviceLayer(TDeviceLayer Layer, TQpCustomComPort* Owner);
   std::shared_ptr<TQpBaseDispatcher> GetDispatcher();
 
   // ---- data ----
