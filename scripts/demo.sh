@@ -1,20 +1,64 @@
 #!/usr/bin/env bash
-# Starts the simulated device on loopback and the program pointed at it, with a settings file
-# of its own (build/demo/quill.ini, kept between runs so renames and the window place stay).
+# Starts the simulated device and the program pointed at it, with a settings file of its own
+# (build/demo/quill.ini, kept between runs so renames and the window place stay).
+#   scripts/demo.sh [--serial] [program options]
+# By default the device listens on loopback (LAN mode); with --serial it serves a
+# pseudo-terminal that the program opens as COM5 (COM/USB mode).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+serial=0
+if [ "${1:-}" = "--serial" ]; then
+  serial=1
+  shift
+fi
 port="${QUILL_DEMO_PORT:-5495}"
 mkdir -p build/demo
 ini=build/demo/quill.ini
 if [ ! -f "$ini" ]; then
   printf '[Comm]\nPort=0\nMode=0\nipAddress=127.0.0.1\nipPort=%s\n' "$port" > "$ini"
-else
-  # Whatever was changed in the window last time, the demo link points at the simulator.
-  sed -i -e 's/^Mode=.*/Mode=0/' -e 's/^ipAddress=.*/ipAddress=127.0.0.1/' -e "s/^ipPort=.*/ipPort=$port/" "$ini"
 fi
+# Sets KEY=VALUE in the [Comm] section, adding the key when an older file lacks it.
+set_comm() {
+  if grep -q "^$1=" "$ini"; then
+    sed -i "s|^$1=.*|$1=$2|" "$ini"
+  elif grep -q '^\[Comm\]' "$ini"; then
+    sed -i "/^\[Comm\]/a $1=$2" "$ini"
+  else
+    printf '[Comm]\n%s=%s\n' "$1" "$2" >> "$ini"
+  fi
+}
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "No display found: set DISPLAY (or run under xvfb-run) to see the windows." >&2
 fi
+
+if [ "$serial" -eq 1 ]; then
+  out=build/demo/sim-pty.out
+  : > "$out"
+  build/bin/quill-sim --pty --walk 15 < /dev/null > "$out" &
+  sim=$!
+  trap 'kill "$sim" 2>/dev/null || true' EXIT
+  pty=""
+  for _ in $(seq 100); do
+    pty=$(sed -n 's/^PTY //p' "$out" | head -n 1)
+    [ -n "$pty" ] && break
+    sleep 0.1
+  done
+  if [ -z "$pty" ]; then
+    echo "The simulated device did not start." >&2
+    exit 1
+  fi
+  # Whatever was changed in the window last time, the demo link is the simulator's terminal.
+  set_comm Mode 1
+  set_comm Port 5
+  echo "Simulated device on $pty, opened as COM5 (COM/USB mode)."
+  QUILL_COM_MAP="COM5=$pty" build/bin/quill --settings "$ini" "$@"
+  exit
+fi
+
+# Whatever was changed in the window last time, the demo link points at the simulator.
+set_comm Mode 0
+set_comm ipAddress 127.0.0.1
+set_comm ipPort "$port"
 build/bin/quill-sim --port "$port" --walk 15 &
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true' EXIT

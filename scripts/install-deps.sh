@@ -10,9 +10,10 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core
   libvterm-dev
-  socat inetutils-telnetd util-linux iproute2 procps netbase
+  socat inetutils-telnetd util-linux iproute2 procps netbase strace
   librsvg2-bin
   desktop-file-utils appstream man-db groff-base dpkg-dev file
+  dante-server microsocks
 )
 
 missing=()

@@ -1,6 +1,8 @@
 // The LAN receive path: a loopback peer writes, the network port raises OnTriggerAvail, the
 // handler takes the bytes with GetBlock. Measured beside a plain recv loop on the same
-// loopback in the same run, and the round trip of one 17-byte status line.
+// loopback in the same run, and the round trip of one 17-byte status line. The same receive
+// path through a SOCKS 5 tunnel (microsocks, started here), and the time an open through the
+// proxy takes beside the proxy's own negotiation time.
 
 #include <benchmark/benchmark.h>
 
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "../../tests/devices/net_test_support.h"
+#include "../../tests/devices/socks_test_support.h"
 #include "devices/net_port.h"
 
 namespace {
@@ -76,11 +79,16 @@ void BM_RawRecvLoop(benchmark::State& State) {
 BENCHMARK(BM_RawRecvLoop)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 struct TConnectedPort {
-  TConnectedPort() {
+  explicit TConnectedPort(std::uint16_t SocksPort = 0) {
     Port.SetAutoOpen(false);
     Port.SetDeviceLayer(dlWinsock);
     Port.SetWsAddress("127.0.0.1");
     Port.SetWsPort(std::to_string(L.Port));
+    if (SocksPort != 0) {
+      Port.WsSocksServerInfo().SetSocksVersion(svSocks5);
+      Port.WsSocksServerInfo().SetAddress("127.0.0.1");
+      Port.WsSocksServerInfo().SetPort(SocksPort);
+    }
     Port.OnTriggerAvail = [this](TQpCustomComPort* CP, std::uint16_t Count) {
       CP->GetBlock(Buf.data(), Count);
       Got += Count;
@@ -114,6 +122,137 @@ void BM_PortReceive(benchmark::State& State) {
   State.SetBytesProcessed(std::int64_t(State.iterations()) * std::int64_t(ChunkBytes));
 }
 BENCHMARK(BM_PortReceive)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// microsocks on a free loopback port for the whole run.
+TProxyServer& Microsocks() {
+  static std::string Dir = [] {
+    char Pattern[] = "/tmp/quill-bench-XXXXXX";
+    return std::string(mkdtemp(Pattern) ? Pattern : "/tmp");
+  }();
+  static TProxyServer Server(pkMicrosocks, Dir);
+  return Server;
+}
+
+void BM_PortReceiveThroughSocks5(benchmark::State& State) {
+  if (!Microsocks().Running()) {
+    State.SkipWithError("microsocks did not start");
+    return;
+  }
+  TConnectedPort P(Microsocks().Port());
+  {
+    TWriter W(P.Peer);
+    for (auto _ : State) P.RunUntil(P.Got + ChunkBytes);
+  }
+  State.SetBytesProcessed(std::int64_t(State.iterations()) * std::int64_t(ChunkBytes));
+}
+BENCHMARK(BM_PortReceiveThroughSocks5)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// A target that takes every connection and closes it.
+class TAcceptor {
+ public:
+  TAcceptor() : FThread([this] {
+    while (!FStop) {
+      const int Fd = L.Accept(50);
+      if (Fd >= 0) ::close(Fd);
+    }
+  }) {}
+  ~TAcceptor() {
+    FStop = true;
+    FThread.join();
+  }
+  TLoopbackListener L{64};
+
+ private:
+  std::atomic<bool> FStop{false};
+  std::thread FThread;
+};
+
+// The proxy's own time: connect, method selection, connect request, reply, with plain
+// blocking sockets and the same bytes the port sends.
+void BM_RawSocks5Negotiation(benchmark::State& State) {
+  if (!Microsocks().Running()) {
+    State.SkipWithError("microsocks did not start");
+    return;
+  }
+  TAcceptor Target;
+  std::string Request("\x05\x01\x00\x01\x7f\x00\x00\x01", 8);
+  Request += char(Target.L.Port >> 8);
+  Request += char(Target.L.Port & 0xFF);
+  for (auto _ : State) {
+    const int Fd = ConnectLoopback(Microsocks().Port());
+    SendAll(Fd, std::string("\x05\x02\x00\x02", 4));
+    const bool Ok = RecvSome(Fd, 2).size() == 2;
+    SendAll(Fd, Request);
+    if (!Ok || RecvSome(Fd, 10).size() != 10) State.SkipWithError("no reply");
+    ::close(Fd);
+  }
+}
+BENCHMARK(BM_RawSocks5Negotiation)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The plain recv loop through the same proxy: what the tunnel itself allows.
+void BM_RawRecvThroughSocks5(benchmark::State& State) {
+  if (!Microsocks().Running()) {
+    State.SkipWithError("microsocks did not start");
+    return;
+  }
+  TLoopbackListener L;
+  const int Reader = ConnectLoopback(Microsocks().Port());
+  SendAll(Reader, std::string("\x05\x01\x00", 3));
+  RecvSome(Reader, 2);
+  std::string Request("\x05\x01\x00\x01\x7f\x00\x00\x01", 8);
+  Request += char(L.Port >> 8);
+  Request += char(L.Port & 0xFF);
+  SendAll(Reader, Request);
+  const int Peer = L.Accept();
+  if (RecvSome(Reader, 10).size() != 10 || Peer < 0) {
+    State.SkipWithError("no tunnel");
+    return;
+  }
+  std::vector<char> Buf(DispatchBufferSize);
+  {
+    TWriter W(Peer);
+    for (auto _ : State) {
+      std::size_t Got = 0;
+      while (Got < ChunkBytes) {
+        ssize_t N = ::recv(Reader, Buf.data(), Buf.size(), 0);
+        if (N <= 0) break;
+        Got += std::size_t(N);
+      }
+      benchmark::DoNotOptimize(Buf.data());
+    }
+  }
+  State.SetBytesProcessed(std::int64_t(State.iterations()) * std::int64_t(ChunkBytes));
+  ::close(Reader);
+  ::close(Peer);
+}
+BENCHMARK(BM_RawRecvThroughSocks5)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// Open through the proxy until it returns with the tunnel up, and close.
+void BM_PortOpenThroughSocks5(benchmark::State& State) {
+  if (!Microsocks().Running()) {
+    State.SkipWithError("microsocks did not start");
+    return;
+  }
+  TAcceptor Target;
+  TQpWinsockPort Port;
+  Port.SetAutoOpen(false);
+  Port.SetDeviceLayer(dlWinsock);
+  Port.SetWsAddress("127.0.0.1");
+  Port.SetWsPort(std::to_string(Target.L.Port));
+  Port.WsSocksServerInfo().SetSocksVersion(svSocks5);
+  Port.WsSocksServerInfo().SetAddress("127.0.0.1");
+  Port.WsSocksServerInfo().SetPort(Microsocks().Port());
+  for (auto _ : State) {
+    try {
+      Port.SetOpen(true);
+    } catch (const std::exception& E) {
+      State.SkipWithError(E.what());
+      break;
+    }
+    Port.SetOpen(false);
+  }
+}
+BENCHMARK(BM_PortOpenThroughSocks5)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_StatusLineRoundTrip(benchmark::State& State) {
   TConnectedPort P;

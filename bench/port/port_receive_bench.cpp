@@ -8,6 +8,9 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -15,6 +18,7 @@
 
 #include "memory_dispatcher.h"
 #include "platform/messages.h"
+#include "port/port_trace.h"
 
 namespace {
 
@@ -42,7 +46,10 @@ void BM_PlainCopy(benchmark::State& State) {
   State.SetBytesProcessed(std::int64_t(State.iterations()) * std::int64_t(In.size()));
 }
 
-void RunPort(benchmark::State& State, bool Block, bool EventLoop = false) {
+enum TRecording { rcNone, rcLogging, rcTracing };
+
+void RunPort(benchmark::State& State, bool Block, bool EventLoop = false,
+             TRecording Recording = rcNone) {
   const std::string& In = Payload();
   std::vector<char> Out(In.size());
   std::size_t Got = 0;
@@ -57,6 +64,8 @@ void RunPort(benchmark::State& State, bool Block, bool EventLoop = false) {
     }
     if (Loop && Got == In.size()) Loop->quit();
   };
+  if (Recording == rcLogging) P.SetLogging(tlOn);  // default size: old entries drop out
+  if (Recording == rcTracing) P.SetTracing(tlOn);
   P.SetOpen(true);
   for (auto _ : State) {
     State.PauseTiming();
@@ -76,6 +85,8 @@ void RunPort(benchmark::State& State, bool Block, bool EventLoop = false) {
     }
   }
   if (std::memcmp(Out.data(), In.data(), In.size()) != 0) State.SkipWithError("bytes differ");
+  P.SetLogging(tlOff);  // no files at close
+  P.SetTracing(tlOff);
   P.SetOpen(false);
   State.SetBytesProcessed(std::int64_t(State.iterations()) * std::int64_t(In.size()));
 }
@@ -83,6 +94,31 @@ void RunPort(benchmark::State& State, bool Block, bool EventLoop = false) {
 void BM_ReceiveGetChar(benchmark::State& State) { RunPort(State, false); }
 void BM_ReceiveGetBlock(benchmark::State& State) { RunPort(State, true); }
 void BM_ReceiveGetBlockEventLoop(benchmark::State& State) { RunPort(State, true, true); }
+void BM_ReceiveGetBlockLogging(benchmark::State& State) { RunPort(State, true, false, rcLogging); }
+void BM_ReceiveGetBlockTracing(benchmark::State& State) { RunPort(State, true, false, rcTracing); }
+void BM_ReceiveGetCharTracing(benchmark::State& State) { RunPort(State, false, false, rcTracing); }
+
+// Writing a full trace of 4,000,000 entries (alternating runs of received and sent bytes).
+void BM_TraceDump4M(benchmark::State& State) {
+  char Dir[] = "/tmp/quill-bench-XXXXXX";
+  if (!mkdtemp(Dir)) {
+    State.SkipWithError("no scratch folder");
+    return;
+  }
+  const std::string File = std::string(Dir) + "/QPORT.TRC";
+  TQpPortRecorder R;
+  R.InitTrace(HighestTrace);
+  const std::string& In = Payload();
+  for (auto _ : State) {
+    State.PauseTiming();
+    for (std::uint32_t I = 0; I < HighestTrace; I += 4096)
+      R.AddTrace(I / 4096 % 2 ? 'R' : 'T', reinterpret_cast<const std::uint8_t*>(In.data() + I % 65536), 4096);
+    State.ResumeTiming();
+    if (R.WriteTrace(File, true, false, false) != 0) State.SkipWithError("write failed");
+  }
+  std::remove(File.c_str());
+  ::rmdir(Dir);
+}
 
 // The platform's share: a worker sends an empty message to the GUI thread and waits for it,
 // as the dispatcher thread does once per notification.
@@ -105,6 +141,10 @@ BENCHMARK(BM_PlainCopy)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReceiveGetChar)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReceiveGetBlock)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReceiveGetBlockEventLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReceiveGetBlockLogging)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReceiveGetBlockTracing)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReceiveGetCharTracing)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TraceDump4M)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SentMessageRoundTrip)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

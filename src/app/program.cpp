@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "comm_link.h"
+#include "devices/serial_layer.h"
 #include "link/comm_control_u.h"
 #include "link/get_com_ports_u.h"
 #include "platform/dialogs.h"
@@ -21,6 +22,7 @@
 #include "platform/ini_file.h"
 #include "platform/qt_dialogs.h"
 #include "platform/serial_device_map.h"
+#include "port/port_select.h"
 #include "quill_main_u.h"
 
 namespace {
@@ -66,6 +68,9 @@ class TCommControlLink : public TCommLink {
 
 TProgram::TProgram(const std::string& SettingsFile) {
   SetSerialMapSettingsFile(SettingsFile);
+  // Registered here, not by a static object: the linker may drop those from a static library.
+  RegisterSerialLayer();
+  InstallPortSelectDialog();
   QuillMain = std::make_unique<TQuillMain>(SettingsFile);
   GetComPorts = std::make_unique<TGetComPorts>();
   TCommControl::TLinks Links;

@@ -119,11 +119,15 @@ void TQuillMain::LoadConfiguration() {
 
 void TQuillMain::SaveConfiguration() {
   TIniFile Ini(FSettingsFile);
+  // One replacement of the file for all keys: each flush to the disk can take tens of
+  // milliseconds, and the window's close waits for this.
+  Ini.BeginUpdate();
   Ini.WriteInteger("Form", "Top", y());
   Ini.WriteInteger("Form", "Left", x());
   Ini.WriteInteger("Radio", "Number", RadioNumber->currentIndex());
   for (int N = 1; N <= MaxAntennas; ++N)
     Ini.WriteString("Antennas", "Name" + std::to_string(N), AntButtons[N]->Caption());
+  Ini.EndUpdate();
 }
 
 void TQuillMain::ClearButtons() {

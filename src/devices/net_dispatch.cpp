@@ -321,7 +321,11 @@ void TQpWinsockDispatcher::LogTelnet(TTelnetLogKind Kind, const std::string& Dat
   static const TDispatchSubType Map[] = {dstRWill, dstRWont, dstRDo,   dstRDont, dstCommand,
                                          dstSDo,   dstSDont, dstSWill, dstSWont, dstSTerm,
                                          dstNone};
-  AddDispatchEntry(dtTelnet, Map[Kind], 0, Data.data(), std::uint32_t(Data.size()));
+  // Option events carry the option as Data (the log names it); the terminal type its text.
+  if (Kind == tlkSTerm || Data.empty())
+    AddDispatchEntry(dtTelnet, Map[Kind], 0, Data.data(), std::uint32_t(Data.size()));
+  else
+    AddDispatchEntry(dtTelnet, Map[Kind], std::uint8_t(Data[0]), nullptr, 0);
 }
 
 void TQpWinsockDispatcher::StartDispatcher() {

@@ -1,5 +1,9 @@
 #include "net_port.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -15,6 +19,43 @@ std::string Format2(const char* Pattern, const std::string& A, const std::string
 }
 
 }  // namespace
+
+// The reply collector of one negotiation: takes the proxy's replies off the connection below
+// telnet handling, sends the next request raw, and tells the port when the exchange has ended.
+class TSocksReplyReader : public TWsRawReader {
+ public:
+  TSocksReplyReader(TQpCustomWinsockPort& Port, TWsConnection& Conn, TSocksRequest R)
+      : FPort(Port), FConn(Conn), Negotiation(std::move(R)) {}
+  std::size_t Take(const std::uint8_t* Data, std::size_t Len) override {
+    // After a failed or abandoned exchange nothing the proxy sends is the target's data.
+    if (FAbandoned || Negotiation.Finished()) return Len;
+    const std::size_t N = Negotiation.Feed(Data, Len);
+    const std::string Next = Negotiation.TakeOutput();
+    if (!Next.empty()) FConn.WriteRaw(Next);
+    if (Negotiation.Finished()) {
+      if (Negotiation.TunnelUp()) FConn.SetHoldOutput(false);
+      FPort.SocksFinished();
+    }
+    return N;
+  }
+  bool Done() const override {
+    return !FAbandoned && Negotiation.Finished() && Negotiation.TunnelUp();
+  }
+  void Abandon() { FAbandoned = true; }
+  void Begin() {
+    FConn.SetHoldOutput(true);
+    FConn.SetRawReader(this);
+    FConn.WriteRaw(Negotiation.Start());  // goes out when the connection is made
+  }
+
+ private:
+  TQpCustomWinsockPort& FPort;
+  TWsConnection& FConn;
+  bool FAbandoned = false;
+
+ public:
+  TSocksNegotiation Negotiation;
+};
 
 TQpCustomWinsockPort::TQpCustomWinsockPort() {
   FDeviceLayers |= DeviceLayerBit(dlWinsock);
@@ -121,10 +162,19 @@ std::uint16_t TQpCustomWinsockPort::ResolvePort() {
   return Port;
 }
 
+void TQpCustomWinsockPort::PostQuit() {
+  PostMessage(fComWindow, CM_QPSOCKETQUIT, 0, LPARAM(FConnectionSerial));
+}
+
 std::int32_t TQpCustomWinsockPort::InitializePort() {
+  ++FConnectionSerial;  // a quit posted for an earlier connection no longer matches
   if (FDeviceLayer != dlWinsock) return TQpCustomComPort::InitializePort();
+  FConnectPacket.reset();  // left over only by an open that failed later on
+  FSocksComplete = true;
   auto D = std::dynamic_pointer_cast<TQpWinsockDispatcher>(FDispatcher);
   if (!D) return TQpCustomComPort::InitializePort();  // a custom layer opens its own way
+  if (FWsMode == wsClient && FWsSocksServerInfo.SocksVersion() != svNone)
+    return OpenSocksConnection(*D);
   TQpDeviceSocket* S = QpSocket();
   std::uint32_t Address = 0;
   if (FWsMode == wsClient) {
@@ -150,9 +200,117 @@ std::int32_t TQpCustomWinsockPort::InitializePort() {
   return 0;
 }
 
-void TQpCustomWinsockPort::PortOpen() { TQpCustomComPort::PortOpen(); }
+// Everything that can be known before connecting is checked here, so a bad setting fails the
+// open at once instead of leaving it waiting on a request that was never sent.
+std::int32_t TQpCustomWinsockPort::OpenSocksConnection(TQpWinsockDispatcher& D) {
+  TQpDeviceSocket* S = QpSocket();
+  const TQpSocksServerInfo& Info = FWsSocksServerInfo;
+  D.DeviceName = Format2("Winsock client, connect to %s on port %s", FWsAddress, FWsPort);
+  if (FWsAddress.empty()) throw EQpSocketException::CreateTranslate(wsaEDestAddrReq);
+  if (Info.Port() == 0) throw EQpSocketException::CreateTranslate(QPWSINVPORT);
+  auto Resolve = [S](const std::string& Name) {
+    std::uint32_t A = S->String2NetAddr(Name);
+    if (A == InAddr_None) A = S->LookupName(Name);
+    return A;
+  };
+  auto CantResolve = [this]() -> std::int32_t {
+    if (OnWsError) {
+      OnWsError(this, QPWSCANTRESOLVE);
+      return -QPWSCANTRESOLVE;
+    }
+    throw EQpSocketException::CreateTranslate(QPWSCANTRESOLVE);
+  };
+  TSocksRequest R;
+  R.Version = Info.SocksVersion();
+  R.DestPort = ResolvePort();
+  R.UserCode = Info.UserCode();
+  R.Password = Info.Password();
+  if (R.Version == svSocks4a) {
+    R.DestHost = FWsAddress;
+  } else {
+    R.DestAddr = Resolve(FWsAddress);
+    if (R.DestAddr == 0) return CantResolve();
+  }
+  if (const std::int32_t Bad = TSocksNegotiation::Validate(R)) return Bad;
+  const std::uint32_t Proxy = Info.Address().empty() ? 0 : Resolve(Info.Address());
+  if (Proxy == 0) return CantResolve();
+
+  D.InitSocketData(FWsLocalAddressIndex, Proxy, S->htons(Info.Port()), true, FWsTelnet);
+  const std::int32_t Result = D.InitSocket(FInSize, FOutSize);
+  if (Result < 0) throw EQpSocketException::CreateTranslate(-Result);
+  TWsConnection* C = D.Connection();
+  if (!C) throw EQpSocketException::CreateTranslate(wsaENotSock);
+  FSocksSocketError = 0;
+  FSocksComplete = false;
+  FConnectPacket = std::make_unique<TSocksReplyReader>(*this, *C, std::move(R));
+  FConnectPacket->Begin();
+  FPortState = psOpen;
+  return 0;
+}
+
+void TQpCustomWinsockPort::SocksFinished() {
+  FSocksComplete = true;
+  if (FSocksLoop) FSocksLoop->quit();
+}
+
+void TQpCustomWinsockPort::ContinueSocksNegotiation() {
+  const std::shared_ptr<bool> Alive = FAlive;
+  auto StillOpen = [this] { return FPortState == psOpen && FDispatcher != nullptr; };
+  bool TimedOut = false;
+  if (!FSocksComplete && StillOpen()) {
+    QEventLoop Loop;
+    QTimer Deadline;
+    Deadline.setSingleShot(true);
+    QObject::connect(&Deadline, &QTimer::timeout, &Loop, [&] {
+      TimedOut = true;
+      Loop.quit();
+    });
+    Deadline.start(int(std::min<std::uint32_t>(FWsSocksServerInfo.ReplyTimeout(), 0x7FFFFFFF)));
+    FSocksLoop = &Loop;
+    Loop.exec();
+    if (!*Alive) return;  // a handler freed the port meanwhile
+    FSocksLoop = nullptr;
+  }
+  std::int32_t Code = 0;
+  bool Reported = false;
+  if (FSocksComplete && FConnectPacket) {
+    Code = FConnectPacket->Negotiation.ErrorCode();
+  } else if (!StillOpen()) {
+    // Refused, reset or closed before the answer was complete. A socket error already went
+    // to OnWsError when it came.
+    Code = FSocksSocketError != 0 ? FSocksSocketError : QPWSUNKNOWNERROR;
+    Reported = FSocksSocketError != 0 && OnWsError;
+  } else {
+    Code = TimedOut ? wsaETimedOut : QPWSUNKNOWNERROR;
+  }
+  FSocksComplete = true;
+  auto D = std::dynamic_pointer_cast<TQpWinsockDispatcher>(FDispatcher);
+  TWsConnection* C = D ? D->Connection() : nullptr;
+  if (FConnectPacket && (!C || FConnectPacket->Done())) {
+    if (C) C->SetRawReader(nullptr);
+    FConnectPacket.reset();
+  } else if (FConnectPacket) {
+    // No tunnel: the reader stays on the connection and drops what the proxy still sends,
+    // and application output stays held, until the port closes.
+    FConnectPacket->Abandon();
+  }
+  if (Code == 0) return;
+  if (OnWsError) {
+    if (!Reported) OnWsError(this, Code);
+    return;  // the port stays open; closing it is the handler's decision
+  }
+  if (StillOpen()) DonePort();
+  FConnectPacket.reset();
+  throw EQpSocketException::CreateTranslate(Code);
+}
+
+void TQpCustomWinsockPort::PortOpen() {
+  TQpCustomComPort::PortOpen();
+  if (FConnectPacket) ContinueSocksNegotiation();
+}
 
 void TQpCustomWinsockPort::PortClose() {
+  if (FSocksLoop) FSocksLoop->quit();
   TQpCustomComPort::PortClose();
   DoDisconnect();
 }
@@ -163,14 +321,16 @@ void TQpCustomWinsockPort::ComWindowProc(TMessage& Msg) {
       case WPARAM(Fd_Accept): Msg.Result = DoAccept(std::uint32_t(Msg.LParam)) ? 1 : 0; break;
       case WPARAM(Fd_Connect): DoConnect(); break;
       // The port closes itself on a later turn, never inside the notification that said why.
-      case WPARAM(Fd_Close): PostMessage(fComWindow, CM_QPSOCKETQUIT, 0, 0); break;
+      case WPARAM(Fd_Close): PostQuit(); break;
       case WPARAM(Fd_ClientClose): DoDisconnect(); break;
       default: DoError(std::int32_t(Msg.WParam)); break;
     }
     return;
   }
   if (Msg.Msg == CM_QPSOCKETQUIT) {
-    SetOpen(false);
+    // Only the connection the quit was posted for: a handler may have closed it and opened
+    // another meanwhile, and that one (or its pending open) must stay.
+    if (std::uint32_t(Msg.LParam) == FConnectionSerial && PortState() == psOpen) SetOpen(false);
     return;
   }
   TQpCustomComPort::ComWindowProc(Msg);
@@ -194,10 +354,11 @@ void TQpCustomWinsockPort::DoDisconnect() {
 }
 
 void TQpCustomWinsockPort::DoError(std::int32_t ErrCode) {
+  if (!FSocksComplete && FSocksSocketError == 0) FSocksSocketError = ErrCode;
   if (ErrCode == wsaENetReset || ErrCode == wsaEConnAborted || ErrCode == wsaEConnReset ||
       ErrCode == wsaEConnRefused) {
     if (FWsMode == wsClient)
-      PostMessage(fComWindow, CM_QPSOCKETQUIT, 0, 0);
+      PostQuit();
     else
       DoDisconnect();
   }

@@ -6,15 +6,28 @@
 // Opening with dlWinsock returns at once with the connection pending; OnWsConnect follows when
 // it is made. A refused connection closes the port again without OnWsDisconnect; a peer that
 // goes away closes it with one OnWsDisconnect.
+//
+// Through a SOCKS proxy (WsSocksServerInfo.SocksVersion not svNone, client mode) Open connects
+// to the proxy and returns only when the proxy has answered, refused, closed, gone silent past
+// WsSocksServerInfo.ReplyTimeout, or the port was closed meanwhile; events keep running during
+// the wait (a nested event loop), so handlers may run inside Open. A failure is raised from
+// Open (the port is then closed) or, with OnWsError assigned, handed to it with the port left
+// open. The exchange is raw both ways; telnet handling and application output start once the
+// tunnel is up.
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "devices/net_dispatch.h"
 #include "devices/sock_wrap.h"
+#include "devices/socks_client.h"
 #include "port/com_port.h"
+
+class QEventLoop;
+class TSocksReplyReader;
 
 class TQpCustomWinsockPort;
 using TWsAcceptEvent =
@@ -44,6 +57,8 @@ class TQpCustomWinsockPort : public TQpCustomComPort {
   std::int32_t WsLocalAddressIndex() const { return FWsLocalAddressIndex; }
   void SetWsLocalAddressIndex(std::int32_t Value) { FWsLocalAddressIndex = Value; }
 
+  TQpSocksServerInfo& WsSocksServerInfo() { return FWsSocksServerInfo; }
+
   void SetUseMSRShadow(bool Value) override;
 
   TWsAcceptEvent OnWsAccept;
@@ -64,8 +79,15 @@ class TQpCustomWinsockPort : public TQpCustomComPort {
   virtual void DoConnect();
   virtual void DoDisconnect();
   virtual void DoError(std::int32_t ErrCode);
+  // Asks, on a later turn of the loop, to close the current connection (and no later one).
+  void PostQuit();
 
   void EnumHostAddresses();
+  // The proxy path of InitializePort: checks and resolves everything, then connects to the
+  // proxy with the first request queued raw. 0, or a negative code (OnWsError already called).
+  std::int32_t OpenSocksConnection(TQpWinsockDispatcher& D);
+  // Waits for the end of the exchange and reports its outcome (from PortOpen).
+  void ContinueSocksNegotiation();
 
   std::string FWsAddress;
   TWsMode FWsMode = wsClient;
@@ -74,10 +96,20 @@ class TQpCustomWinsockPort : public TQpCustomComPort {
   std::vector<std::string> FWsLocalAddresses;
   std::int32_t FWsLocalAddressIndex = 0;
   bool FConnectFired = false;
+  std::uint32_t FConnectionSerial = 0;  // counts opens; a posted quit names the one it ends
+  TQpSocksServerInfo FWsSocksServerInfo;
+  // The running negotiation's reply reader; none outside an open through a proxy.
+  std::unique_ptr<TSocksReplyReader> FConnectPacket;
+  bool FSocksComplete = true;
+  std::int32_t FSocksSocketError = 0;  // a socket error seen while negotiating
+  QEventLoop* FSocksLoop = nullptr;
 
  private:
   void CheckCanChange(bool Changes);
   std::uint16_t ResolvePort();
+  // Called by the reply reader when the exchange has ended.
+  void SocksFinished();
+  friend class TSocksReplyReader;
 };
 
 // The component with its properties published; adds nothing.

@@ -96,8 +96,24 @@ std::uint32_t TWsConnection::FindIAC(std::uint32_t Start, std::uint32_t Size) co
   return Start + End;
 }
 
+void TWsConnection::FeedRawReader() {
+  while (FRawReader && InUsed() > 0) {
+    const std::uint32_t Contig = (FInStart < FInEnd) ? FInEnd - FInStart : FInSize - FInStart;
+    const std::size_t N = FRawReader->Take(FInBuf.data() + FInStart, Contig);
+    InConsume(std::uint32_t(N));
+    if (FRawReader->Done())
+      FRawReader = nullptr;
+    else if (N == 0)
+      break;
+  }
+}
+
 int TWsConnection::ReadBuf(char* Buf, int Size) {
   Receive(Size > 0);
+  if (FRawReader) {
+    FeedRawReader();
+    if (FRawReader) return 0;
+  }
   if (Size <= 0) return 0;
   int Out = 0;
   while (Out < Size) {
@@ -378,7 +394,7 @@ void TWsConnection::SendTerminal() {
 // otherwise it queues behind the waiting bytes, so it can never split a two-byte escape
 // (IAC IAC, CR NUL) that went out only in part. What the socket does not take now waits too.
 void TWsConnection::SendAnswer(const std::uint8_t* Bytes, std::uint32_t Len) {
-  if (OutRingUsed() == 0 && FCommSocket != -1) {
+  if (OutRingUsed() == 0 && FRawOut.empty() && !FHoldOutput && FCommSocket != -1) {
     const int N = Send(Bytes, Len);
     const std::uint32_t Sent = N > 0 ? std::uint32_t(N) : 0;
     if (Sent == Len) return;
@@ -412,9 +428,26 @@ int TWsConnection::Send(const std::uint8_t* Bytes, std::uint32_t Len) {
   return FOwner.WriteSocket(FCommSocket, reinterpret_cast<const char*>(Bytes), int(Len), 0);
 }
 
+void TWsConnection::SetHoldOutput(bool Hold) {
+  FHoldOutput = Hold;
+  if (!Hold) SendPending();
+}
+
+void TWsConnection::WriteRaw(const std::string& Bytes) {
+  FRawOut += Bytes;
+  SendPending();
+}
+
 void TWsConnection::SendPending() {
   // Nothing goes out before there is a connection: the bytes wait for it.
   if (FCommSocket == -1) return;
+  while (!FRawOut.empty()) {
+    const int N = Send(reinterpret_cast<const std::uint8_t*>(FRawOut.data()),
+                       std::uint32_t(FRawOut.size()));
+    if (N <= 0) return;
+    FRawOut.erase(0, std::size_t(N));
+  }
+  if (FHoldOutput) return;
   const std::uint32_t Cap = std::uint32_t(FOutBuf.size());
   while (OutRingUsed() > 0) {
     const std::uint32_t Chunk = (FOutEnd > FOutStart) ? FOutEnd - FOutStart : Cap - FOutStart;

@@ -45,6 +45,15 @@ constexpr std::uint32_t WsMaxSubnegotiation = 1024;
 
 class TQpWinsockDispatcher;
 
+// Takes received bytes before any telnet handling (a proxy's replies). Take returns how many
+// of the offered bytes it used; once Done, the connection forgets it and what follows is data.
+class TWsRawReader {
+ public:
+  virtual ~TWsRawReader() = default;
+  virtual std::size_t Take(const std::uint8_t* Data, std::size_t Len) = 0;
+  virtual bool Done() const = 0;
+};
+
 class TWsConnection {
  public:
   // Creates the stream socket through the owner (an exception propagates).
@@ -59,6 +68,14 @@ class TWsConnection {
   // Takes the whole block or, when its telnet form does not fit the output ring, none of it;
   // then sends what is pending. Size 0 only sends.
   int WriteBuf(const char* Buf, int Size);
+
+  // While a raw reader is set, received bytes go to it first, untouched, and only what it
+  // leaves is data; the reader must outlive its setting (clear it with nullptr).
+  void SetRawReader(TWsRawReader* Reader) { FRawReader = Reader; }
+  // Holds application output (WriteBuf) in the ring until released; raw bytes still go out.
+  void SetHoldOutput(bool Hold);
+  // Sends Bytes as they are, ahead of any held output, once there is a connection.
+  void WriteRaw(const std::string& Bytes);
 
   std::uint32_t GetInChars();
   std::uint32_t GetOutChars();
@@ -122,6 +139,7 @@ class TWsConnection {
   bool OutPut(const std::uint8_t* Bytes, std::uint32_t Len);
   void SendPending();
   int Send(const std::uint8_t* Bytes, std::uint32_t Len);
+  void FeedRawReader();
   void Log(TTelnetLogKind Kind, const std::string& Data) {
     if (OnTelnetLog) OnTelnetLog(Kind, Data);
   }
@@ -154,4 +172,7 @@ class TWsConnection {
   bool FSubnegIac = false;
   std::uint8_t FSubnegOption = 0;
   std::uint32_t FSubnegLen = 0;
+  TWsRawReader* FRawReader = nullptr;
+  bool FHoldOutput = false;
+  std::string FRawOut;  // raw bytes not yet taken by the socket
 };

@@ -304,8 +304,19 @@ void TCommControl::Timer1Timer() {
     LinkTestTimer = LinkStatus == lsDisconnected ? FastLinkTest : LinkTestInterval;
     if (Port->Open()) {
       const std::string S = FormatPacket(cmdTestLink, "");
-      Port->PutString(S);
-      Log(S);
+      if (ComMode->ItemIndex() == 1) {
+        // A serial device that has gone fails every write: tear the link down once, as a
+        // failed command would, rather than raise an error at every link test.
+        try {
+          Port->PutString(S);
+          Log(S);
+        } catch (const std::exception&) {
+          HandleCommFailure();
+        }
+      } else {
+        Port->PutString(S);
+        Log(S);
+      }
     }
   }
 
@@ -356,10 +367,12 @@ void TCommControl::LoadConfiguration() {
 
 void TCommControl::SaveConfiguration() {
   TIniFile Ini(FLinks.SettingsFile);
+  Ini.BeginUpdate();  // one replacement of the file for the four keys
   Ini.WriteInteger(CommSection, "Port", Port->ComNumber());
   Ini.WriteInteger(CommSection, "Mode", ComMode->ItemIndex());
   Ini.WriteString(CommSection, "ipAddress", EditIP->text().toStdString());
   Ini.WriteString(CommSection, "ipPort", EditPort->text().toStdString());
+  Ini.EndUpdate();
 }
 
 void TCommControl::SetOperatingMode() {

@@ -123,6 +123,7 @@ bool ParseIniInteger(const std::string& Raw, std::int32_t& Value) {
 TIniFile::TIniFile(std::string FileName) : FFileName(std::move(FileName)) {}
 
 std::vector<std::string> TIniFile::LoadLines() const {
+  if (FPending) return *FPending;
   std::vector<std::string> Lines;
   std::ifstream In(FFileName, std::ios::binary);
   std::string Line;
@@ -133,7 +134,11 @@ std::vector<std::string> TIniFile::LoadLines() const {
   return Lines;
 }
 
-void TIniFile::StoreLines(const std::vector<std::string>& Lines) const {
+void TIniFile::StoreLines(const std::vector<std::string>& Lines) {
+  if (FPending) {
+    *FPending = Lines;
+    return;
+  }
   const EIniFileException Failure("Unable to write to " + FFileName);
   namespace fs = std::filesystem;
   fs::path Path(FFileName);
@@ -173,6 +178,17 @@ void TIniFile::StoreLines(const std::vector<std::string>& Lines) const {
     unlink(Temp.c_str());
     throw Failure;
   }
+}
+
+void TIniFile::BeginUpdate() {
+  if (!FPending) FPending = LoadLines();
+}
+
+void TIniFile::EndUpdate() {
+  if (!FPending) return;
+  std::vector<std::string> Lines = std::move(*FPending);
+  FPending.reset();
+  StoreLines(Lines);
 }
 
 std::string TIniFile::ReadString(const std::string& Section, const std::string& Key,

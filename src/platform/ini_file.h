@@ -7,6 +7,7 @@
 // section, key and line as it was. Section and key names match without regard to case.
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -38,11 +39,18 @@ class TIniFile {
   void WriteString(const std::string& Section, const std::string& Key, const std::string& Value);
   void WriteInteger(const std::string& Section, const std::string& Key, std::int32_t Value);
 
+  // Writes between BeginUpdate and EndUpdate land in the file together, as one replacement:
+  // one temporary file, one flush to the disk and one rename for a whole window's settings,
+  // instead of one of each per key. EndUpdate raises when the file cannot be written.
+  void BeginUpdate();
+  void EndUpdate();
+
  private:
   std::vector<std::string> LoadLines() const;
-  void StoreLines(const std::vector<std::string>& Lines) const;
+  void StoreLines(const std::vector<std::string>& Lines);
 
   std::string FFileName;
+  std::optional<std::vector<std::string>> FPending;  // the file's lines during an update
 };
 
 // Text as a value is stored: line breaks become spaces.

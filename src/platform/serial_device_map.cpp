@@ -177,6 +177,26 @@ std::vector<TSerialDeviceEntry> TSerialDeviceMap::Entries() const {
   return Result;
 }
 
+bool TSerialDeviceMap::Exists(int ComNumber) const {
+  const TSerialMapSources S = Sources();
+  const auto Explicit = ExplicitMap(S);
+  if (auto It = Explicit.find(ComNumber); It != Explicit.end()) return NodeExists(It->second);
+  for (const auto& C : Conventions) {
+    if (ComNumber < C.Base || ComNumber >= C.Base + UnitsPerKind) continue;
+    const std::string Name = C.Prefix + std::to_string(ComNumber - C.Base);
+    const fs::path Tty = fs::path(S.SysRoot) / "class" / "tty" / Name;
+    std::error_code Ec;
+    if (!fs::exists(Tty / "device", Ec)) return false;
+    if (fs::exists(Tty / "type", Ec) && ReadLine((Tty / "type").string()) == "0") return false;
+    const std::string Path = S.DevRoot + "/" + Name;
+    if (!NodeExists(Path)) return false;
+    for (const auto& [N, Claimed] : Explicit)
+      if (Canonical(Claimed) == Canonical(Path)) return false;
+    return true;
+  }
+  return false;
+}
+
 std::string TSerialDeviceMap::DevicePath(int ComNumber) const {
   const TSerialMapSources S = Sources();
   const auto Explicit = ExplicitMap(S);

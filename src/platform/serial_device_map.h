@@ -51,6 +51,9 @@ class TSerialDeviceMap {
 
   // The ports that exist now, by COM number.
   std::vector<TSerialDeviceEntry> Entries() const;
+  // Whether COMn is among Entries(), looking at that one port only (cheap enough to ask for
+  // every number).
+  bool Exists(int ComNumber) const;
   // The device for COMn: the explicit map first (whether or not the node exists, so opening
   // reports the real error), then the convention; empty when neither names one.
   std::string DevicePath(int ComNumber) const;

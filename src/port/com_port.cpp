@@ -15,6 +15,11 @@ std::map<TDeviceLayer, TQpCustomDispatcherFactory>& Factories() {
   return Map;
 }
 
+std::function<bool(std::uint16_t&)>& DefaultSelector() {
+  static std::function<bool(std::uint16_t&)> Selector;
+  return Selector;
+}
+
 // Rounds to nearest, ties to even.
 std::uint16_t RoundEven(double V) { return static_cast<std::uint16_t>(std::nearbyint(V)); }
 
@@ -23,6 +28,21 @@ std::uint16_t RoundEven(double V) { return static_cast<std::uint16_t>(std::nearb
 void TQpCustomComPort::RegisterDeviceLayer(TDeviceLayer Layer, TQpCustomDispatcherFactory Factory) {
   std::lock_guard<std::mutex> Guard(FactoryLock);
   Factories()[Layer] = std::move(Factory);
+}
+
+std::shared_ptr<TQpBaseDispatcher> TQpCustomComPort::CreateDeviceLayer(TDeviceLayer Layer, TQpCustomComPort* Owner) {
+  TQpCustomDispatcherFactory Factory;
+  {
+    std::lock_guard<std::mutex> Guard(FactoryLock);
+    auto It = Factories().find(Layer);
+    if (It != Factories().end()) Factory = It->second;
+  }
+  return Factory ? Factory(Owner) : nullptr;
+}
+
+void TQpCustomComPort::SetDefaultPortSelector(std::function<bool(std::uint16_t& Number)> Selector) {
+  std::lock_guard<std::mutex> Guard(FactoryLock);
+  DefaultSelector() = std::move(Selector);
 }
 
 TQpCustomComPort::TQpCustomComPort() = default;
@@ -83,14 +103,7 @@ std::shared_ptr<TQpBaseDispatcher> TQpCustomComPort::ActivateDeviceLayer() {
     if (!D) throw ENullApi(ecNullApi);
     return D;
   }
-  TQpCustomDispatcherFactory Factory;
-  {
-    std::lock_guard<std::mutex> Guard(FactoryLock);
-    auto It = Factories().find(FDeviceLayer);
-    if (It != Factories().end()) Factory = It->second;
-  }
-  if (!Factory) throw ENullApi(ecNullApi);
-  auto D = Factory(this);
+  auto D = CreateDeviceLayer(FDeviceLayer, this);
   if (!D) throw ENullApi(ecNullApi);
   return D;
 }
@@ -99,7 +112,12 @@ void TQpCustomComPort::ValidateComport() {
   if (FComNumber != 0) return;
   if (!FPromptForPort) throw ENoPortSelected(ecNoPortSelected);
   std::uint16_t Number = 0;
-  if (!PortSelector || !PortSelector(Number) || Number == 0) throw ENoPortSelected(ecNoPortSelected);
+  std::function<bool(std::uint16_t&)> Selector = PortSelector;
+  if (!Selector) {
+    std::lock_guard<std::mutex> Guard(FactoryLock);
+    Selector = DefaultSelector();
+  }
+  if (!Selector || !Selector(Number) || Number == 0) throw ENoPortSelected(ecNoPortSelected);
   FComNumber = Number;
 }
 
@@ -135,6 +153,7 @@ void TQpCustomComPort::InitPort() {
     FPortState = psOpen;
     UpdateHandlerFlag();
     Force = true;
+    ApplyRecorderStates();
     TQpBaseDispatcher& D = *FDispatcher;
     D.ChangeLengthTrigger(FTriggerLength);
     ApplyFlowSettings();
@@ -182,6 +201,8 @@ void TQpCustomComPort::FinishClose() {
 
 void TQpCustomComPort::DonePort() {
   if (FPortState != psOpen) return;
+  // The recorders are written first; a file that fails does not keep the port open.
+  const std::exception_ptr DumpError = DumpRecordersAtClose();
   FPortState = psShuttingDown;
   PortClosing();
   TQpBaseDispatcher& D = *FDispatcher;
@@ -196,6 +217,7 @@ void TQpCustomComPort::DonePort() {
     FinishClose();
   }
   PortClose();
+  if (DumpError) std::rethrow_exception(DumpError);
 }
 
 void TQpCustomComPort::RegisterComPort(bool Register) {

@@ -9,6 +9,7 @@
 // further messages of the hidden window by overriding ComWindowProc.
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -104,17 +105,20 @@ class TQpCustomComPort : public TQpLoadingState {
   void SetBufferFull(std::uint16_t Value);
   std::uint16_t BufferResume() const { return FBufferResume; }
   void SetBufferResume(std::uint16_t Value);
-  // Tracing and logging states are kept for the tracing unit; this class only stores them.
+  // Tracing and dispatch logging (port_trace.cpp). Setting a state acts while open (see
+  // TTraceLogState: on, pause, clear, dump or append to TraceName / LogName, off); while
+  // closed only tlOn or tlOff is kept, applied at open. Closing dumps both first. A size
+  // change while on or paused restarts the recorder (a paused one ends up off). GUI thread.
   TTraceLogState Tracing() const { return FTracing; }
-  void SetTracing(TTraceLogState V) { FTracing = V; }
+  void SetTracing(TTraceLogState V);
   TTraceLogState Logging() const { return FLogging; }
-  void SetLogging(TTraceLogState V) { FLogging = V; }
+  void SetLogging(TTraceLogState V);
   std::uint32_t TraceSize() const { return FTraceSize; }
-  void SetTraceSize(std::uint32_t V) { FTraceSize = V; }
+  void SetTraceSize(std::uint32_t V);  // at most 4000000 entries
   const std::string& TraceName() const { return FTraceName; }
   void SetTraceName(const std::string& V) { FTraceName = V.substr(0, 255); }
   std::uint32_t LogSize() const { return FLogSize; }
-  void SetLogSize(std::uint32_t V) { FLogSize = V; }
+  void SetLogSize(std::uint32_t V);  // at most 16000000 bytes
   const std::string& LogName() const { return FLogName; }
   void SetLogName(const std::string& V) { FLogName = V.substr(0, 255); }
   bool TraceHex() const { return FTraceHex; }
@@ -152,8 +156,11 @@ class TQpCustomComPort : public TQpLoadingState {
   void SetCustomDispatcher(TQpCustomDispatcherFactory F) { fCustomDispatcher = std::move(F); }
   HWND ComWindow() const { return fComWindow; }
   // Shows the port selection dialog for PromptForPort; true with Number set when chosen.
-  // Not set: prompting is refused with ENoPortSelected.
+  // Not set: the process-wide default selector, and without one prompting is refused with
+  // ENoPortSelected.
   std::function<bool(std::uint16_t& Number)> PortSelector;
+  // The selector for ports without their own (the port selection dialog installs itself).
+  static void SetDefaultPortSelector(std::function<bool(std::uint16_t& Number)> Selector);
 
   // ---- the dispatcher ----
   // Opens the port first when AutoOpen and closed. nullptr when there is none.
@@ -161,6 +168,9 @@ class TQpCustomComPort : public TQpLoadingState {
   // The factory used for a device layer when no CustomDispatcher is set (the device library
   // registers its layers; a layer without a factory fails to open with ENullApi).
   static void RegisterDeviceLayer(TDeviceLayer Layer, TQpCustomDispatcherFactory Factory);
+  // A dispatcher of Layer from its registered factory, for Owner (may be null); nullptr when
+  // no factory is registered.
+  static std::shared_ptr<TQpBaseDispatcher> CreateDeviceLayer(TDeviceLayer Layer, TQpCustomComPort* Owner);
   std::shared_ptr<TQpBaseDispatcher> GetDispatcher();
 
   // ---- data ----
@@ -184,6 +194,24 @@ class TQpCustomComPort : public TQpLoadingState {
   std::uint32_t InBuffFree();
   std::uint32_t OutBuffUsed();
   std::uint32_t OutBuffFree();
+
+  // ---- tracing and logging (nothing while shutting down; while closed as GetChar) ----
+  void InitTracing(std::uint32_t NumEntries);
+  void DumpTrace(const std::string& FName, bool InHex);
+  void AppendTrace(const std::string& FName, bool InHex, TTraceLogState NewState);
+  void ClearTracing();
+  void AbortTracing();
+  void StartTracing();
+  void StopTracing();
+  void AddTraceEntry(char CurEntry, std::uint8_t CurCh);
+  void InitLogging(std::uint32_t Size);
+  void DumpLog(const std::string& FName, bool InHex);
+  void AppendLog(const std::string& FName, bool InHex, TTraceLogState NewState);
+  void ClearLogging();
+  void AbortLogging();
+  void StartLogging();
+  void StopLogging();
+  void AddStringToLog(const std::string& S);
 
   // ---- triggers ----
   std::uint32_t AddDataTrigger(const std::string& Data, bool IgnoreCase);
@@ -330,6 +358,9 @@ class TQpCustomComPort : public TQpLoadingState {
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 
  private:
+  void ApplyRecorderState(bool Trace, TTraceLogState Value);
+  void ApplyRecorderStates();
+  std::exception_ptr DumpRecordersAtClose();
   void ApplyFlowSettings();
   std::uint8_t GetCharPrim();
   bool IsOpenNow() const { return FPortState == psOpen && FDispatcher != nullptr; }

@@ -483,7 +483,7 @@ std::int32_t TQpBaseDispatcher::GetBlock(void* Block, std::uint32_t Len) {
     if (!TracingOn) return Result;
   }
   DispLock Data(DataSection);
-  for (std::uint32_t I = 0; I < Len; ++I) AddTraceEntry('R', static_cast<std::uint8_t*>(Block)[I]);
+  Recorder.AddTrace('R', static_cast<const std::uint8_t*>(Block), Len);
   return static_cast<std::int32_t>(Len);
 }
 
@@ -583,9 +583,8 @@ std::int32_t TQpBaseDispatcher::PutBlock(const void* Block, std::uint32_t Len) {
   if (DLoggingOn || TracingOn) {
     DispLock Data(DataSection);
     if (DLoggingOn) AddDispatchEntry(dtDispatch, dstWriteCom, Count, Block, Count);
-    if (TracingOn)
-      for (std::int32_t I = 0; I < Count; ++I)
-        AddTraceEntry('T', static_cast<const std::uint8_t*>(Block)[I]);
+    if (TracingOn && Count > 0)
+      Recorder.AddTrace('T', static_cast<const std::uint8_t*>(Block), std::uint32_t(Count));
   }
   return Result;
 }

@@ -37,6 +37,7 @@
 #include "port/line_control.h"
 #include "port/port_errors.h"
 #include "port/port_sync.h"
+#include "port/port_trace.h"
 #include "port/trigger_engine.h"
 
 class TQpCustomComPort;
@@ -170,7 +171,8 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   // GetChar's lock-free path: false when this thread has no read session (or tracing is on)
   // or nothing is left; the caller then takes the ordinary GetChar.
   bool TryGetCharInSession(std::uint8_t& C) {
-    if (FSessionReader.load(std::memory_order_relaxed) != std::this_thread::get_id() || TracingOn)
+    if (FSessionReader.load(std::memory_order_relaxed) != std::this_thread::get_id() ||
+        TracingOn.load(std::memory_order_relaxed))
       return false;
     if (GetCount >= BuffCount(DBufHead, DBufTail, DispatchFull)) return false;
     C = DBuffer[(DBufTail + GetCount) % DispatchBufferSize];
@@ -361,7 +363,8 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   bool DeletePending = false;
   std::atomic<bool> ClosePending{false};
   std::atomic<bool> OutSentPending{false};
-  bool TracingOn = false, DLoggingOn = false;
+  // Switches of the recorders, read without a lock on every read and write.
+  std::atomic<bool> TracingOn{false}, DLoggingOn{false};
   TIOQueue DLoggingQueue;
   std::uint64_t TimeBase = 0;
   std::uintptr_t TimerID = 0;
@@ -373,12 +376,31 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   void* DataPointers[MaxDataPointers] = {nullptr, nullptr, nullptr};
   std::string DeviceName;
 
- protected:
-  // Hook for dispatch logging (the tracing unit records entries; nothing by default).
-  virtual void AddDispatchEntry(TDispatchType, TDispatchSubType, std::uint32_t, const void*,
-                                std::uint32_t) {}
-  // Hook for tracing received ("R") and sent ("T") bytes; nothing by default.
-  virtual void AddTraceEntry(char, std::uint8_t) {}
+  // The trace and dispatch log (port_trace.h); its operations below.
+  TQpPortRecorder Recorder;
+
+  // ---------------- tracing and dispatch logging (port_trace.cpp) ----------------
+  // Any thread. Trace operations take DataSection; log entries only the log's own lock, so a
+  // thread holding a dispatcher lock may add one. Dumps hold DataSection while writing.
+  std::int32_t InitTracing(std::uint32_t NumEntries);  // ecBadArgument over 4000000
+  void AddTraceEntry(char CurEntry, std::uint8_t CurCh);
+  void ClearTracing();
+  void StartTracing();
+  void StopTracing();
+  void AbortTracing();
+  // 0 or a negated errno (the trace is then freed and off).
+  std::int32_t DumpTrace(const std::string& FName, bool InHex, bool AllHex);
+  std::int32_t AppendTrace(const std::string& FName, bool InHex, bool AllHex);
+  void InitDispatchLogging(std::uint32_t QueueSize);
+  void StartDispatchLogging();
+  void StopDispatchLogging();
+  void ClearDispatchLogging();
+  void AbortDispatchLogging();
+  void AddDispatchEntry(TDispatchType DT, TDispatchSubType DST, std::uint32_t Data,
+                        const void* Buffer, std::uint32_t BufferLen);
+  void AddStringToLog(const std::string& S);
+  std::int32_t DumpDispatchLog(const std::string& FName, bool InHex, bool AllHex);
+  std::int32_t AppendDispatchLog(const std::string& FName, bool InHex, bool AllHex);
 
  private:
   // Bytes that reached the ring and bytes that the trigger scan and the available-data
@@ -395,6 +417,17 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   std::uint32_t RingCount();  // bytes in the ring
   void ConsumePrim(std::uint32_t Count);
   bool DeliverAvail(std::uint32_t Count);
+  // What one receive check has to deliver: bytes to announce (0: none) and the length of the
+  // longest string just completed (0: none). Found under the locks, delivered without them.
+  struct TReceiveScan {
+    std::uint32_t AvailCount = 0;
+    std::uint32_t MatchSize = 0;
+  };
+  TReceiveScan ScanReceived();
+  // Calls Notify for each receiver of List in turn (each copied under DataSection, so the list
+  // may change under a call); false when the port began closing during a call.
+  template <class List, class Call>
+  bool DeliverToEach(List& Receivers, const Call& Notify);
   void DoneThreadsWait();
   friend class TDispThread;
 };

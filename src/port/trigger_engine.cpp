@@ -163,7 +163,10 @@ std::int32_t TQpBaseDispatcher::AddStatusTrigger(std::uint32_t SType) {
   T.tHandle = H | SType;
   T.tSType = SType;
   StatusTriggers.push_back(T);
-  if (DLoggingOn) AddDispatchEntry(dtTriggerAlloc, dstStatusTrigger, T.tHandle, nullptr, 0);
+  if (DLoggingOn) {
+    const std::uint8_t Type = std::uint8_t(SType);  // the log names the status type
+    AddDispatchEntry(dtTriggerAlloc, dstStatusTrigger, T.tHandle, &Type, 1);
+  }
   return static_cast<std::int32_t>(T.tHandle);
 }
 
@@ -244,8 +247,15 @@ std::int32_t TQpBaseDispatcher::RemoveTrigger(std::uint32_t TriggerHandle) {
     List.erase(It);
     return true;
   };
-  if (TriggerHandle != 0 && (Erase(TimerTriggers) || Erase(DataTriggers) || Erase(StatusTriggers))) {
+  std::uint8_t SType = 0;
+  for (const auto& T : StatusTriggers)
+    if (T.tHandle == TriggerHandle) SType = std::uint8_t(T.tSType);
+  if (TriggerHandle != 0 && (Erase(TimerTriggers) || Erase(DataTriggers))) {
     if (DLoggingOn) AddDispatchEntry(dtTriggerDispose, dstNone, TriggerHandle, nullptr, 0);
+    return ecOK;
+  }
+  if (TriggerHandle != 0 && Erase(StatusTriggers)) {
+    if (DLoggingOn) AddDispatchEntry(dtTriggerDispose, dstStatusTrigger, TriggerHandle, &SType, 1);
     return ecOK;
   }
   return ecBadTriggerHandle;
@@ -394,71 +404,68 @@ bool TQpBaseDispatcher::DeliverAvail(std::uint32_t Count) {
   return SendNotify(qpw_TriggerAvail, Count, 0);
 }
 
-bool TQpBaseDispatcher::CheckReceiveTriggers() {
-  std::uint32_t AvailBefore = 0;
-  bool AvailDue = false;
+TQpBaseDispatcher::TReceiveScan TQpBaseDispatcher::ScanReceived() {
+  TReceiveScan Due;
+  DispLock Disp(DispSection);
+  if (DBuffer.empty()) return Due;
+  const std::uint32_t InRing = RingCount();
+  // Bytes consumed before they were scanned need no scan and no announcement.
+  if (FReceivedTotal - FScannedTotal > InRing) FScannedTotal = FReceivedTotal - InRing;
+  if (FReceivedTotal - FNotifiedTotal > InRing) FNotifiedTotal = FReceivedTotal - InRing;
+  std::uint64_t Unscanned = FReceivedTotal - FScannedTotal;
+  std::uint32_t Pos =
+      (DBufHead + DispatchBufferSize - static_cast<std::uint32_t>(Unscanned)) % DispatchBufferSize;
   std::uint32_t MatchSize = 0;
   {
-    DispLock Disp(DispSection);
-    if (DBuffer.empty()) return false;
-    const std::uint32_t InRing = RingCount();
-    // Bytes consumed before they were scanned need no scan and no announcement.
-    if (FReceivedTotal - FScannedTotal > InRing) FScannedTotal = FReceivedTotal - InRing;
-    if (FReceivedTotal - FNotifiedTotal > InRing) FNotifiedTotal = FReceivedTotal - InRing;
-    std::uint64_t Unscanned = FReceivedTotal - FScannedTotal;
-    bool AnyMatched = false;
-    std::uint32_t Pos =
-        (DBufHead + DispatchBufferSize - static_cast<std::uint32_t>(Unscanned)) % DispatchBufferSize;
-    {
-      DispLock Data(DataSection);
-      bool HasTriggers = std::any_of(DataTriggers.begin(), DataTriggers.end(),
-                                     [](const TDataTrigger& T) { return T.tLen != 0; });
-      while (HasTriggers && Unscanned > 0) {
-        const std::uint8_t C = DBuffer[Pos];
-        for (auto& T : DataTriggers)
-          if (T.tLen != 0 && !T.tMatched)
-            T.tMatched = MatchString(T.tChkIndex, C, T.tLen, T.tData.data(), T.tIgnoreCase);
-        for (auto& T : DataTriggers)
-          if (T.tMatched) {
-            AnyMatched = true;
-            MatchSize = std::max(MatchSize, T.tLen);
-          }
-        --Unscanned;
-        ++FScannedTotal;
-        if (AnyMatched) break;
-        Pos = (Pos + 1) % DispatchBufferSize;
-      }
+    DispLock Data(DataSection);
+    const bool HasTriggers = std::any_of(DataTriggers.begin(), DataTriggers.end(),
+                                         [](const TDataTrigger& T) { return T.tLen != 0; });
+    // Up to the first byte that completes a string; the rest waits for the next check.
+    while (HasTriggers && Unscanned > 0 && MatchSize == 0) {
+      const std::uint8_t C = DBuffer[Pos];
+      for (auto& T : DataTriggers)
+        if (T.tLen != 0 && !T.tMatched)
+          T.tMatched = MatchString(T.tChkIndex, C, T.tLen, T.tData.data(), T.tIgnoreCase);
+      for (const auto& T : DataTriggers)
+        if (T.tMatched) MatchSize = std::max(MatchSize, T.tLen);
+      --Unscanned;
+      ++FScannedTotal;
+      if (MatchSize == 0) Pos = (Pos + 1) % DispatchBufferSize;
     }
-    if (!AnyMatched) {
-      FScannedTotal = FReceivedTotal;
-      LastTailData = DBufHead;
-      const std::uint32_t Avail = AvailPrim();
-      if (LenTrigger != 0 && FNotifiedTotal != FReceivedTotal && Avail >= LenTrigger) {
-        FNotifiedTotal = FReceivedTotal;
-        NotifyTail = DBufHead;
-        AvailBefore = Avail;
-        AvailDue = true;
-      }
-      if (!AvailDue) return false;
-    } else {
-      LastTailData = (Pos + 1) % DispatchBufferSize;
-      // Bytes from the reader's position up to and including Pos, then those before the string.
-      const std::uint32_t UpTo = (Pos + DispatchBufferSize - DBufTail) % DispatchBufferSize + 1;
-      const std::uint32_t Held = InAvailMessage.load() ? GetCount : 0;
-      const std::uint32_t Before = UpTo > Held + MatchSize ? UpTo - Held - MatchSize : 0;
-      const std::uint64_t MatchStartTotal = FScannedTotal - MatchSize;
-      if (LenTrigger != 0 && FNotifiedTotal < MatchStartTotal && Before >= LenTrigger) {
-        AvailBefore = Before;
-        AvailDue = true;
-      }
-      FNotifiedTotal = std::max(FNotifiedTotal, FScannedTotal - 1);
-      NotifyTail = Pos;
-    }
-    if (!AnyMatched) MatchSize = 0;  // no data trigger to deliver below
   }
+  if (MatchSize == 0) {
+    // The whole arrival scanned: every byte not yet consumed is announced once per arrival.
+    FScannedTotal = FReceivedTotal;
+    LastTailData = DBufHead;
+    const std::uint32_t Avail = AvailPrim();
+    if (LenTrigger != 0 && FNotifiedTotal != FReceivedTotal && Avail >= LenTrigger) {
+      FNotifiedTotal = FReceivedTotal;
+      NotifyTail = DBufHead;
+      Due.AvailCount = Avail;
+    }
+    return Due;
+  }
+  // A string ends at Pos: the bytes before it are announced first (unless the last
+  // announcement already ended here), then the trigger. Counted from the reader's position
+  // and, inside a notification, without what the current receiver has read.
+  Due.MatchSize = MatchSize;
+  LastTailData = (Pos + 1) % DispatchBufferSize;
+  const std::uint32_t UpTo = (Pos + DispatchBufferSize - DBufTail) % DispatchBufferSize + 1;
+  const std::uint32_t Held = InAvailMessage.load() ? GetCount : 0;
+  const std::uint32_t Before = UpTo > Held + MatchSize ? UpTo - Held - MatchSize : 0;
+  const std::uint64_t MatchEnd = FScannedTotal - 1;  // Pos as a running byte number
+  if (LenTrigger != 0 && FNotifiedTotal != MatchEnd && Before >= LenTrigger) Due.AvailCount = Before;
+  FNotifiedTotal = std::max(FNotifiedTotal, MatchEnd);
+  NotifyTail = Pos;
+  return Due;
+}
+
+bool TQpBaseDispatcher::CheckReceiveTriggers() {
+  const TReceiveScan Due = ScanReceived();
+  if (Due.AvailCount == 0 && Due.MatchSize == 0) return false;
   bool Result = true;
-  if (AvailDue) Result = DeliverAvail(AvailBefore);
-  if (MatchSize == 0) return Result;
+  if (Due.AvailCount != 0) Result = DeliverAvail(Due.AvailCount);
+  if (Due.MatchSize == 0) return Result;
   // Every matched trigger, last to first; the list may shrink under a receiver.
   std::size_t Count;
   {
@@ -545,6 +552,26 @@ bool TQpBaseDispatcher::CheckTimerTriggers() {
 
 // ---------------------------------------------------------------- delivery
 
+template <class List, class Call>
+bool TQpBaseDispatcher::DeliverToEach(List& Receivers, const Call& Notify) {
+  for (std::size_t I = 0;; ++I) {
+    typename List::value_type R;
+    {
+      DispLock Guard(DataSection);
+      if (I >= Receivers.size()) return true;
+      R = Receivers[I];
+    }
+    {
+      DispLock Guard(DispSection);
+      GetCount = 0;  // each receiver reads the announced bytes from the start
+    }
+    if (!R.thDeleted) Notify(R);
+    if (ClosePending.load()) return false;
+    DispLock Guard(DispSection);
+    MaxGetCount = std::max(MaxGetCount, GetCount);
+  }
+}
+
 bool TQpBaseDispatcher::SendNotify(UINT Msg, std::uint32_t Trigger, std::uint32_t Data) {
   if (!HandlerServiceNeeded.load() || ClosePending.load()) return !ClosePending.load();
   {
@@ -558,67 +585,29 @@ bool TQpBaseDispatcher::SendNotify(UINT Msg, std::uint32_t Trigger, std::uint32_
     InAvailMessage = Msg == qpw_TriggerAvail || Msg == qpw_TriggerData;
   }
   const LPARAM lParam = static_cast<LPARAM>((static_cast<std::uint32_t>(fHandle) << 16) + (Data & 0xFFFF));
-  bool Closed = false;
-  auto StartReceiver = [this] {
-    DispLock Guard(DispSection);
-    GetCount = 0;
-  };
-  auto EndReceiver = [this]() -> bool {
-    if (ClosePending.load()) return false;
-    DispLock Guard(DispSection);
-    MaxGetCount = std::max(MaxGetCount, GetCount);
-    return true;
-  };
   // Method receivers: called on this thread (a sync one on the GUI thread).
-  for (std::size_t I = 0; !Closed; ++I) {
-    TEventTriggerHandler R;
-    {
-      DispLock Guard(DataSection);
-      if (I >= EventTriggerHandlers.size()) break;
-      R = EventTriggerHandlers[I];
-    }
-    StartReceiver();
-    if (!R.thDeleted && R.thNotify) {
-      if (R.thSync && !IsGuiThread()) {
-        auto T = DispThread();
-        if (T)
-          T->SyncNotify(Msg, Trigger, lParam, R.thNotify);
-        else
-          GuardedCall([&] { R.thNotify(Msg, Trigger, lParam); });
-      } else {
-        GuardedCall([&] { R.thNotify(Msg, Trigger, lParam); });
-      }
-    }
-    Closed = !EndReceiver();
-  }
-  for (std::size_t I = 0; !Closed; ++I) {
-    TProcTriggerHandler R;
-    {
-      DispLock Guard(DataSection);
-      if (I >= ProcTriggerHandlers.size()) break;
-      R = ProcTriggerHandlers[I];
-    }
-    StartReceiver();
-    if (!R.thDeleted && R.thNotify) GuardedCall([&] { R.thNotify(Msg, Trigger, lParam); });
-    Closed = !EndReceiver();
-  }
+  bool Closed = !DeliverToEach(EventTriggerHandlers, [&](const TEventTriggerHandler& R) {
+    if (!R.thNotify) return;
+    auto T = R.thSync && !IsGuiThread() ? DispThread() : nullptr;
+    if (T)
+      T->SyncNotify(Msg, Trigger, lParam, R.thNotify);
+    else
+      GuardedCall([&] { R.thNotify(Msg, Trigger, lParam); });
+  });
+  if (!Closed)
+    Closed = !DeliverToEach(ProcTriggerHandlers, [&](const TProcTriggerHandler& R) {
+      if (R.thNotify) GuardedCall([&] { R.thNotify(Msg, Trigger, lParam); });
+    });
   bool ToWindows;
   {
     DispLock Guard(DataSection);
     ToWindows = WndTriggerHandlers.size() > 1 || PortHandlerInstalled.load();
   }
-  for (std::size_t I = 0; ToWindows && !Closed; ++I) {
-    TWndTriggerHandler R;
-    {
-      DispLock Guard(DataSection);
-      if (I >= WndTriggerHandlers.size()) break;
-      R = WndTriggerHandlers[I];
-    }
-    StartReceiver();
-    // At most NotifyTimeoutMs; a message not taken in time is dropped, never handled late.
-    if (!R.thDeleted) SendMessageTimeout(R.thWnd, Msg, Trigger, lParam, NotifyTimeoutMs);
-    Closed = !EndReceiver();
-  }
+  if (!Closed && ToWindows)
+    Closed = !DeliverToEach(WndTriggerHandlers, [&](const TWndTriggerHandler& R) {
+      // At most NotifyTimeoutMs; a message not taken in time is dropped, never handled late.
+      SendMessageTimeout(R.thWnd, Msg, Trigger, lParam, NotifyTimeoutMs);
+    });
   bool Result = !Closed;
   if (!Closed) {
     DispLock Guard(DispSection);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
@@ -293,7 +296,20 @@ TEST_F(MainWindowFixture, ClosingShutsTheLinkDownThenSaves) {
   bool Closed = false;
   W->OnFormClose = [&] { Closed = true; };
   const QPoint At = W->pos();
+  // Every flush to the disk delays the end of the program: the whole save is one replacement.
+  const int Watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(inotify_add_watch(Watch, Dir.Path().c_str(), IN_MOVED_TO), 0);
   EXPECT_TRUE(W->close());
+  alignas(inotify_event) char Events[4096];
+  const ssize_t Got = read(Watch, Events, sizeof Events);
+  close(Watch);
+  int Replacements = 0;
+  for (ssize_t At = 0; At < Got;) {
+    const auto* E = reinterpret_cast<const inotify_event*>(Events + At);
+    Replacements += E->len > 0 && std::string(E->name) == "quill.ini";
+    At += ssize_t(sizeof(inotify_event) + E->len);
+  }
+  EXPECT_EQ(Replacements, 1);
   EXPECT_EQ(Link.Calls, (std::vector<std::string>{"Shutdown"}));
   EXPECT_FALSE(SavedBeforeShutdown);
   EXPECT_TRUE(Closed);

@@ -46,9 +46,9 @@ struct TLanPort {
     Port.SetWsPort(std::to_string(PortNumber));
     Port.SetOpen(true);
   }
-  TQpWinsockPort Port;
   std::string Received;
   std::vector<std::string> Events;
+  TQpWinsockPort Port;  // last: it goes first, so its closing events still find the rest
 };
 
 TEST(NetPort, CarriesBytesBothWaysWithTelnetAndReportsTheConnection) {
@@ -485,4 +485,55 @@ TEST(NetPort, TwoPortsEachGetTheirOwnBytes) {
   ASSERT_TRUE(WaitFor([&] { return !A.Port.Open() && !B.Port.Open(); }));
 }
 
+TEST(NetPort, TheDispatchLogNamesTelnetOptionsAndTheTerminalType) {
+  TempDir Dir;
+  TLoopbackListener L;
+  TLanPort P;
+  P.Port.SetLogName(Dir.File("QPORT.LOG"));
+  P.Port.SetLogging(tlOn);
+  P.OpenTo(L.Port);
+  int Peer = L.Accept();
+  SendAll(Peer, "\xff\xfd\x18\xff\xfa\x18\x01\xff\xf0ok");
+  ASSERT_TRUE(WaitFor([&] { return P.Received == "ok"; }));
+  P.Port.SetOpen(false);  // writes the log
+  ::close(Peer);
+  const std::string Text = ReadFile(Dir.File("QPORT.LOG"));
+  EXPECT_NE(Text.find("Device: Winsock client, connect to 127.0.0.1 on port "), std::string::npos);
+  EXPECT_NE(Text.find("  Telnet    Recv DO       00000018  [Terminal Type]\n"), std::string::npos)
+      << Text;
+  EXPECT_NE(Text.find("  Telnet    Sent WILL     00000018  [Terminal Type]\n"), std::string::npos)
+      << Text;
+  EXPECT_NE(Text.find("  Telnet    Sent Term     00000000  vt100\n"), std::string::npos) << Text;
+}
+
 }  // namespace
+
+TEST(NetPort, ReopeningFromTheErrorHandlerAfterAResetStaysOpen) {
+  // The reset's own close is already queued when the handler opens a new connection; it must
+  // end only the connection it was meant for.
+  TLanPort P;
+  TLoopbackListener Peer;
+  std::vector<int> Errors;
+  P.Port.OnWsError = [&](TQpCustomWinsockPort* Port, std::int32_t E) {
+    Errors.push_back(E);
+    Port->SetOpen(false);
+    Port->SetOpen(true);
+  };
+  P.OpenTo(Peer.Port);
+  const int First = Peer.Accept();
+  ASSERT_GE(First, 0);
+  ASSERT_TRUE(WaitFor([&] { return P.Count("connect") == 1; }));
+  ResetClose(First);
+  ASSERT_TRUE(WaitFor([&] { return !Errors.empty(); }));
+  EXPECT_EQ(Errors.front(), 10054);
+  int Second = -1;
+  ASSERT_TRUE(WaitFor([&] { return (Second = Peer.Accept(0)) >= 0; }));
+  ASSERT_TRUE(WaitFor([&] { return P.Count("connect") == 2; }));
+  // Every message queued so far has been handled; the new connection carries bytes.
+  SendAll(Second, "after");
+  ASSERT_TRUE(WaitFor([&] { return P.Received == "after"; }));
+  EXPECT_TRUE(P.Port.Open());
+  char B;
+  EXPECT_EQ(::recv(Second, &B, 1, MSG_DONTWAIT), -1);  // not closed by us
+  ::close(Second);
+}

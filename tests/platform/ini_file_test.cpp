@@ -160,3 +160,25 @@ TEST(IniFile, InstalledProgramKeepsSettingsInConfigFolder) {
   EXPECT_EQ(DefaultSettingsPath(Dir.File("usr/bin/quill")), Dir.File("usr/bin/quill.ini"));
   unsetenv("XDG_CONFIG_HOME");
 }
+
+TEST(IniFile, UpdateWritesEverythingAtOnce) {
+  TempDir Dir;
+  const std::string Path = Dir.File("a.ini");
+  WriteFile(Path, "[Form]\nTop=1\n");
+  TIniFile Ini(Path);
+  Ini.BeginUpdate();
+  Ini.WriteInteger("Form", "Top", 2);
+  Ini.WriteString("Radio", "Number", "1");
+  // The writer reads its own writes; the file is untouched until the update ends.
+  EXPECT_EQ(Ini.ReadInteger("Form", "Top", 0), 2);
+  EXPECT_EQ(ReadFile(Path), "[Form]\nTop=1\n");
+  Ini.EndUpdate();
+  EXPECT_EQ(ReadFile(Path), "[Form]\nTop=2\n\n[Radio]\nNumber=1\n");
+
+  // A failure is raised where the file is written, at the end.
+  WriteFile(Dir.File("plain"), "x");
+  TIniFile Bad(Dir.File("plain/a.ini"));
+  Bad.BeginUpdate();
+  Bad.WriteInteger("Form", "Top", 3);
+  EXPECT_THROW(Bad.EndUpdate(), EIniFileException);
+}

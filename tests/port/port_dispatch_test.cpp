@@ -187,6 +187,44 @@ TEST_F(DispatcherTest, DataTriggerAnnouncesTheBytesBeforeItThenTheTrigger) {
   EXPECT_EQ(Notes[1].LParam & 0xFFFF, 2);
 }
 
+TEST_F(DispatcherTest, EachMatchAnnouncesTheBytesBeforeItFirst) {
+  // A reader that takes exactly what each announcement offers; data notifications read nothing.
+  struct Case {
+    const char* Trigger;
+    const char* Burst;
+    const char* Notes;  // A<n>: bytes announced, D: the trigger
+  };
+  const Case Cases[] = {
+      {"OK", "xxOK", "A2 D A2"},
+      {"aa", "aaaa", "D A1 D A3"},  // the second "aa" starts inside the first
+      {"ab", "abab", "D A2 D A2"},
+      {"OK", "OKxx", "D A4"},
+      {"OK", "xx", "A2"},
+  };
+  for (const Case& C : Cases) {
+    SetUp();
+    std::string Seen;
+    D->RegisterEventTriggerHandler(this, [&](UINT Msg, WPARAM W, LPARAM L) {
+      Notes.push_back({Msg, W, L});
+      std::uint8_t B;
+      for (WPARAM I = 0; Msg == qpw_TriggerAvail && I < W && D->GetChar(B) == ecOK; ++I) Seen += char(B);
+    });
+    D->ChangeLengthTrigger(1);
+    ASSERT_GE(D->AddDataTrigger(C.Trigger, false), 8);
+    Arrive(C.Burst);
+    Check();
+    std::string Got;
+    for (const Note& N : Notes)
+      Got += (Got.empty() ? "" : " ") +
+             (N.Msg == qpw_TriggerAvail ? "A" + std::to_string(N.WParam) : std::string("D"));
+    EXPECT_EQ(Got, C.Notes) << C.Trigger << " in " << C.Burst;
+    EXPECT_EQ(Seen, C.Burst) << C.Trigger << " in " << C.Burst;  // every byte read once, in order
+    TearDown();
+    Notes.clear();
+  }
+  SetUp();
+}
+
 TEST_F(DispatcherTest, DataTriggerMatchesAcrossArrivalsTheRingWrapAndCase) {
   D->ChangeLengthTrigger(0);
   int Hits = 0;

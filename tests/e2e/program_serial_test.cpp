@@ -1,0 +1,119 @@
+// The program over a serial line: COM/USB mode against the simulated device on a
+// pseudo-terminal, mapped as COM5 through a link the test points at the device (as a udev
+// link follows an adapter). Link up, status, a command, the device vanishing (the link torn
+// down once, with the read error and "Communications failed"), and recovery when the user
+// picks the port again after it has come back.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/program.h"
+#include "app/quill_main_u.h"
+#include "devices/net_port.h"
+#include "e2e_support.h"
+#include "link/comm_control_u.h"
+#include "platform/dialogs.h"
+
+namespace {
+
+void Click(QWidget* W) {
+  const QPointF At(W->width() / 2.0, W->height() / 2.0);
+  const QPointF Global = W->mapToGlobal(At);
+  QMouseEvent Press(QEvent::MouseButtonPress, At, Global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(W, &Press);
+  QMouseEvent Release(QEvent::MouseButtonRelease, At, Global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(W, &Release);
+}
+
+// Points Link at Target in one step, as a device manager replaces a link.
+void PointLink(const std::string& Link, const std::string& Target) {
+  const std::string Tmp = Link + ".new";
+  ::unlink(Tmp.c_str());
+  ASSERT_EQ(::symlink(Target.c_str(), Tmp.c_str()), 0);
+  ASSERT_EQ(std::rename(Tmp.c_str(), Link.c_str()), 0);
+}
+
+QListWidgetItem* FindItem(QListWidget* List, const QString& Text) {
+  for (int I = 0; I < List->count(); ++I)
+    if (List->item(I)->text() == Text) return List->item(I);
+  return nullptr;
+}
+
+}  // namespace
+
+TEST(ProgramOverSerial, LinkStatusCommandsLossAndRecovery) {
+  TempDir Dir;
+  ScopedScriptedDialogs Script;
+  TSim Sim({"--pty"});
+  const std::string First = Sim.WaitLine("PTY ");
+  ASSERT_FALSE(First.empty());
+  const std::string Link = Dir.File("ttyQuill");
+  PointLink(Link, First);
+  WriteFile(Dir.File("q.ini"), "[Comm]\nMode=1\nPort=5\n[ComMap]\nCOM5=" + Link + "\n");
+  TProgram Program(Dir.File("q.ini"));
+  TQuillMain& Main = *Program.QuillMain;
+  TCommControl& Comm = *Program.CommControl;
+  Main.show();
+
+  EXPECT_EQ(Comm.ComLabel->text(), "Using COM5");
+  ASSERT_TRUE(WaitFor([&] { return Main.CommLed->text() == "Connected"; }, 30000));
+  ASSERT_TRUE(WaitFor([&] { return Main.EditBand->text() == "40"; }, 30000));
+  Click(Main.AntBtn5);
+  ASSERT_TRUE(WaitFor([&] { return Main.AntBtn5->Brush().Color() == AntennaColor; }, 30000));
+  ASSERT_TRUE(Script->Errors.empty());
+  Comm.show();
+  const std::string Bin = std::getenv("QUILL_BIN_DIR");
+  EXPECT_TRUE(Comm.grab().save(QString::fromStdString(Bin + "/serial_comm_window.png")));
+  EXPECT_TRUE(Main.grab().save(QString::fromStdString(Bin + "/serial_main_window.png")));
+
+  // The device vanishes (a new terminal replaces it, as a re-plugged adapter would).
+  const size_t Mark = Sim.Out.size();
+  ASSERT_TRUE(Sim.Control("drop"));
+  const std::string Second = Sim.WaitLine("PTY ", Mark);
+  ASSERT_FALSE(Second.empty());
+  ASSERT_TRUE(WaitFor([&] { return Comm.ComLabel->text() == "Disabled"; }, 30000));
+  EXPECT_EQ(Comm.LinkLed->text(), "Disconnected");
+  EXPECT_FALSE(Comm.Port->Open());
+  EXPECT_EQ(Comm.Port->ComNumber(), 0);
+  ASSERT_TRUE(WaitFor([&] { return Script->Errors.size() >= 2; }));
+  EXPECT_TRUE(std::count(Script->Errors.begin(), Script->Errors.end(), "Device read error") == 1);
+  EXPECT_TRUE(std::count(Script->Errors.begin(), Script->Errors.end(), "Communications failed") == 1);
+
+  // It comes back; the list shows it again and the user picks it.
+  PointLink(Link, Second);
+  QListWidgetItem* Item = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (Item = FindItem(Comm.ComListBox, "COM5")) != nullptr; }, 30000));
+  Comm.ComListBox->setCurrentItem(Item);
+  Comm.ComPortBtnClick();
+  EXPECT_EQ(Comm.ComLabel->text(), "Using COM5");
+  ASSERT_TRUE(WaitFor([&] { return Main.CommLed->text() == "Connected"; }, 30000));
+  Click(Main.AntBtn2);
+  ASSERT_TRUE(WaitFor([&] { return Main.AntBtn2->Brush().Color() == AntennaColor; }, 30000));
+  EXPECT_EQ(Script->Errors.size(), 2u);
+  Main.close();
+  EXPECT_FALSE(Comm.Port->Open());
+}
+
+TEST(ProgramOverSerial, TheProgramItselfTalksToASerialDevice) {
+  TempDir Dir;
+  TSim Sim({"--pty", "--verbose"});
+  const std::string Path = Sim.WaitLine("PTY ");
+  ASSERT_FALSE(Path.empty());
+  WriteFile(Dir.File("q.ini"), "[Comm]\nMode=1\nPort=7\n[ComMap]\nCOM7=" + Path + "\n");
+  TQuill Quill(Dir.File("q.ini"));
+  // Link tests arrive at the device over the terminal.
+  EXPECT_TRUE(WaitFor([&] {
+    Sim.Collect();
+    return Sim.Err.find(" < [C") != std::string::npos;
+  }, 60000)) << Sim.Err;
+  EXPECT_TRUE(Quill.Stop(SIGTERM));
+}

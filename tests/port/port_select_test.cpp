@@ -1,0 +1,180 @@
+// The port selection dialog over a fake system (sysfs and /dev in a temporary folder, plus
+// mapped pseudo-terminals): what it lists, what OK, Cancel and the system menu do to an open
+// without a port number, and its look (a screenshot under the build tree).
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include "devices/serial_layer.h"
+#include "port/com_port.h"
+#include "port/port_select.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PortSelectTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(Dir.File("sys/class/tty"));
+    fs::create_directories(Dir.File("dev"));
+    Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(Master, 0);
+    ASSERT_EQ(grantpt(Master), 0);
+    ASSERT_EQ(unlockpt(Master), 0);
+    Pty = ptsname(Master);
+    Use("");
+    InstallPortSelectDialog();
+  }
+  void TearDown() override {
+    TQpCustomComPort::SetDefaultPortSelector(nullptr);
+    TQpCustomComPort::RegisterDeviceLayer(dlWin32, nullptr);
+    ::close(Master);
+  }
+  // A kernel serial tty with hardware behind it and its node.
+  void AddTty(const std::string& Name) {
+    fs::create_directories(Dir.File("sys/class/tty/" + Name + "/device"));
+    WriteFile(Dir.File("dev/" + Name), "");
+  }
+  // Serial dispatchers see this fake system with Env as the explicit map.
+  void Use(const std::string& Env) {
+    TSerialMapSources S;
+    S.SysRoot = Dir.File("sys");
+    S.DevRoot = Dir.File("dev");
+    S.EnvironmentMap = Env;
+    TQpCustomComPort::RegisterDeviceLayer(dlWin32, [S](TQpCustomComPort* Owner) {
+      TSerialLayerOptions O;
+      O.MapSources = S;
+      return std::make_shared<TQpWin32Dispatcher>(Owner, O);
+    });
+  }
+  // Runs Act on the dialog once it is up (modal), while Fn waits in it.
+  void WithDialog(const std::function<void(TComSelectForm&)>& Act, const std::function<void()>& Fn) {
+    bool Done = false;
+    QTimer Poll;
+    QObject::connect(&Poll, &QTimer::timeout, [&] {
+      auto* F = dynamic_cast<TComSelectForm*>(QApplication::activeModalWidget());
+      if (!F || Done) return;
+      Done = true;
+      Seen = F->PortsComboBox->count();
+      Act(*F);
+    });
+    Poll.start(5);
+    Fn();
+    EXPECT_TRUE(Done) << "the dialog was shown";
+  }
+  TempDir Dir;
+  int Master = -1;
+  std::string Pty;
+  int Seen = -1;
+};
+
+QStringList Items(const TComSelectForm& F) {
+  QStringList L;
+  for (int I = 0; I < F.PortsComboBox->count(); ++I) L << F.PortsComboBox->itemText(I);
+  return L;
+}
+
+TEST_F(PortSelectTest, ListsExactlyTheKnownPortsHeldOrNotAndAbove50) {
+  AddTty("ttyS0");
+  AddTty("ttyS2");
+  AddTty("ttyACM5");  // COM70
+  Use("COM12=" + Pty + ";COM200=" + Pty);
+  // Another program holds the terminal: still listed.
+  const int Holder = ::open(Pty.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_EQ(::flock(Holder, LOCK_EX | LOCK_NB), 0);
+  TComSelectForm F;
+  const auto Start = std::chrono::steady_clock::now();
+  F.FormCreate();
+  const auto Ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Start).count();
+  std::printf("FormCreate over %d numbers: %lld ms\n", MaxComNumber, static_cast<long long>(Ms));
+  EXPECT_EQ(Items(F), (QStringList{"COM1", "COM3", "COM12", "COM70", "COM200"}));
+  EXPECT_EQ(F.SelectedCom(), "COM1");
+  EXPECT_EQ(F.SelectedComNum(), 1);
+  F.PortsComboBox->setCurrentIndex(2);
+  EXPECT_EQ(F.SelectedComNum(), 12);
+  EXPECT_FALSE(F.PortsComboBox->isEditable());
+  EXPECT_FALSE(TComSelectForm::IsPortAvailable(0));
+  EXPECT_FALSE(TComSelectForm::IsPortAvailable(2));
+  // Without ports in use, a port counts only when it opens now.
+  ShowPortsInUse = false;
+  EXPECT_FALSE(TComSelectForm::IsPortAvailable(12)) << "held";
+  ::close(Holder);
+  EXPECT_TRUE(TComSelectForm::IsPortAvailable(12));
+  EXPECT_FALSE(TComSelectForm::IsPortAvailable(1)) << "not a terminal";
+  ShowPortsInUse = true;
+  // A device the explicit map names leaves the numbering by kind.
+  Use("COM12=" + Dir.File("dev/ttyS2"));
+  F.FormCreate();
+  EXPECT_EQ(Items(F), (QStringList{"COM1", "COM12", "COM70"}));
+}
+
+TEST_F(PortSelectTest, OkOpensTheChosenPortAndEverythingElseSelectsNone) {
+  Use("COM12=" + Pty);
+  {
+    TQpComPort P;
+    WithDialog([](TComSelectForm& F) { F.OkBtn->click(); }, [&] { P.SetOpen(true); });
+    EXPECT_EQ(Seen, 1);
+    EXPECT_EQ(P.ComNumber(), 12);
+    EXPECT_TRUE(P.Open());
+    P.SetOpen(false);
+  }
+  const std::function<void(TComSelectForm&)> Refusals[] = {
+      [](TComSelectForm& F) { F.AbortBtn->click(); },
+      [](TComSelectForm& F) { F.reject(); },  // the system menu's Close
+  };
+  for (const auto& Refuse : Refusals) {
+    TQpComPort P;
+    WithDialog(Refuse, [&] { EXPECT_THROW(P.SetOpen(true), ENoPortSelected); });
+    EXPECT_FALSE(P.Open());
+    EXPECT_EQ(P.ComNumber(), 0);
+  }
+  // Nothing to choose from: OK selects nothing, and the open says so.
+  Use("");
+  TQpComPort P;
+  WithDialog([](TComSelectForm& F) { F.OkBtn->click(); }, [&] { EXPECT_THROW(P.SetOpen(true), ENoPortSelected); });
+  EXPECT_EQ(Seen, 0);
+  EXPECT_FALSE(P.Open());
+  EXPECT_EQ(P.ComNumber(), 0);
+}
+
+TEST_F(PortSelectTest, LayoutAndLook) {
+  AddTty("ttyS0");
+  AddTty("ttyS2");
+  TComSelectForm F;
+  F.FormCreate();
+  EXPECT_EQ(F.windowTitle(), "Select Port");
+  EXPECT_EQ(F.size(), QSize(220, 131));
+  EXPECT_EQ(F.Label1->text(), "The configured serial port is not valid.");
+  EXPECT_EQ(F.Label1->pos(), QPoint(18, 14));
+  EXPECT_EQ(F.Label2->text(), "Please choose another port.");
+  EXPECT_EQ(F.Label2->pos(), QPoint(18, 30));
+  EXPECT_EQ(F.Bevel1->geometry(), QRect(8, 8, 201, 42));
+  EXPECT_EQ(F.OkBtn->geometry(), QRect(8, 95, 85, 27));
+  EXPECT_TRUE(F.OkBtn->isDefault());
+  EXPECT_EQ(F.AbortBtn->text(), "Cancel");
+  EXPECT_EQ(F.AbortBtn->geometry(), QRect(124, 95, 85, 27));
+  EXPECT_EQ(F.PortsComboBox->geometry(), QRect(8, 64, 201, 21));
+  EXPECT_FALSE(F.windowFlags() & Qt::WindowMinMaxButtonsHint);
+  F.show();
+  const std::string Shot = std::string(std::getenv("QUILL_BIN_DIR")) + "/port_select.png";
+  EXPECT_TRUE(F.grab().save(QString::fromStdString(Shot)));
+}
+
+}  // namespace
