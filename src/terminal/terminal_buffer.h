@@ -184,6 +184,12 @@ class TQpTerminalBuffer {
   const TColor* GetLineForeColorPtr(int aRow) const { return static_cast<const TColor*>(LinePtr(FForeColorMatrix, aRow)); }
   const TColor* GetLineBackColorPtr(int aRow) const { return static_cast<const TColor*>(LinePtr(FBackColorMatrix, aRow)); }
   const std::uint8_t* GetLineCharSetPtr(int aRow) const { return static_cast<const std::uint8_t*>(LinePtr(FCharSetMatrix, aRow)); }
+  // The same rows for writing (the control's cell access and selection marks); nothing is
+  // invalidated by writing through them.
+  void* GetLineCharPtr(int aRow) { return const_cast<void*>(LinePtr(FCharMatrix, aRow)); }
+  TQpTerminalCharAttrs* GetLineAttrPtr(int aRow) {
+    return static_cast<TQpTerminalCharAttrs*>(const_cast<void*>(LinePtr(FAttrMatrix, aRow)));
+  }
 
   // Change tracking
   bool HasDisplayChanged() const { return FDirty; }
