@@ -26,6 +26,7 @@
 #include "platform/ini_file.h"
 #include "platform/messages.h"
 #include "platform/text_util.h"
+#include "terminal/terminal_control.h"
 
 namespace {
 
@@ -88,10 +89,21 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   CancelBtn->setGeometry(279, 239, 75, 25);
   connect(CancelBtn, &QPushButton::clicked, this, [this] { GuardedCall([this] { CancelBtnClick(); }); });
 
-  // The terminal pane's place; black like the pane itself.
-  QpTerminal1 = new QFrame(this);
+  // The terminal pane: the device's raw text, and what the user types in it goes to the device.
+  QpTerminal1 = new TQpTerminal(this);
   QpTerminal1->setGeometry(448, 8, 405, 337);
-  SetBackground(QpTerminal1, clBlack);
+  QpTerminal1->SetScrollback(false);
+  QpTerminal1->SetCapture(cmOff);
+  QpTerminal1->SetColor(0x000000);
+  QpTerminal1->SetFontColor(0xC0C0C0);
+  QFont TermFont(QStringLiteral("Terminal"));
+  TermFont.setPixelSize(12);
+  QpTerminal1->SetTermFont(TermFont);
+  // In the pane, Enter and Esc are the window's OK and Cancel buttons, as everywhere else in it.
+  QpTerminal1->OnDialogKey = [this](int Key) {
+    (Key == Qt::Key_Escape ? CancelBtn : OkBtn)->click();
+    return true;
+  };
 
   Memo1 = new QPlainTextEdit(this);
   Memo1->setGeometry(32, 364, 417, 281);
@@ -107,6 +119,8 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   Port->OnTriggerAvail = [this](void* CP, std::uint16_t Count) { PortTriggerAvail(CP, Count); };
   Port->OnWsConnect = [this](void*) { PortWsConnect(); };
   Port->OnWsDisconnect = [this](void*) { PortWsDisconnect(); };
+  Port->SetAutoOpen(false);  // opened only when the window says so
+  QpTerminal1->SetComPort(Port.get());
 
   Timer1 = new QTimer(this);
   Timer1->setInterval(std::chrono::milliseconds(50));
@@ -120,6 +134,8 @@ TCommControl::~TCommControl() {
   Port->OnTriggerAvail = nullptr;
   Port->OnWsConnect = nullptr;
   Port->OnWsDisconnect = nullptr;
+  // The pane lets go of the port before the port closes and goes (it is destroyed first).
+  QpTerminal1->SetComPort(nullptr);
   GuardedCall([this] { ClosePortAndWait(); });
 }
 

@@ -25,6 +25,7 @@ class QPushButton;
 class QTimer;
 class TRadioGroup;
 class TQpWinsockPort;
+class TQpTerminal;
 
 enum ToperatingMode : std::uint8_t { omNormal = 0, omClient = 1, omServer = 2, omGateway = 3 };
 
@@ -112,7 +113,7 @@ class TCommControl : public QWidget, public TPacketReactions {
   QLabel* Label4 = nullptr;
   QPushButton* OkBtn = nullptr;
   QPushButton* CancelBtn = nullptr;
-  QFrame* QpTerminal1 = nullptr;
+  TQpTerminal* QpTerminal1 = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   TRadioGroup* ComMode = nullptr;
   QTimer* Timer1 = nullptr;

@@ -22,6 +22,7 @@
 #include "link/comm_control_u.h"
 #include "link/get_com_ports_u.h"
 #include "link/radio_group.h"
+#include "terminal/terminal_control.h"
 #include "platform/dialogs.h"
 #include "platform/error_handler.h"
 #include "platform/ini_file.h"
