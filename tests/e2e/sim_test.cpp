@@ -10,6 +10,7 @@
 #include <QProcess>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -140,4 +141,33 @@ TEST(QuillSim, RejectsBadOptionsAndExplainsItself) {
     ASSERT_TRUE(P.waitForFinished(20000));
     EXPECT_NE(P.exitCode(), 0) << Args.join(' ').toStdString();
   }
+}
+
+TEST(QuillSim, TextFloodSendsNumberedLinesAsFastAsTheClientReads) {
+  for (const char* Rate : {"max", "200"}) {
+    TSim Sim({"--port", "0", "--text", Rate});
+    const int Port = ListenPort(Sim);
+    ASSERT_GT(Port, 0);
+    const int Fd = Connect(Port);
+    ASSERT_GE(Fd, 0);
+    std::string Got;
+    ASSERT_TRUE(ReadUntil(Fd, Got, "TEXT 00000040 ")) << Rate;
+    // Lines in order, each 80 bytes of printable text ending in CR LF (status packets between).
+    std::size_t Pos = Got.find("TEXT 00000000 ");
+    ASSERT_NE(Pos, std::string::npos);
+    for (int N = 0; N < 40; ++N) {
+      char Head[32];
+      std::snprintf(Head, sizeof Head, "TEXT %08d ", N);
+      Pos = Got.find(Head, Pos);
+      ASSERT_NE(Pos, std::string::npos) << N;
+      const std::string Line = Got.substr(Pos, 80);
+      EXPECT_EQ(Line.substr(78), "\r\n");
+      for (char C : Line.substr(0, 78)) EXPECT_TRUE(C >= 32 && C < 127);
+    }
+    close(Fd);
+  }
+  QProcess P;
+  P.start(QString::fromLocal8Bit(std::getenv("QUILL_BIN_DIR")) + "/quill-sim", {"--text", "0"});
+  ASSERT_TRUE(P.waitForFinished(20000));
+  EXPECT_NE(P.exitCode(), 0);
 }

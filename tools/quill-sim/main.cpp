@@ -24,6 +24,10 @@ Options:
                   to show automatic antenna following
   --flood N       also send both status packets N times a second (1-100000),
                   for load and memory tests
+  --text N        also send N lines of printable text a second (1-1000000),
+                  80 bytes each ("TEXT <line number> ..." ending in CR LF),
+                  for the controller's terminal pane
+  --text max      the same text, as fast as each client takes it
   --silent        start silent (see "silent" below)
   --verbose       log received lines on standard error
   --help          show this text
@@ -101,6 +105,14 @@ int main(int argc, char** argv) {
     } else if (A == "--flood") {
       if (!Number(Value(), 1, 100000, O.FloodRate)) {
         std::fprintf(stderr, "quill-sim: --flood takes 1 to 100000 rounds a second\n");
+        return 2;
+      }
+    } else if (A == "--text") {
+      const std::string V = Value();
+      if (V == "max") {
+        O.TextMax = true;
+      } else if (!Number(V.c_str(), 1, 1000000, O.TextRate)) {
+        std::fprintf(stderr, "quill-sim: --text takes 1 to 1000000 lines a second, or max\n");
         return 2;
       }
     } else if (A == "--silent") {

@@ -73,6 +73,8 @@ class TSimServer {
   void Send(TClient& C, const std::string& Bytes);
   void Broadcast(const std::string& Bytes);
   void SendStatus(int Radio);
+  std::string TextLine();
+  void TopUpText(TClient& C);
   void Drop();
   void Garbage();
   void Control(const std::string& Line);
@@ -83,6 +85,7 @@ class TSimServer {
   TSimDevice FDevice;
   bool FSilent;
   bool FQuit = false;
+  unsigned long long FTextLines = 0;
   int FListen = -1;
   int FPtySlave = -1;  // held open so the master never sees a hang-up between clients
   int FNextId = 1;
@@ -238,6 +241,23 @@ void TSimServer::SendStatus(int Radio) {
   if (!FSilent) Broadcast(FDevice.StatusPacket(Radio));
 }
 
+// One line of printable text, numbered, 80 characters with its CR LF.
+std::string TSimServer::TextLine() {
+  char Head[32];
+  std::snprintf(Head, sizeof Head, "TEXT %08llu ", static_cast<unsigned long long>(FTextLines++));
+  static const std::string Body = "The quick brown fox jumps over the lazy dog 0123456789 ABCDEFGHIJKLMN";
+  std::string L = Head + Body;
+  L.resize(78, '.');
+  return L + "\r\n";
+}
+
+// Keeps a client's unsent text at about 32 KiB: as fast as the link takes it, never more.
+void TSimServer::TopUpText(TClient& C) {
+  if (C.Fd < 0 || FSilent) return;
+  while (C.Out.size() < 32768) C.Out += TextLine();
+  FlushClient(C);
+}
+
 void TSimServer::Drop() {
   if (FOptions.Pty) {
     // A terminal cannot hang up on its own: replace it, as if the cable were pulled and a new
@@ -358,16 +378,21 @@ int TSimServer::Run() {
   auto NextWalk = Clock::now() + std::chrono::seconds(FOptions.WalkSeconds);
   const auto FloodStep = std::chrono::microseconds(FOptions.FloodRate > 0 ? 1000000 / FOptions.FloodRate : 0);
   auto NextFlood = Clock::now() + FloodStep;
+  const auto TextStep = std::chrono::microseconds(FOptions.TextRate > 0 ? 1000000 / FOptions.TextRate : 0);
+  auto NextText = Clock::now() + TextStep;
   while (!FQuit) {
     std::vector<pollfd> Fds;
     Fds.push_back({SignalPipe[0], POLLIN, 0});
     Fds.push_back({FControlOpen ? STDIN_FILENO : -1, POLLIN, 0});
     Fds.push_back({FListen, POLLIN, 0});
-    for (auto& C : FClients) Fds.push_back({C.Fd, short(POLLIN | (C.Out.empty() ? 0 : POLLOUT)), 0});
+    const bool WantOut = FOptions.TextMax && !FSilent;
+    for (auto& C : FClients)
+      Fds.push_back({C.Fd, short(POLLIN | (C.Out.empty() && !WantOut ? 0 : POLLOUT)), 0});
 
     auto Due = NextStatus;
     if (FOptions.WalkSeconds > 0 && NextWalk < Due) Due = NextWalk;
     if (FOptions.FloodRate > 0 && NextFlood < Due) Due = NextFlood;
+    if (FOptions.TextRate > 0 && NextText < Due) Due = NextText;
     const auto Wait = std::chrono::duration_cast<std::chrono::milliseconds>(Due - Clock::now()).count();
     const int Ready = poll(Fds.data(), Fds.size(), int(std::max<long long>(0, Wait)));
     if (Ready < 0 && errno != EINTR) break;
@@ -389,6 +414,7 @@ int TSimServer::Run() {
       if (C.Fd < 0) continue;
       if (Ev & POLLOUT) FlushClient(C);
       if (Ev & (POLLIN | POLLHUP | POLLERR)) ReadClient(C);
+      if (WantOut && (Ev & POLLOUT)) TopUpText(C);
     }
     RemoveClosed();
 
@@ -405,6 +431,16 @@ int TSimServer::Run() {
         SendStatus(2);
         NextFlood += FloodStep;
       }
+    }
+    if (FOptions.TextRate > 0 && Now >= NextText) {
+      // Lines that fell due go out together; a backlog of more than a second is skipped.
+      if (Now - NextText > std::chrono::seconds(1)) NextText = Now;
+      std::string Lines;
+      while (NextText <= Now) {
+        Lines += TextLine();
+        NextText += TextStep;
+      }
+      if (!FSilent) Broadcast(Lines);
     }
     if (FOptions.WalkSeconds > 0 && Now >= NextWalk) {
       FDevice.WalkBands();

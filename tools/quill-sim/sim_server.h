@@ -10,6 +10,8 @@ struct TSimOptions {
   bool Pty = false;
   int WalkSeconds = 0;  // 0: bands stay where they are
   int FloodRate = 0;    // extra status rounds per second, for load tests; 0: none
+  int TextRate = 0;     // lines of printable text per second, for the terminal pane; 0: none
+  bool TextMax = false; // lines of text as fast as each client takes them
   bool Silent = false;
   bool Verbose = false;
 };
