@@ -36,7 +36,12 @@ class TPinnedScrollBar : public QScrollBar {
     else S.setWidth(TQpCustomTerminal::ScrollBarSize);
     return S;
   }
-  QSize minimumSizeHint() const override { return sizeHint().boundedTo(QScrollBar::minimumSizeHint().expandedTo(sizeHint())); }
+  QSize minimumSizeHint() const override {
+    QSize S = QScrollBar::minimumSizeHint();
+    if (orientation() == Qt::Horizontal) S.setHeight(TQpCustomTerminal::ScrollBarSize);
+    else S.setWidth(TQpCustomTerminal::ScrollBarSize);
+    return S;
+  }
 };
 
 int ActionCode(int Action) {
@@ -115,7 +120,8 @@ TQpCustomTerminal::~TQpCustomTerminal() {
   FInput->CloseGate();
   DeallocateHWnd(FHandle);
   CloseCaptureFile();
-  if (FExternal) FExternal->SetTerminal(nullptr);
+  UnhookBuffer();
+  // The link record goes without notice: the emulators only forget this control.
   FDefEmulator->SetTerminal(nullptr);
   TQpTerminalEmulator::TerminalRemoved(this);
 }
@@ -548,6 +554,7 @@ void TQpCustomTerminal::SetEmulator(TQpTerminalEmulator* E) {
   if (E == FExternal) return;
   const int SV = ScrollbackRows(), R = Rows(), C = Columns();
   FHeartbeat->stop();
+  UnhookBuffer();
   FExternal = E;
   FEmulator = E ? E : FDefEmulator.get();
   HookBuffer();
@@ -561,11 +568,25 @@ void TQpCustomTerminal::SetEmulator(TQpTerminalEmulator* E) {
   RepaintAll();
 }
 
+void TQpCustomTerminal::SetEmulatorProp(TQpTerminalEmulator* V) {
+  if (V) V->SetTerminal(this);  // links, and the link makes it the emulator in use
+  else if (FExternal) FExternal->SetTerminal(nullptr);
+}
+
+void TQpCustomTerminal::UnhookBuffer() {
+  if (TQpTerminalBuffer* B = Buffer()) {
+    if (FSelectionHooked) B->OnScrollRows = nullptr;
+    if (FExternal) B->DeregisterTerminalHandle();
+  }
+  FSelectionHooked = false;
+}
+
 void TQpCustomTerminal::HookBuffer() {
   FLButtonRect = TRect{};
   FHaveSelection = false;
   if (TQpTerminalBuffer* B = Buffer()) {
     B->OnScrollRows = [this](TQpTerminalBuffer*, int Count, int Top, int Bottom) { SelectionScrolled(Count, Top, Bottom); };
+    FSelectionHooked = true;
     B->RegisterTerminalHandle(FHandle);
   }
 }
@@ -843,9 +864,13 @@ bool TQpCustomTerminal::focusNextPrevChild(bool Next) {
 bool TQpCustomTerminal::event(QEvent* E) {
   if (E->type() == QEvent::ShortcutOverride) {
     auto* K = static_cast<QKeyEvent*>(E);
-    // Esc during a drag ends the drag here, before any window shortcut; typed keys are ours.
-    if ((K->key() == Qt::Key_Escape && FLButtonDown) ||
-        (FWantAllKeys && K->key() != Qt::Key_Escape && K->key() != Qt::Key_Return && K->key() != Qt::Key_Enter)) {
+    const int Key = K->key();
+    // Esc during a drag ends the drag here, before any window shortcut. Typed keys (characters,
+    // arrows, Tab, Ctrl combinations) are the control's; Alt combinations, function keys and
+    // Enter and Esc stay the window's.
+    const bool Typed = FWantAllKeys && !(K->modifiers() & Qt::AltModifier) && Key != Qt::Key_Escape &&
+                       Key != Qt::Key_Return && Key != Qt::Key_Enter && !(Key >= Qt::Key_F1 && Key <= Qt::Key_F35);
+    if ((Key == Qt::Key_Escape && FLButtonDown) || Typed) {
       E->accept();
       return true;
     }

@@ -163,6 +163,9 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   int CharHeight() const { return FCharHeight; }
   int GetTotalCharWidth() const;
   int GetTotalCharHeight() const;
+  // The Emulator property: an external emulator, or null for the control's own TTY emulator.
+  // Switching keeps the buffer's three sizes.
+  void SetEmulatorProp(TQpTerminalEmulator* V);
   TQpTerminalEmulator* EmulatorInUse() const { return FEmulator; }
   TQpTTYEmulator* DefEmulator() const { return FDefEmulator.get(); }
   TQpTerminalBuffer* Buffer() const;
@@ -283,6 +286,7 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   void SelectionScrolled(int Count, int TopRow, int BottomRow);
   void WMCancelMode();
   void HookBuffer();
+  void UnhookBuffer();
 
   HWND FHandle = 0;
   std::shared_ptr<TTermInput> FInput;
@@ -345,6 +349,7 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   TRect FLButtonRect;         // empty: all zero
   bool FHaveSelection = false;
   bool FCaptureReported = false;
+  bool FSelectionHooked = false;
 };
 
 class TQpTerminal : public TQpCustomTerminal {

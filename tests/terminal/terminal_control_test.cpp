@@ -332,13 +332,16 @@ class TKeyRecorder : public TQpTTYEmulator {
 
 TEST_F(Term, KeysGoThroughKeyDownAndLocalEchoShowsTypedText) {
   TKeyRecorder Rec;
-  T.SetEmulator(&Rec);
+  Rec.SetTerminal(&T);
+  ASSERT_EQ(T.Emulator(), &Rec);
   Key(Qt::Key_Up, {}, Qt::KeypadModifier);
   Key(Qt::Key_Up);
   Key(Qt::Key_A, "a", Qt::NoModifier, true);
   Key(Qt::Key_Shift);
   EXPECT_EQ(Rec.Codes, (std::vector<std::uint16_t>{104, 38, 0x8041}));
-  T.SetEmulator(nullptr);
+  T.SetEmulatorProp(nullptr);
+  EXPECT_EQ(T.Emulator(), nullptr);
+  EXPECT_EQ(T.Rows(), 24);
   T.SetHalfDuplex(true);
   Key(Qt::Key_H, "h");
   Key(Qt::Key_I, "i");
@@ -382,7 +385,8 @@ TEST_F(Term, ShrinkingKeepsTheNewEndAndEscCancelsTheDrag) {
 
 TEST_F(Term, CtrlCCopiesWithASelectionAndIsACharacterWithout) {
   TKeyRecorder Rec;
-  T.SetEmulator(&Rec);
+  Rec.SetTerminal(&T);
+  ASSERT_EQ(T.Emulator(), &Rec);
   Feed("hello\r\n");
   QGuiApplication::clipboard()->setText(QStringLiteral("before"));
   Key(Qt::Key_C, "c", Qt::ControlModifier);
@@ -396,7 +400,6 @@ TEST_F(Term, CtrlCCopiesWithASelectionAndIsACharacterWithout) {
   Key(Qt::Key_C, "c", Qt::ControlModifier);
   EXPECT_EQ(Rec.Sent, "\x03\x03");
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "hello\r\n");
-  T.SetEmulator(nullptr);
 }
 
 TEST_F(Term, AClickCopiesOneCharacterAndAnEmptySelectionLeavesTheClipboard) {
