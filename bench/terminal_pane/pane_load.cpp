@@ -1,0 +1,171 @@
+// The whole program in process (offscreen unless a display is given) against a device that is
+// already running (quill-sim), over the LAN or a serial line, with the Communications window and
+// its terminal pane shown. Measures, over a given time:
+//  - the main window's reaction to a click: a helper thread posts a press and release on an
+//    antenna button every probe interval and notes the time; the button notes when the release
+//    reaches it. Median, 99th percentile and worst, in ms;
+//  - what the pane showed (bytes processed, paints, bytes dropped by the bounded queue);
+//  - resident memory at the start and the end, and the process's CPU time per second.
+//
+//   pane_load --lan PORT | --com N   [--seconds S] [--probe-ms MS (0: no clicks)] [--warmup S]
+// With --com N, QUILL_COM_MAP must map COMN to the device (e.g. COM5=/dev/pts/3).
+
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/program.h"
+#include "app/quill_main_u.h"
+#include "controls/shadow_buttons.h"
+#include "link/comm_control_u.h"
+#include "platform/dialogs.h"
+#include "terminal/terminal_control.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long RssKib() {
+  std::ifstream S("/proc/self/status");
+  std::string Key;
+  long V = 0;
+  while (S >> Key) {
+    if (Key == "VmRSS:") {
+      S >> V;
+      return V;
+    }
+    S.ignore(1 << 20, '\n');
+  }
+  return 0;
+}
+
+double CpuSeconds() {
+  rusage U{};
+  getrusage(RUSAGE_SELF, &U);
+  return double(U.ru_utime.tv_sec + U.ru_stime.tv_sec) + double(U.ru_utime.tv_usec + U.ru_stime.tv_usec) / 1e6;
+}
+
+void RunFor(double Seconds) {
+  const auto Until = Clock::now() + std::chrono::duration<double>(Seconds);
+  while (Clock::now() < Until) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
+// Notes when each posted release reaches the button.
+class TArrivals : public QObject {
+ public:
+  bool eventFilter(QObject* O, QEvent* E) override {
+    if (E->type() == QEvent::MouseButtonRelease) {
+      std::lock_guard<std::mutex> G(Lock);
+      Arrived.push_back(Clock::now());
+    }
+    return QObject::eventFilter(O, E);
+  }
+  std::mutex Lock;
+  std::vector<Clock::time_point> Arrived;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  std::string Lan, Com;
+  double Seconds = 60, Warmup = 5;
+  int ProbeMs = 50;
+  for (int I = 1; I + 1 < argc; I += 2) {
+    const std::string A = argv[I], V = argv[I + 1];
+    if (A == "--lan") Lan = V;
+    else if (A == "--com") Com = V;
+    else if (A == "--seconds") Seconds = std::stod(V);
+    else if (A == "--warmup") Warmup = std::stod(V);
+    else if (A == "--probe-ms") ProbeMs = std::stoi(V);
+  }
+  if (Lan.empty() == Com.empty()) {
+    std::fprintf(stderr, "usage: pane_load --lan PORT | --com N [--seconds S] [--probe-ms MS] [--warmup S]\n");
+    return 2;
+  }
+  QApplication App(argc, argv);
+  SetDialogs(std::make_shared<ScriptedDialogs>());
+  const std::string Folder = (std::filesystem::temp_directory_path() / "quill-pane-XXXXXX").string();
+  std::string F = Folder;
+  if (!mkdtemp(F.data())) return 1;
+  const std::string Ini = F + "/q.ini";
+  if (!Lan.empty()) std::ofstream(Ini) << "[Comm]\nPort=0\nMode=0\nipAddress=127.0.0.1\nipPort=" << Lan << "\n";
+  else std::ofstream(Ini) << "[Comm]\nPort=" << Com << "\nMode=1\n";
+  int Code = 0;
+  {
+    TProgram Program(Ini);
+    Program.QuillMain->show();
+    Program.CommControl->show();
+    TQpTerminal& Pane = *Program.CommControl->QpTerminal1;
+    RunFor(Warmup);
+    if (!Pane.Attached()) {
+      std::fprintf(stderr, "pane_load: the pane is not attached to an open port\n");
+      Code = 1;
+    } else {
+      QWidget* Button = Program.QuillMain->AntBtn3;
+      TArrivals Arrivals;
+      Button->installEventFilter(&Arrivals);
+      std::vector<Clock::time_point> Posted;
+      std::atomic<bool> Stop{false};
+      const long Rss0 = RssKib();
+      const double Cpu0 = CpuSeconds();
+      const std::uint64_t Shown0 = Pane.ProcessedBytes();
+      const int Paints0 = Pane.PaintCount();
+      const auto Start = Clock::now();
+      std::thread Prober([&] {
+        const QPointF At(Button->width() / 2.0, Button->height() / 2.0);
+        while (!Stop && ProbeMs > 0) {
+          Posted.push_back(Clock::now());
+          QCoreApplication::postEvent(Button, new QMouseEvent(QEvent::MouseButtonPress, At, At, Qt::LeftButton,
+                                                              Qt::LeftButton, Qt::NoModifier));
+          QCoreApplication::postEvent(Button, new QMouseEvent(QEvent::MouseButtonRelease, At, At, Qt::LeftButton,
+                                                              Qt::NoButton, Qt::NoModifier));
+          std::this_thread::sleep_for(std::chrono::milliseconds(ProbeMs));
+        }
+      });
+      long RssMax = Rss0;
+      for (double T = 0; T < Seconds; T += 10) {
+        RunFor(std::min(10.0, Seconds - T));
+        RssMax = std::max(RssMax, RssKib());
+      }
+      Stop = true;
+      Prober.join();
+      RunFor(1.0);  // the last probes arrive
+      const double Elapsed = std::chrono::duration<double>(Clock::now() - Start).count();
+      const double Cpu = CpuSeconds() - Cpu0;
+      std::vector<double> Ms;
+      {
+        std::lock_guard<std::mutex> G(Arrivals.Lock);
+        for (std::size_t I = 0; I < std::min(Posted.size(), Arrivals.Arrived.size()); ++I)
+          Ms.push_back(std::chrono::duration<double, std::milli>(Arrivals.Arrived[I] - Posted[I]).count());
+      }
+      std::sort(Ms.begin(), Ms.end());
+      const auto At = [&](double Q) { return Ms.empty() ? 0.0 : Ms[std::min(Ms.size() - 1, std::size_t(Ms.size() * Q))]; };
+      std::printf("clicks %zu of %zu arrived: median %.2f ms, p99 %.2f ms, worst %.2f ms\n", Ms.size(),
+                  Posted.size(), At(0.5), At(0.99), Ms.empty() ? 0.0 : Ms.back());
+      const double Bytes = double(Pane.ProcessedBytes() - Shown0);
+      std::printf("pane: %.1f MB shown (%.2f MB/s), %d paints, %llu bytes dropped\n", Bytes / 1e6,
+                  Bytes / 1e6 / Elapsed, Pane.PaintCount() - Paints0,
+                  static_cast<unsigned long long>(Pane.Input().Dropped()));
+      std::printf("rss: %ld KiB at the start, %ld KiB at the end, %ld KiB at most\n", Rss0, RssKib(), RssMax);
+      std::printf("cpu: %.3f%% of one core over %.0f s\n", 100.0 * Cpu / Elapsed, Elapsed);
+      Button->removeEventFilter(&Arrivals);
+    }
+  }
+  std::filesystem::remove_all(F);
+  SetDialogs(nullptr);
+  return Code;
+}
