@@ -496,7 +496,7 @@ void TQpCustomTerminal::SetColumns(int V) {
   HideSelection();
   Buffer()->SetColCount(V);
   FOriginCol = 1;
-  FOriginRow = std::min(FOriginRow, 1);
+  FOriginRow = 1;
   tmCalcExtent();
   RepaintAll();
 }
@@ -879,6 +879,10 @@ bool TQpCustomTerminal::event(QEvent* E) {
 }
 
 void TQpCustomTerminal::keyPressEvent(QKeyEvent* E) {
+  GuardedCall([&] { KeyPress(E); });
+}
+
+void TQpCustomTerminal::KeyPress(QKeyEvent* E) {
   const int Key = E->key();
   const Qt::KeyboardModifiers Mods = E->modifiers();
   E->accept();
@@ -927,6 +931,10 @@ QPoint TQpCustomTerminal::ClampToCells(QPoint P) const {
 }
 
 void TQpCustomTerminal::mousePressEvent(QMouseEvent* E) {
+  GuardedCall([&] { MousePress(E); });
+}
+
+void TQpCustomTerminal::MousePress(QMouseEvent* E) {
   QAbstractScrollArea::mousePressEvent(E);
   if (E->button() != Qt::LeftButton) return;
   if (!hasFocus()) setFocus(Qt::MouseFocusReason);
@@ -936,6 +944,10 @@ void TQpCustomTerminal::mousePressEvent(QMouseEvent* E) {
 }
 
 void TQpCustomTerminal::mouseMoveEvent(QMouseEvent* E) {
+  GuardedCall([&] { MouseMove(E); });
+}
+
+void TQpCustomTerminal::MouseMove(QMouseEvent* E) {
   QAbstractScrollArea::mouseMoveEvent(E);
   if (!FLButtonDown || !FMouseSelect) return;
   FMoved = true;
@@ -943,6 +955,10 @@ void TQpCustomTerminal::mouseMoveEvent(QMouseEvent* E) {
 }
 
 void TQpCustomTerminal::mouseReleaseEvent(QMouseEvent* E) {
+  GuardedCall([&] { MouseRelease(E); });
+}
+
+void TQpCustomTerminal::MouseRelease(QMouseEvent* E) {
   QAbstractScrollArea::mouseReleaseEvent(E);
   if (E->button() != Qt::LeftButton || !FLButtonDown) return;
   if (FMouseSelect && FAutoCopy) CopyToClipboard();
@@ -972,6 +988,8 @@ void RowSpan(const TRect& S, int Row, int Cols, int& From, int& To) {
 void TQpCustomTerminal::tmGrowSelect(QPoint P) {
   TQpTerminalBuffer* B = Buffer();
   if (!B) return;
+  // Until the first move the rectangle is the anchor cell, unmarked.
+  const TRect Old = FHaveSelection && FLButtonRect.Left > 0 ? FLButtonRect : TRect{};
   FHaveSelection = true;
   const int W = GetTotalCharWidth(), H = GetTotalCharHeight();
   const int Cols = B->ColCount();
@@ -982,7 +1000,6 @@ void TQpCustomTerminal::tmGrowSelect(QPoint P) {
   if (Row < AR) N = {Col, Row, AC, AR};
   else if (Row > AR) N = {AC, AR, Col, Row};
   else N = {std::min(AC, Col), Row, std::max(AC, Col), Row};
-  const TRect Old = FHaveSelection && FLButtonRect.Left > 0 ? FLButtonRect : TRect{};
   // Only rows whose marks change are touched.
   const int Top = std::min(Old.Left > 0 ? Old.Top : N.Top, N.Top);
   const int Bottom = std::max(Old.Left > 0 ? Old.Bottom : N.Bottom, N.Bottom);

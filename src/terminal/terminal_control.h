@@ -258,6 +258,11 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   void scrollContentsBy(int Dx, int Dy) override;
 
  private:
+  // The event handlers' bodies, each called guarded: a port may raise on a send.
+  void KeyPress(QKeyEvent* E);
+  void MousePress(QMouseEvent* E);
+  void MouseMove(QMouseEvent* E);
+  void MouseRelease(QMouseEvent* E);
   void WndProc(TMessage& M);
   void tmAttachToComPort();
   void tmDetachFromComPort();

@@ -370,6 +370,8 @@ TEST_F(Term, DragSelectsAStreamAndCopiesIt) {
 TEST_F(Term, ShrinkingKeepsTheNewEndAndEscCancelsTheDrag) {
   Feed("0123456789\r\n");
   Mouse(QEvent::MouseButtonPress, 2, 1);
+  Mouse(QEvent::MouseMove, 2, 1);  // a first move inside the anchor cell selects it
+  EXPECT_TRUE(T.HaveSelection() && Selected(1, 2));
   Mouse(QEvent::MouseMove, 9, 1);
   Mouse(QEvent::MouseMove, 5, 1);
   EXPECT_TRUE(Selected(1, 2) && Selected(1, 5));
