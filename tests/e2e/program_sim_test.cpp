@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 #include "app/program.h"
@@ -12,6 +13,7 @@
 #include "e2e_support.h"
 #include "link/comm_control_u.h"
 #include "platform/dialogs.h"
+#include "terminal/terminal_control.h"
 
 namespace {
 
@@ -62,4 +64,39 @@ TEST(ProgramWithSimulator, StatusShownAndClicksGoThroughTheDevice) {
   EXPECT_TRUE(Script->Errors.empty());
   Main.close();
   EXPECT_EQ(Program.CommControl->LinkLed->text(), "Disconnected");
+}
+
+// The device's raw text scrolls by in the Communications window's pane, and a line typed there
+// reaches the device.
+TEST(ProgramWithSimulator, ThePaneShowsTheDeviceTextAndSendsWhatIsTyped) {
+  TempDir Dir;
+  ScopedScriptedDialogs Script;
+  TSim Sim({"--port", "0", "--text", "20", "--verbose"});
+  const int Port = ListenPort(Sim);
+  ASSERT_GT(Port, 0);
+  WriteFile(Dir.File("q.ini"), "[Comm]\nMode=0\nipAddress=127.0.0.1\nipPort=" + std::to_string(Port) + "\n");
+  TProgram Program(Dir.File("q.ini"));
+  Program.QuillMain->show();
+  TCommControl& Comm = *Program.CommControl;
+  Comm.show();
+  TQpTerminal& Pane = *Comm.QpTerminal1;
+  const auto PaneHas = [&](const std::string& S) {
+    for (int R = 1; R <= Pane.Rows(); ++R)
+      if (Pane.Line(R).find(S) != std::string::npos) return true;
+    return false;
+  };
+  ASSERT_TRUE(WaitFor([&] { return PaneHas("TEXT 00000005 The quick brown fox"); }, 30000));
+  EXPECT_TRUE(WaitFor([&] { return PaneHas("[05C1C5"); }, 30000)) << "status packets show as text too";
+  Pane.setFocus();
+  for (const char C : std::string("hello")) {
+    QKeyEvent Key(QEvent::KeyPress, Qt::Key_A + (C - 'a'), Qt::NoModifier, QString(QChar(C)));
+    QCoreApplication::sendEvent(&Pane, &Key);
+  }
+  QKeyEvent CtrlM(QEvent::KeyPress, Qt::Key_M, Qt::ControlModifier, QStringLiteral("m"));
+  QCoreApplication::sendEvent(&Pane, &CtrlM);
+  EXPECT_TRUE(WaitFor([&] {
+    Sim.Collect();
+    return Sim.Err.find("< hello\n") != std::string::npos;
+  }, 30000)) << Sim.Err;
+  EXPECT_TRUE(Script->Errors.empty());
 }
