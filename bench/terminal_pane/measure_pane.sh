@@ -13,9 +13,10 @@ work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 
 start_sim() {  # quill-sim options
+  rm -f "$work/sim.log"  # the previous run's lines must not answer the wait below
   "$bin/quill-sim" "$@" </dev/null >"$work/sim.log" 2>&1 &
   sim=$!
-  for _ in $(seq 100); do grep -q -e LISTEN -e PTY "$work/sim.log" && break; sleep 0.1; done
+  for _ in $(seq 100); do grep -q -e LISTEN -e PTY "$work/sim.log" 2>/dev/null && break; sleep 0.1; done
 }
 stop_sim() { kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; }
 

@@ -14,6 +14,8 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPointingDevice>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -58,9 +60,11 @@ double CpuSeconds() {
   return double(U.ru_utime.tv_sec + U.ru_stime.tv_sec) + double(U.ru_utime.tv_usec + U.ru_stime.tv_usec) / 1e6;
 }
 
+// The event loop for a while, sleeping when there is nothing to do.
 void RunFor(double Seconds) {
-  const auto Until = Clock::now() + std::chrono::duration<double>(Seconds);
-  while (Clock::now() < Until) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  QEventLoop Loop;
+  QTimer::singleShot(int(Seconds * 1000), &Loop, &QEventLoop::quit);
+  Loop.exec();
 }
 
 // Notes when each posted release reaches the button.
@@ -125,6 +129,7 @@ int main(int argc, char** argv) {
       const std::uint64_t Shown0 = Pane.ProcessedBytes();
       const int Paints0 = Pane.PaintCount();
       const auto Start = Clock::now();
+      QPointingDevice::primaryPointingDevice();  // made here, not by the first event on the prober thread
       std::thread Prober([&] {
         const QPointF At(Button->width() / 2.0, Button->height() / 2.0);
         while (!Stop && ProbeMs > 0) {
