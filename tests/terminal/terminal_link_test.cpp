@@ -125,4 +125,31 @@ TEST_F(LinkFixture, NothingArrivesAfterDetachWhileTheDeviceGoesOnSending) {
   EXPECT_EQ(Term.ProcessedBytes(), Done);
 }
 
+TEST(TerminalLink, AControlDestroyedDuringAFloodIsNeverCalledAgain) {
+  TMemoryPort Port;
+  Port.SetAutoOpen(false);
+  auto Term = std::make_unique<TQpTerminal>();
+  Term->SetComPort(&Port);
+  Port.SetOpen(true);
+  ASSERT_TRUE(WaitFor([&] { return Term->Attached(); }));
+  auto D = Port.Disp();
+  std::atomic<bool> Stop{false};
+  std::atomic<int> Feeds{0};
+  std::thread Device([&] {
+    while (!Stop) {
+      D->Feed(std::string(256, 'w'), 64);
+      ++Feeds;
+    }
+  });
+  ASSERT_TRUE(WaitFor([&] { return Term->ProcessedBytes() > 4096; }));
+  Term.reset();  // detaches first; a delivery in flight finds the gate closed
+  EXPECT_EQ(Port.MasterTerminal(), nullptr);
+  const int Fed = Feeds;
+  ASSERT_TRUE(WaitFor([&] { return Feeds > Fed + 50; }));
+  Stop = true;
+  Device.join();
+  ProcessMessages();
+  Port.SetOpen(false);
+}
+
 }  // namespace
