@@ -29,14 +29,6 @@ TQpTerminalBuffer::TQpTerminalBuffer(bool aUseWideChars)
   tbInvalidateScreen();
 }
 
-void TQpTerminalBuffer::ForEachPlane(const std::function<void(TadTerminalArray&)>& Fn) {
-  Fn(FCharMatrix);
-  Fn(FCharSetMatrix);
-  Fn(FAttrMatrix);
-  Fn(FForeColorMatrix);
-  Fn(FBackColorMatrix);
-}
-
 const void* TQpTerminalBuffer::LinePtr(const TadTerminalArray& Plane, int aRow) const {
   const long long Internal = static_cast<long long>(aRow) + FSVRowCount - FRowCount - 1;
   if (Internal < 0 || Internal >= FSVRowCount) return nullptr;

@@ -204,7 +204,15 @@ class TQpTerminalBuffer {
   int LastDisplayRow() const { return FDisplayOriginRow + FDisplayRowCount - 1; }
   int LastDisplayCol() const { return FDisplayOriginCol + FDisplayColCount - 1; }
   const void* LinePtr(const TadTerminalArray& Plane, int aRow) const;
-  void ForEachPlane(const std::function<void(TadTerminalArray&)>& Fn);
+  // A template, not std::function: this runs on every scroll and must not allocate.
+  template <class Fn>
+  void ForEachPlane(Fn&& F) {
+    F(FCharMatrix);
+    F(FCharSetMatrix);
+    F(FAttrMatrix);
+    F(FForeColorMatrix);
+    F(FBackColorMatrix);
+  }
   void CheckSize(const char* Setter, int Rows, int Cols, int V) const;
 
   void tbInvalidateRect(int aFromRow, int aFromCol, int aToRow, int aToCol);

@@ -188,6 +188,7 @@ void TQpTTYEmulator::ttyPrepareFont() {
   FFontKey = F;
   FFontReady = true;
   FRawFont = QRawFont::fromFont(TermGlyphFont(F));
+  FGlyphRun.setRawFont(FRawFont);
   // One glyph per byte, through the ANSI code page; control bytes draw nothing.
   QString All;
   for (int I = 0; I < 256; ++I) All += QChar(AnsiToUnicode(std::uint8_t(I)));
@@ -200,13 +201,19 @@ void TQpTTYEmulator::ttyPrepareFont() {
 }
 
 // Runs right to left, as the script lists them; each fills its cells with the background,
-// then draws its glyphs on the cell grid, then its lines.
+// then draws its glyphs on the cell grid, then its lines. Glyphs are clipped to the row, so
+// a row painted alone looks as it does in a full paint.
 void TQpTTYEmulator::ttyExecutePaintScript(QPainter& P, int aRow) {
   TQpTerminalHost& T = *FTerminal;
   const int W = std::max(T.TotalCharWidth(), 1), H = std::max(T.TotalCharHeight(), 1);
   const int Top = (aRow - T.ClientOriginRow()) * H;
   const auto* Chars = static_cast<const std::uint8_t*>(FTerminalBuffer->GetLineCharPtr(aRow));
   ttyPrepareFont();
+  P.save();
+  P.setClipRect(QRect((FScript.front().pnStart - T.ClientOriginCol()) * W, Top,
+                      (FScript.back().pnEnd - FScript.front().pnStart + 1) * W, H),
+                Qt::IntersectClip);
+  P.setRenderHint(QPainter::TextAntialiasing, false);
   for (auto It = FScript.rbegin(); It != FScript.rend(); ++It) {
     const TPaintNode& N = *It;
     const bool Reversed = ((N.pnAttr & AttrBit(tcaReverse)) != 0) != ((N.pnAttr & AttrBit(tcaSelected)) != 0);
@@ -224,22 +231,20 @@ void TQpTTYEmulator::ttyExecutePaintScript(QPainter& P, int aRow) {
         const quint32 G = FGlyphTable[Chars[N.pnStart - 1 + I]];
         if (G == 0) continue;
         FGlyphs.push_back(G);
-        FPositions.emplace_back(Run.left() + I * W, Top + FBaseline);
+        FPositions.push_back(QPointF(Run.left() + I * W, Top + FBaseline));
       }
-      if (!FGlyphs.empty()) {
-        QGlyphRun Glyphs;
-        Glyphs.setRawFont(FRawFont);
-        Glyphs.setGlyphIndexes(QList<quint32>(FGlyphs.begin(), FGlyphs.end()));
-        Glyphs.setPositions(QList<QPointF>(FPositions.begin(), FPositions.end()));
-        P.save();
-        P.setClipRect(Run, Qt::IntersectClip);
-        P.setRenderHint(QPainter::TextAntialiasing, false);
+      if (!FGlyphs.isEmpty()) {
+        FGlyphRun.setGlyphIndexes(FGlyphs);
+        FGlyphRun.setPositions(FPositions);
         P.setPen(ToQColor(Fg));
-        P.drawGlyphRun(QPointF(0, 0), Glyphs);
-        P.restore();
+        P.drawGlyphRun(QPointF(0, 0), FGlyphRun);
+        // Let go of the lists so the next run reuses their room.
+        FGlyphRun.setGlyphIndexes(QList<quint32>());
+        FGlyphRun.setPositions(QList<QPointF>());
       }
     }
     if (N.pnAttr & AttrBit(tcaUnderline)) P.fillRect(QRect(Run.left(), Top + H - 2, Run.width(), 1), ToQColor(Fg));
     if (N.pnAttr & AttrBit(tcaStrikethrough)) P.fillRect(QRect(Run.left(), Top + H / 2, Run.width(), 1), ToQColor(Fg));
   }
+  P.restore();
 }

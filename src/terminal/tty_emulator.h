@@ -10,6 +10,8 @@
 #include "terminal/terminal_emulator.h"
 
 #include <QFont>
+#include <QGlyphRun>
+#include <QList>
 #include <QPointF>
 #include <QRawFont>
 #include <QSize>
@@ -52,8 +54,9 @@ class TQpTTYEmulator : public TQpTerminalEmulator {
   void ttyPrepareFont();
 
   std::vector<TPaintNode> FScript;  // one row's runs, right to left; room follows ColCount
-  std::vector<quint32> FGlyphs;
-  std::vector<QPointF> FPositions;
+  QList<quint32> FGlyphs;
+  QList<QPointF> FPositions;
+  QGlyphRun FGlyphRun;
   QRawFont FRawFont;
   QFont FFontKey;
   bool FFontReady = false;
