@@ -170,7 +170,8 @@ void BM_Reference(benchmark::State& State, const std::string& Name) {
 }
 #endif
 
-// A full repaint of an 80 x 24 screen of text in colour runs, through a QPainter on an image.
+// A full repaint of an 80 x 24 screen of text in runs of the eight basic colours, through a
+// QPainter on an image.
 // Arg: colour runs per row.
 void BM_FullRepaint(benchmark::State& State) {
   const int Runs = int(State.range(0));
@@ -181,7 +182,8 @@ void BM_FullRepaint(benchmark::State& State) {
   for (int Row = 1; Row <= 24; ++Row) {
     E.Buffer()->SetCursorPosition(Row, 1);
     for (int Run = 0; Run < Runs; ++Run) {
-      if (Runs > 1) E.Buffer()->SetForeColor(TColor(G.Rnd() & 0xFFFFFF));
+      static const TColor Palette[8] = {0x000000, 0x0000C0, 0x00C000, 0x00C0C0, 0xC00000, 0xC000C0, 0xC0C000, 0xC0C0C0};
+      if (Runs > 1) E.Buffer()->SetForeColor(Palette[1 + G.Rnd() % 7]);
       E.Buffer()->WriteString(G.Text(80 / Runs));
     }
   }

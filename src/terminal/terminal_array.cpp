@@ -9,11 +9,31 @@ TadTerminalArray::TadTerminalArray(int aItemSize)
 void TadTerminalArray::SetDefaultItem(std::uint32_t V) {
   if (FItemSize == 1) V &= 0xFFu;
   else if (FItemSize == 2) V &= 0xFFFFu;
+  if (V != FDefaultItem) FBlankValid = false;
   FDefaultItem = V;
+}
+
+const std::uint8_t* TadTerminalArray::MakeBlankRow() {
+  {
+    FBlank.resize(FWordsPerRow);
+    auto* Row = reinterpret_cast<std::uint8_t*>(FBlank.data());
+    switch (FItemSize) {
+      case 1: std::memset(Row, int(FDefaultItem & 0xFF), std::size_t(FActColCount)); break;
+      case 2: std::fill_n(reinterpret_cast<std::uint16_t*>(Row), FActColCount, std::uint16_t(FDefaultItem)); break;
+      default: std::fill_n(reinterpret_cast<std::uint32_t*>(Row), FActColCount, FDefaultItem);
+    }
+    FBlankValid = true;
+  }
+  return reinterpret_cast<const std::uint8_t*>(FBlank.data());
 }
 
 void TadTerminalArray::FillRow(std::uint8_t* Row, int aFromCol, int aCount, std::uint32_t Item) {
   if (aCount <= 0) return;
+  if (Item == FDefaultItem && FItemSize > 1) {
+    const std::size_t S = std::size_t(FItemSize);
+    std::memcpy(Row + std::size_t(aFromCol) * S, BlankRow() + std::size_t(aFromCol) * S, std::size_t(aCount) * S);
+    return;
+  }
   switch (FItemSize) {
     case 1: std::memset(Row + aFromCol, int(Item & 0xFF), std::size_t(aCount)); break;
     case 2: {
@@ -61,6 +81,7 @@ void TadTerminalArray::Resize(int aRowCount, int aColCount) {
   }
   FItems.swap(Items);
   FSlots.swap(Slots);
+  FBlankValid = false;
   FBase = 0;
   FRowCount = aRowCount;
   FColCount = aColCount;
@@ -137,7 +158,7 @@ void TadTerminalArray::ReplaceItems(std::uint32_t aOldItem, std::uint32_t aNewIt
   }
 }
 
-void TadTerminalArray::ScrollRows(int aCount, int aStartRow, int aEndRow) {
+void TadTerminalArray::ScrollRange(int aCount, int aStartRow, int aEndRow) {
   if (!HasStorage() || aCount == 0) return;
   if (aStartRow > aEndRow) std::swap(aStartRow, aEndRow);
   aStartRow = std::max(aStartRow, 0);
@@ -150,7 +171,8 @@ void TadTerminalArray::ScrollRows(int aCount, int aStartRow, int aEndRow) {
   const bool Up = aCount > 0;
   if (N < Size) {
     if (Size == FRowCount) {
-      FBase = Up ? (FBase + N) % FRowCount : (FBase - N + FRowCount) % FRowCount;
+      FBase += Up ? N : FRowCount - N;
+      if (FBase >= FRowCount) FBase -= FRowCount;
     } else {
       FScratch.resize(std::size_t(Size));
       for (int I = 0; I < Size; ++I) {
@@ -168,7 +190,7 @@ void TadTerminalArray::ScrollRows(int aCount, int aStartRow, int aEndRow) {
     }
   }
   const int FirstFill = Up ? aEndRow - N + 1 : aStartRow;
-  for (int R = FirstFill; R < FirstFill + N; ++R) FillRow(RowBytes(R), 0, FActColCount, FDefaultItem);
+  for (int R = FirstFill; R < FirstFill + N; ++R) std::memcpy(RowBytes(R), BlankRow(), FWordsPerRow * 4);
 }
 
 void TadTerminalArray::WriteItems(const void* aItems, int aCount, int aRow, int aCol) {

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 class TadTerminalArray {
@@ -39,7 +40,15 @@ class TadTerminalArray {
   void ReplaceItems(std::uint32_t aOldItem, std::uint32_t aNewItem);
   // Positive counts scroll up (rows move towards aStartRow), negative down; vacated rows take
   // the fill item. The range is clamped to the plane.
-  void ScrollRows(int aCount, int aStartRow, int aEndRow);
+  void ScrollRows(int aCount, int aStartRow, int aEndRow) {
+    // The common case, the whole plane up by one row, is a step of the ring and one blank row.
+    if (aCount == 1 && aStartRow == 0 && aEndRow == FRowCount - 1 && FRowCount > 1 && HasStorage()) {
+      if (++FBase == FRowCount) FBase = 0;
+      std::memcpy(RowBytes(FRowCount - 1), BlankRow(), FWordsPerRow * 4);
+      return;
+    }
+    ScrollRange(aCount, aStartRow, aEndRow);
+  }
   void WriteItems(const void* aItems, int aCount, int aRow, int aCol);
   void WriteDupItems(std::uint32_t aItem, int aCount, int aRow, int aCol);
 
@@ -50,7 +59,11 @@ class TadTerminalArray {
     return reinterpret_cast<std::uint8_t*>(FItems.data() + std::size_t(FSlots[std::size_t(I)]) * FWordsPerRow);
   }
   const std::uint8_t* RowBytes(int aRow) const { return const_cast<TadTerminalArray*>(this)->RowBytes(aRow); }
+  void ScrollRange(int aCount, int aStartRow, int aEndRow);
   void FillRow(std::uint8_t* Row, int aFromCol, int aCount, std::uint32_t Item);
+  // A row of fill items, copied instead of filled item by item.
+  const std::uint8_t* BlankRow() { return FBlankValid ? reinterpret_cast<const std::uint8_t*>(FBlank.data()) : MakeBlankRow(); }
+  const std::uint8_t* MakeBlankRow();
   bool HasStorage() const { return !FItems.empty(); }
 
   int FActColCount = -1;
@@ -63,4 +76,6 @@ class TadTerminalArray {
   std::vector<std::int32_t> FSlots;   // logical row (after FBase) -> storage row
   int FBase = 0;
   std::vector<std::int32_t> FScratch;  // reused by partial scrolls
+  std::vector<std::uint32_t> FBlank;
+  bool FBlankValid = false;
 };

@@ -258,6 +258,26 @@ void TQpTerminalBuffer::DoLineFeed() {
   MoveCursorDown(true);
 }
 
+void TQpTerminalBuffer::DoLineFeeds(int aCount) {
+  if (aCount <= 0) return;
+  if (aCount == 1) return DoLineFeed();
+  if (FUseNewLineMode) DoCarriageReturn();
+  FBeyondMargin = false;
+  const int FirstRow = FDisplayOriginRow, LastRow = LastDisplayRow();
+  BeginCursorBatch();
+  if (FCursorRow < LastRow) {
+    const int Step = std::min(aCount, LastRow - FCursorRow);
+    tbMoveCursor(FCursorRow + Step, FCursorCol);
+    aCount -= Step;
+  }
+  if (aCount > 0) {
+    // Scrolling a range by more than its height clears it, as that many single scrolls would.
+    tbScrollRows(aCount, FUseScrollRegion ? FirstRow : 0, LastRow);
+    tbInvalidateRows(FirstRow, LastRow);
+  }
+  EndCursorBatch();
+}
+
 void TQpTerminalBuffer::DoHorzTab() {
   FBeyondMargin = false;
   if (FColCount <= 0) return;
@@ -343,7 +363,7 @@ void TQpTerminalBuffer::WriteBytes(const std::uint8_t* aData, std::size_t aLen) 
     return;
   }
   // Moves inside the run are reported once, at its end.
-  ++FQuietMoves;
+  BeginCursorBatch();
   std::size_t I = 0;
   while (I < aLen) {
     if (FBeyondMargin) MoveCursorRight(FUseAutoWrap, true);
@@ -367,7 +387,11 @@ void TQpTerminalBuffer::WriteBytes(const std::uint8_t* aData, std::size_t aLen) 
     if (FUseAutoWrapDelay && FCursorCol == Last) FBeyondMargin = true;
     else MoveCursorRight(FUseAutoWrap, true);
   }
-  --FQuietMoves;
+  EndCursorBatch();
+}
+
+void TQpTerminalBuffer::EndCursorBatch() {
+  if (FQuietMoves > 0) --FQuietMoves;
   if (FQuietMoves == 0 && FMovedQuietly) {
     FMovedQuietly = false;
     tbFireCursorMoved();

@@ -93,6 +93,8 @@ class TQpTerminalBuffer {
   void DoBackspace();
   void DoCarriageReturn();
   void DoLineFeed();
+  // The same as aCount line feeds, with one scroll and one cursor report for them all.
+  void DoLineFeeds(int aCount);
   void DoHorzTab();
   void DoBackHorzTab();
   void DoVertTab();
@@ -192,6 +194,9 @@ class TQpTerminalBuffer {
   void RegisterTerminalHandle(HWND AHandle);
   void DeregisterTerminalHandle();
   HWND TerminalHandle() const { return FTerminalHandle; }
+  // Between these, cursor moves are reported once, at the end (nesting allowed).
+  void BeginCursorBatch() { ++FQuietMoves; }
+  void EndCursorBatch();
   // Posts qpw_TermNeedsUpdate(0, LParam) unless one is already pending.
   void PostUpdateNotice(LPARAM LParam);
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -64,12 +65,24 @@ TQpEmuCommand TQpTTYEmulator::ttyCharToCommand(char aCh) {
 void TQpTTYEmulator::ProcessBlock(const std::uint8_t* aData, std::size_t aDataLen, TQpCharSource CharSource) {
   TQpTerminalBuffer& B = *FTerminalBuffer;
   if (!OnProcessChar) {
-    // Runs of printable bytes go to the buffer whole.
+    // Runs of printable bytes go to the buffer whole; the cursor is reported once a block.
+    struct TBatch {
+      TQpTerminalBuffer& B;
+      explicit TBatch(TQpTerminalBuffer& Buf) : B(Buf) { B.BeginCursorBatch(); }
+      ~TBatch() { B.EndCursorBatch(); }
+    } Batch(B);
     std::size_t I = 0;
     while (I < aDataLen) {
       std::size_t J = I;
       while (J < aDataLen && aData[J] >= 32) ++J;
       if (J > I) B.WriteBytes(aData + I, J - I);
+      if (J < aDataLen && aData[J] == '\n') {
+        std::size_t K = J + 1;  // a run of line feeds scrolls once
+        while (K < aDataLen && aData[K] == '\n' && K - J < 1u << 20) ++K;
+        B.DoLineFeeds(int(K - J));
+        I = K;
+        continue;
+      }
       if (J < aDataLen) teProcessCommand(ttyCharToCommand(char(aData[J])), nullptr);
       I = J + 1;
     }
@@ -184,11 +197,13 @@ void TQpTTYEmulator::ttyDrawChars(QPainter& P, int aRow, int aStartCol, int aEnd
 
 void TQpTTYEmulator::ttyPrepareFont() {
   const QFont F = FTerminal->Font();
-  if (FFontReady && F == FFontKey) return;
+  const QSize Cell(FTerminal->TotalCharWidth(), FTerminal->TotalCharHeight());
+  if (FFontReady && F == FFontKey && Cell == FCellKey) return;
+  FCellKey = Cell;
   FFontKey = F;
   FFontReady = true;
   FRawFont = QRawFont::fromFont(TermGlyphFont(F));
-  FGlyphRun.setRawFont(FRawFont);
+  FGlyphSets.clear();
   // One glyph per byte, through the ANSI code page; control bytes draw nothing.
   QString All;
   for (int I = 0; I < 256; ++I) All += QChar(AnsiToUnicode(std::uint8_t(I)));
@@ -200,20 +215,44 @@ void TQpTTYEmulator::ttyPrepareFont() {
   FBaseline = std::min(int(std::lround(Ascent)), H - int(std::ceil(Descent)));
 }
 
-// Runs right to left, as the script lists them; each fills its cells with the background,
-// then draws its glyphs on the cell grid, then its lines. Glyphs are clipped to the row, so
-// a row painted alone looks as it does in a full paint.
+// The cells of one colour pair, each glyph drawn once on its background and kept.
+const std::uint32_t* TQpTTYEmulator::ttyGlyphCell(TGlyphSet& Set, std::uint8_t Ch, int W, int H) {
+  std::uint32_t* Cell = Set.Pixels.data() + std::size_t(Ch) * std::size_t(W * H);
+  if (Set.Ready[Ch]) return Cell;
+  QImage Img(W, H, QImage::Format_RGB32);
+  Img.fill(ToQColor(Set.Bg));
+  const quint32 G = FGlyphTable[Ch];
+  if (G != 0 && Set.Fg != Set.Bg && FRawFont.isValid()) {
+    QPainter Q(&Img);
+    Q.setRenderHint(QPainter::TextAntialiasing, false);
+    Q.setPen(ToQColor(Set.Fg));
+    QGlyphRun Run;
+    Run.setRawFont(FRawFont);
+    Run.setGlyphIndexes({G});
+    Run.setPositions({QPointF(0, FBaseline)});
+    Q.drawGlyphRun(QPointF(0, 0), Run);
+  }
+  for (int Y = 0; Y < H; ++Y)
+    std::memcpy(Cell + std::size_t(Y * W), Img.constScanLine(Y), std::size_t(W) * 4);
+  Set.Ready[Ch] = true;
+  return Cell;
+}
+
+// Runs right to left, as the script lists them: each run's cells (glyph on background) go
+// into a row strip, then its lines; the strip goes to the painter in one piece. Glyphs are
+// clipped to their cell, so a row painted alone looks as it does in a full paint.
 void TQpTTYEmulator::ttyExecutePaintScript(QPainter& P, int aRow) {
   TQpTerminalHost& T = *FTerminal;
   const int W = std::max(T.TotalCharWidth(), 1), H = std::max(T.TotalCharHeight(), 1);
   const int Top = (aRow - T.ClientOriginRow()) * H;
   const auto* Chars = static_cast<const std::uint8_t*>(FTerminalBuffer->GetLineCharPtr(aRow));
   ttyPrepareFont();
-  P.save();
-  P.setClipRect(QRect((FScript.front().pnStart - T.ClientOriginCol()) * W, Top,
-                      (FScript.back().pnEnd - FScript.front().pnStart + 1) * W, H),
-                Qt::IntersectClip);
-  P.setRenderHint(QPainter::TextAntialiasing, false);
+  const int First = FScript.front().pnStart, Last = FScript.back().pnEnd;
+  const int Width = (Last - First + 1) * W;
+  if (FStrip.width() < Width || FStrip.height() != H)
+    FStrip = QImage(std::max(Width, FTerminalBuffer->ColCount() * W), H, QImage::Format_RGB32);
+  const int Stride = int(FStrip.bytesPerLine() / 4);
+  auto* Strip = reinterpret_cast<std::uint32_t*>(FStrip.bits());
   for (auto It = FScript.rbegin(); It != FScript.rend(); ++It) {
     const TPaintNode& N = *It;
     const bool Reversed = ((N.pnAttr & AttrBit(tcaReverse)) != 0) != ((N.pnAttr & AttrBit(tcaSelected)) != 0);
@@ -221,30 +260,29 @@ void TQpTTYEmulator::ttyExecutePaintScript(QPainter& P, int aRow) {
     TColor Bg = Reversed ? N.pnFore : N.pnBack;
     if (N.pnAttr & AttrBit(tcaInvisible)) Fg = Bg;
     else if (N.pnAttr & AttrBit(tcaBold)) (Reversed ? Bg : Fg) = Brighten(N.pnFore);
-    const int Count = N.pnEnd - N.pnStart + 1;
-    const QRect Run((N.pnStart - T.ClientOriginCol()) * W, Top, Count * W, H);
-    P.fillRect(Run, ToQColor(Bg));
-    if (Fg != Bg && FRawFont.isValid()) {
-      FGlyphs.clear();
-      FPositions.clear();
-      for (int I = 0; I < Count; ++I) {
-        const quint32 G = FGlyphTable[Chars[N.pnStart - 1 + I]];
-        if (G == 0) continue;
-        FGlyphs.push_back(G);
-        FPositions.push_back(QPointF(Run.left() + I * W, Top + FBaseline));
-      }
-      if (!FGlyphs.isEmpty()) {
-        FGlyphRun.setGlyphIndexes(FGlyphs);
-        FGlyphRun.setPositions(FPositions);
-        P.setPen(ToQColor(Fg));
-        P.drawGlyphRun(QPointF(0, 0), FGlyphRun);
-        // Let go of the lists so the next run reuses their room.
-        FGlyphRun.setGlyphIndexes(QList<quint32>());
-        FGlyphRun.setPositions(QList<QPointF>());
-      }
+    Fg &= 0xFFFFFF;
+    Bg &= 0xFFFFFF;
+    const std::uint64_t Key = std::uint64_t(Fg) << 32 | Bg;
+    auto Found = FGlyphSets.find(Key);
+    if (Found == FGlyphSets.end()) {
+      if (FGlyphSets.size() >= 64) FGlyphSets.clear();  // bounded: a stream of new colours
+      auto Set = std::make_unique<TGlyphSet>();
+      Set->Fg = Fg;
+      Set->Bg = Bg;
+      Set->Pixels.resize(std::size_t(256 * W * H));
+      Found = FGlyphSets.emplace(Key, std::move(Set)).first;
     }
-    if (N.pnAttr & AttrBit(tcaUnderline)) P.fillRect(QRect(Run.left(), Top + H - 2, Run.width(), 1), ToQColor(Fg));
-    if (N.pnAttr & AttrBit(tcaStrikethrough)) P.fillRect(QRect(Run.left(), Top + H / 2, Run.width(), 1), ToQColor(Fg));
+    TGlyphSet& Set = *Found->second;
+    const int X0 = (N.pnStart - First) * W;
+    for (int I = N.pnStart; I <= N.pnEnd; ++I) {
+      const std::uint32_t* Cell = ttyGlyphCell(Set, Chars[I - 1], W, H);
+      std::uint32_t* To = Strip + X0 + (I - N.pnStart) * W;
+      for (int Y = 0; Y < H; ++Y) std::memcpy(To + Y * Stride, Cell + Y * W, std::size_t(W) * 4);
+    }
+    const std::uint32_t Pen = 0xFF000000u | (Fg & 0xFF) << 16 | (Fg & 0xFF00) | (Fg >> 16 & 0xFF);
+    const int RunWidth = (N.pnEnd - N.pnStart + 1) * W;
+    if (N.pnAttr & AttrBit(tcaUnderline)) std::fill_n(Strip + (H - 2) * Stride + X0, RunWidth, Pen);
+    if (N.pnAttr & AttrBit(tcaStrikethrough)) std::fill_n(Strip + (H / 2) * Stride + X0, RunWidth, Pen);
   }
-  P.restore();
+  P.drawImage(QPoint((First - T.ClientOriginCol()) * W, Top), FStrip, QRect(0, 0, Width, H));
 }

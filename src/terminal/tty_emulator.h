@@ -10,14 +10,14 @@
 #include "terminal/terminal_emulator.h"
 
 #include <QFont>
-#include <QGlyphRun>
-#include <QList>
-#include <QPointF>
+#include <QImage>
 #include <QRawFont>
 #include <QSize>
 
 #include <array>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TQpTTYEmulator : public TQpTerminalEmulator {
@@ -54,11 +54,18 @@ class TQpTTYEmulator : public TQpTerminalEmulator {
   void ttyPrepareFont();
 
   std::vector<TPaintNode> FScript;  // one row's runs, right to left; room follows ColCount
-  QList<quint32> FGlyphs;
-  QList<QPointF> FPositions;
-  QGlyphRun FGlyphRun;
+  struct TGlyphSet {
+    TColor Fg = 0, Bg = 0;
+    std::vector<std::uint32_t> Pixels;  // 256 cells of W x H pixels
+    std::array<bool, 256> Ready{};
+  };
+  const std::uint32_t* ttyGlyphCell(TGlyphSet& Set, std::uint8_t Ch, int W, int H);
+
+  std::unordered_map<std::uint64_t, std::unique_ptr<TGlyphSet>> FGlyphSets;  // by colour pair
+  QImage FStrip;  // one row being painted
   QRawFont FRawFont;
   QFont FFontKey;
+  QSize FCellKey;
   bool FFontReady = false;
   std::array<quint32, 256> FGlyphTable{};
   int FBaseline = 0;

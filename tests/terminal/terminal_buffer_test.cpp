@@ -10,6 +10,7 @@
 
 #include <climits>
 #include <functional>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -243,6 +244,36 @@ TEST(TerminalBuffer, LineFeedsFillScrollbackThenDropOldest) {
   EXPECT_EQ(ScreenDump(B, -3, 4), "j|k|l@4,1");
   B.EraseAll();
   EXPECT_EQ(ScreenDump(B, -3, 4), "@1,1");
+}
+
+TEST(TerminalBuffer, LineFeedRunEqualsSingleLineFeeds) {
+  for (int Rows : {0, 2}) {
+    for (bool NewLine : {false, true}) {
+      for (int Start : {1, 3, 4}) {
+        for (int Count = 0; Count <= 12; ++Count) {
+          TQpTerminalBuffer One, Many;
+          std::vector<int> ScrolledOne, ScrolledMany;
+          for (TQpTerminalBuffer* B : {&One, &Many}) {
+            MakeSmall(*B);
+            Lines(*B, {"a", "b", "c", "d"});
+            if (Rows) B->SetScrollRegion(2, 3);
+            B->SetUseNewLineMode(NewLine);
+            B->SetCursorPosition(Start, 5);
+          }
+          One.OnScrollRows = [&](TQpTerminalBuffer*, int N, int, int) { ScrolledOne.push_back(N); };
+          Many.OnScrollRows = [&](TQpTerminalBuffer*, int N, int, int) { ScrolledMany.push_back(N); };
+          for (int I = 0; I < Count; ++I) One.DoLineFeed();
+          Many.DoLineFeeds(Count);
+          SCOPED_TRACE(testing::Message() << Rows << NewLine << Start << " " << Count);
+          EXPECT_EQ(ScreenDump(Many, -3, 4), ScreenDump(One, -3, 4));
+          // One scroll for the run, as far as the single ones went together.
+          const int Total = std::accumulate(ScrolledOne.begin(), ScrolledOne.end(), 0);
+          EXPECT_EQ(ScrolledMany.empty() ? 0 : ScrolledMany[0], Total);
+          EXPECT_LE(ScrolledMany.size(), 1u);
+        }
+      }
+    }
+  }
 }
 
 TEST(TerminalBuffer, ErasedCellsTakeCurrentColours) {

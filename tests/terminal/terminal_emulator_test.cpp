@@ -420,15 +420,17 @@ TEST(TtyEmulator, HalfDuplexEchoesAndClosedPortDrops) {
   EXPECT_EQ(ScreenDump(*E.Buffer(), 1, 1), "hi@1,3");
 }
 
-TEST(TtyEmulator, CursorMovesReachTheTerminalOncePerRun) {
+TEST(TtyEmulator, CursorMovesReachTheTerminalOncePerBlock) {
   TFakeTerminal T;
   T.Follow = true;
   TQpTTYEmulator E;
   E.SetTerminal(&T);
   E.ProcessString("hello world\r\n");
-  const std::vector<std::pair<int, int>> Expected{{1, 12}, {1, 1}, {2, 1}};
+  E.ProcessString("\r");  // no move, no report
+  E.ProcessString("ab");
+  const std::vector<std::pair<int, int>> Expected{{2, 1}, {2, 3}};
   EXPECT_EQ(T.Moves, Expected);
-  EXPECT_EQ(T.Follows, 3);
+  EXPECT_EQ(T.Follows, 2);
 }
 
 TEST(TtyEmulator, NeedsUpdateAndClear) {
