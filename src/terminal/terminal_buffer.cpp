@@ -383,9 +383,12 @@ void TQpTerminalBuffer::WriteBytes(const std::uint8_t* aData, std::size_t aLen) 
     FBackColorMatrix.WriteDupItems(FBackColor, K, Row, Col);
     tbInvalidateRect(Row, Col, Row, Col + K - 1);
     I += std::size_t(K);
-    if (K > 1) tbMoveCursor(Row, Col + K - 1);
-    if (FUseAutoWrapDelay && FCursorCol == Last) FBeyondMargin = true;
-    else MoveCursorRight(FUseAutoWrap, true);
+    if (Col + K - 1 < Last) tbMoveCursor(Row, Col + K);  // still inside the row
+    else {
+      if (K > 1) tbMoveCursor(Row, Col + K - 1);
+      if (FUseAutoWrapDelay) FBeyondMargin = true;
+      else MoveCursorRight(FUseAutoWrap, true);
+    }
   }
   EndCursorBatch();
 }

@@ -83,7 +83,10 @@ void TQpTTYEmulator::ProcessBlock(const std::uint8_t* aData, std::size_t aDataLe
         I = K;
         continue;
       }
-      if (J < aDataLen) teProcessCommand(ttyCharToCommand(char(aData[J])), nullptr);
+      if (J < aDataLen) {
+        if (aData[J] == '\r') B.DoCarriageReturn();  // the common one, without the command switch
+        else teProcessCommand(ttyCharToCommand(char(aData[J])), nullptr);
+      }
       I = J + 1;
     }
     return;
