@@ -4,6 +4,7 @@
 #include "terminal/tty_emulator.h"
 
 #include "fake_terminal.h"
+#include "platform/messages.h"
 #include "screen_dump.h"
 
 #include <gtest/gtest.h>
@@ -431,6 +432,34 @@ TEST(TtyEmulator, CursorMovesReachTheTerminalOncePerBlock) {
   const std::vector<std::pair<int, int>> Expected{{2, 1}, {2, 3}};
   EXPECT_EQ(T.Moves, Expected);
   EXPECT_EQ(T.Follows, 2);
+}
+
+TEST(TtyEmulator, CursorHookPostsOneNoticeUnlessLazy) {
+  int Notices = 0;
+  HWND Wnd = AllocateHWnd([&](TMessage& M) {
+    if (M.Msg == qpw_TermNeedsUpdate) ++Notices;
+  });
+  {
+    TFakeTerminal T;
+    TQpTTYEmulator E;
+    E.SetTerminal(&T);
+    TRect R;
+    E.Buffer()->GetInvalidRect(R);
+    E.Buffer()->RegisterTerminalHandle(Wnd);
+    T.Lazy = true;
+    E.Buffer()->SetCol(5);
+    ProcessMessages();
+    EXPECT_EQ(Notices, 0);
+    T.Lazy = false;
+    for (int Col = 6; Col < 60; ++Col) E.Buffer()->SetCol(Col);
+    ProcessMessages();
+    EXPECT_EQ(Notices, 1);
+    E.Buffer()->GetInvalidRect(R);  // the painter's turn re-arms the notice
+    E.Buffer()->SetCol(2);
+    ProcessMessages();
+    EXPECT_EQ(Notices, 2);
+  }
+  DeallocateHWnd(Wnd);
 }
 
 TEST(TtyEmulator, NeedsUpdateAndClear) {
