@@ -6,8 +6,10 @@
 //
 //   terminal_bench [--benchmark_repetitions=3 --benchmark_report_aggregates_only=true]
 //
-// Rates are in MB/s (10^6 bytes per second); the summary at the end gives each stream's
-// ratio to the reference.
+// The colour and cursor streams also go through the command set as command lists (colour
+// setters per word; cursor position plus a written string), like for like with the
+// reference, which interprets their escapes. Rates are in MB/s (10^6 bytes per second of CPU
+// time); the summary at the end gives each stream's ratio to the reference.
 
 #include "terminal/tty_emulator.h"
 
@@ -65,47 +67,81 @@ struct TGen {
   int Between(int A, int B) { return A + int(Rnd() % unsigned(B - A + 1)); }
 };
 
-std::string Fill(const std::vector<std::string>& Pieces, TGen& G) {
-  std::string D;
-  while (D.size() < StreamSize) D += Pieces[G.Rnd() % Pieces.size()];
-  D.resize(StreamSize);
-  return D;
+// A stream's bytes and, for the colour and cursor streams, the same content as command lists
+// (one list per piece, in the order the pieces were drawn).
+struct TStream {
+  std::string Bytes;
+  std::vector<TQpEmuCommandList> Pieces;
+  std::vector<std::uint32_t> Order;
+  std::size_t OrderBytes = 0;
+};
+
+void Fill(TStream& S, const std::vector<std::string>& Pieces, TGen& G) {
+  while (S.Bytes.size() < StreamSize) {
+    const std::uint32_t I = std::uint32_t(G.Rnd() % Pieces.size());
+    S.Bytes += Pieces[I];
+    S.Order.push_back(I);
+    S.OrderBytes += Pieces[I].size();
+  }
+  S.Bytes.resize(StreamSize);
 }
 
-const std::string& Stream(const std::string& Name) {
-  static std::map<std::string, std::string> Cache;
+TColor AnsiColour(int N) {
+  static const TColor Palette[8] = {0x000000, 0x0000C0, 0x00C000, 0x00C0C0, 0xC00000, 0xC000C0, 0xC0C000, 0xC0C0C0};
+  return Palette[N % 10];
+}
+
+const TStream& Stream(const std::string& Name) {
+  static std::map<std::string, TStream> Cache;
   auto It = Cache.find(Name);
   if (It != Cache.end()) return It->second;
   TGen G;
   std::vector<std::string> P;
-  std::string D;
+  TStream S;
   if (Name == "plain80") {
     for (int I = 0; I < 512; ++I) P.push_back(G.Text(80) + "\r\n");
-    D = Fill(P, G);
+    Fill(S, P, G);
   } else if (Name == "short") {
     for (int I = 0; I < 512; ++I) P.push_back(G.Text(G.Between(1, 12)) + "\r\n");
-    D = Fill(P, G);
+    Fill(S, P, G);
   } else if (Name == "lf") {
-    D.assign(StreamSize, '\n');
+    S.Bytes.assign(StreamSize, '\n');
   } else if (Name == "sgr") {
     for (int I = 0; I < 512; ++I) {
       std::string L;
+      TQpEmuCommandList C;
       for (int Col = 0; Col < 72;) {
         const std::string Word = G.Text(G.Between(2, 8));
-        L += "\x1b[" + std::string(G.Rnd() % 10 < 3 ? "1;" : "") + std::to_string(G.Between(30, 37)) + ";" +
-             std::to_string(G.Between(40, 47)) + "m" + Word + "\x1b[0m ";
+        const bool Bold = G.Rnd() % 10 < 3;
+        const int Fg = G.Between(30, 37), Bg = G.Between(40, 47);
+        L += "\x1b[" + std::string(Bold ? "1;" : "") + std::to_string(Fg) + ";" + std::to_string(Bg) + "m" + Word + "\x1b[0m ";
+        C.AddCommand(ecColor).AddTColorArg(AnsiColour(Fg)).AddTColorArg(AnsiColour(Bg)).AddBooleanArg(false);
+        if (Bold) C.AddCommand(ecAddBold);
+        C.AddCommand(ecWriteString).AddStringArg(Word);
+        C.AddCommand(ecRemoveAllAttr);
+        C.AddCommand(ecColor).AddTColorArg(qpc_TermBufForeColor).AddTColorArg(0).AddBooleanArg(false);
+        C.AddCommand(ecWriteString).AddStringArg(" ");
         Col += int(Word.size()) + 1;
       }
+      C.AddCommand(ecCR);
+      C.AddCommand(ecLF);
       P.push_back(L + "\r\n");
+      S.Pieces.push_back(std::move(C));
     }
-    D = Fill(P, G);
+    Fill(S, P, G);
   } else {  // cup
-    for (int I = 0; I < 4096; ++I)
-      P.push_back("\x1b[" + std::to_string(G.Between(1, 24)) + ";" + std::to_string(G.Between(1, 75)) + "H" +
-                  G.Text(G.Between(1, 6)));
-    D = Fill(P, G);
+    for (int I = 0; I < 4096; ++I) {
+      const int Row = G.Between(1, 24), Col = G.Between(1, 75);
+      const std::string Text = G.Text(G.Between(1, 6));
+      P.push_back("\x1b[" + std::to_string(Row) + ";" + std::to_string(Col) + "H" + Text);
+      TQpEmuCommandList C;
+      C.AddCommand(ecCursorPos).AddIntegerArg(Row).AddIntegerArg(Col);
+      C.AddCommand(ecWriteString).AddStringArg(Text);
+      S.Pieces.push_back(std::move(C));
+    }
+    Fill(S, P, G);
   }
-  return Cache[Name] = D;
+  return Cache[Name] = std::move(S);
 }
 
 void SetRate(benchmark::State& State, std::size_t Bytes, long long Allocs) {
@@ -116,7 +152,7 @@ void SetRate(benchmark::State& State, std::size_t Bytes, long long Allocs) {
 
 // The buffer's changes are taken after every write, as the painter would take them.
 void BM_Tty(benchmark::State& State, const std::string& Name) {
-  const std::string& D = Stream(Name);
+  const std::string& D = Stream(Name).Bytes;
   TQpTTYEmulator E(true);
   TBenchTerminal T;
   E.SetTerminal(&T);
@@ -130,6 +166,29 @@ void BM_Tty(benchmark::State& State, const std::string& Name) {
     }
   }
   SetRate(State, D.size(), GAllocations - Before);
+}
+
+// The colour and cursor streams' content through the command set, as an application driving
+// the screen would; the rate counts the bytes of the same content as escape text.
+void BM_Commands(benchmark::State& State, const std::string& Name) {
+  const TStream& S = Stream(Name);
+  TQpTTYEmulator E(true);
+  TBenchTerminal T;
+  E.SetTerminal(&T);
+  TRect R;
+  for (std::size_t I = 0; I < 64; ++I) E.teProcessCommandList(S.Pieces[S.Order[I]]);
+  const long long Before = GAllocations;
+  for (auto _ : State) {
+    std::size_t Since = 0;
+    for (std::uint32_t I : S.Order) {
+      E.teProcessCommandList(S.Pieces[I]);
+      if ((Since += S.Bytes.size() / S.Order.size()) >= WriteSize) {
+        Since = 0;
+        while (E.Buffer()->GetInvalidRect(R)) benchmark::DoNotOptimize(R);
+      }
+    }
+  }
+  SetRate(State, S.OrderBytes, GAllocations - Before);
 }
 
 #ifdef QUILL_HAVE_VTERM
@@ -146,7 +205,7 @@ int PushLine(int Cols, const VTermScreenCell* Cells, void* User) {
 }
 
 void BM_Reference(benchmark::State& State, const std::string& Name) {
-  const std::string& D = Stream(Name);
+  const std::string& D = Stream(Name).Bytes;
   auto* Sb = new TScrollback;
   VTermScreenCallbacks Cbs;
   std::memset(&Cbs, 0, sizeof Cbs);
@@ -222,15 +281,22 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond);
 #endif
   }
+  for (const char* N : {"sgr", "cup"})
+    benchmark::RegisterBenchmark((std::string("BM_Commands/") + N).c_str(), BM_Commands, std::string(N))
+        ->Unit(benchmark::kMillisecond);
   benchmark::Initialize(&argc, argv);
   TRatioReporter Reporter;
   benchmark::RunSpecifiedBenchmarks(&Reporter);
-  std::printf("\n%-10s %12s %12s %8s\n", "stream", "TTY MB/s", "ref MB/s", "ratio");
+  std::printf("\n%-10s %12s %12s %8s %14s %8s\n", "stream", "TTY MB/s", "ref MB/s", "ratio", "commands MB/s", "ratio");
   for (const char* N : Names) {
     const double A = Reporter.Rates[std::string("BM_Tty/") + N], B = Reporter.Rates[std::string("BM_Reference/") + N];
+    const double C = Reporter.Rates[std::string("BM_Commands/") + N];
     if (A == 0) continue;
-    if (B > 0) std::printf("%-10s %12.1f %12.2f %7.1fx\n", N, A / 1e6, B / 1e6, A / B);
-    else std::printf("%-10s %12.1f %12s %8s\n", N, A / 1e6, "-", "-");
+    std::printf("%-10s %12.1f", N, A / 1e6);
+    if (B > 0) std::printf(" %12.2f %7.1fx", B / 1e6, A / B);
+    else std::printf(" %12s %8s", "-", "-");
+    if (C > 0 && B > 0) std::printf(" %14.1f %7.1fx", C / 1e6, C / B);
+    std::printf("\n");
   }
   benchmark::Shutdown();
   return 0;

@@ -31,9 +31,10 @@ int TQpEmuCommandParams::FindName(const std::string& AName) const {
 
 // A position counts the positional (unnamed) parameters only, so named ones may stand
 // anywhere: ("Col" = "3") alone leaves Row at its default.
-const TQpEmuCommandParamsItem* TQpEmuCommandParams::Find(const std::string& AName, int APosition) const {
-  const int I = FindName(AName);
-  if (I >= 0) return &FItems[std::size_t(I)];
+const TQpEmuCommandParamsItem* TQpEmuCommandParams::Find(std::string_view AName, int APosition) const {
+  if (!AName.empty())
+    for (const TQpEmuCommandParamsItem& P : FItems)
+      if (P.Name == AName) return &P;
   if (APosition < 0) return nullptr;
   int Seen = 0;
   for (const TQpEmuCommandParamsItem& P : FItems)
@@ -41,31 +42,37 @@ const TQpEmuCommandParamsItem* TQpEmuCommandParams::Find(const std::string& ANam
   return nullptr;
 }
 
-bool TQpEmuCommandParams::GetBooleanValue(const std::string& AName, int APosition, bool ADefault) const {
+bool TQpEmuCommandParams::GetBooleanValue(std::string_view AName, int APosition, bool ADefault) const {
   const TQpEmuCommandParamsItem* P = Find(AName, APosition);
   if (!P) return ADefault;
-  std::string V = P->Value;
-  std::transform(V.begin(), V.end(), V.begin(), [](unsigned char C) { return char(std::tolower(C)); });
-  if (V == "t" || V == "true" || V == "1" || V == "on" || V == "yes") return true;
-  if (V == "f" || V == "false" || V == "0" || V == "off" || V == "no") return false;
+  // Compared ignoring case, without a lower-cased copy.
+  auto Is = [&](std::string_view Word) {
+    return P->Value.size() == Word.size() &&
+           std::equal(Word.begin(), Word.end(), P->Value.begin(),
+                      [](char A, char B) { return A == std::tolower(static_cast<unsigned char>(B)); });
+  };
+  for (std::string_view W : {"t", "true", "1", "on", "yes"})
+    if (Is(W)) return true;
+  for (std::string_view W : {"f", "false", "0", "off", "no"})
+    if (Is(W)) return false;
   return ADefault;
 }
 
-int TQpEmuCommandParams::GetIntegerValue(const std::string& AName, int APosition, int ADefault) const {
+int TQpEmuCommandParams::GetIntegerValue(std::string_view AName, int APosition, int ADefault) const {
   const TQpEmuCommandParamsItem* P = Find(AName, APosition);
   long long V = 0;
   if (!P || !ParseDecimal(P->Value, V) || V < INT32_MIN || V > INT32_MAX) return ADefault;
   return int(V);
 }
 
-std::string TQpEmuCommandParams::GetStringValue(const std::string& AName, int APosition,
+std::string TQpEmuCommandParams::GetStringValue(std::string_view AName, int APosition,
                                                 const std::string& ADefault) const {
   const TQpEmuCommandParamsItem* P = Find(AName, APosition);
   return P ? P->Value : ADefault;
 }
 
 // Colours travel as 32-bit values; both the signed and the unsigned decimal spelling are read.
-TColor TQpEmuCommandParams::GetTColorValue(const std::string& AName, int APosition, TColor ADefault) const {
+TColor TQpEmuCommandParams::GetTColorValue(std::string_view AName, int APosition, TColor ADefault) const {
   const TQpEmuCommandParamsItem* P = Find(AName, APosition);
   long long V = 0;
   if (!P || !ParseDecimal(P->Value, V) || V < INT32_MIN || V > UINT32_MAX) return ADefault;

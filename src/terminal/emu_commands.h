@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum TQpEmuCommand : int {
@@ -47,13 +48,14 @@ class TQpEmuCommandParams {
   void Clear() { FItems.clear(); }
   // Index of the first parameter named exactly AName; -1 when AName is empty or absent.
   int FindName(const std::string& AName) const;
-  bool GetBooleanValue(const std::string& AName, int APosition, bool ADefault) const;
-  int GetIntegerValue(const std::string& AName, int APosition, int ADefault) const;
-  std::string GetStringValue(const std::string& AName, int APosition, const std::string& ADefault) const;
-  TColor GetTColorValue(const std::string& AName, int APosition, TColor ADefault) const;
+  bool GetBooleanValue(std::string_view AName, int APosition, bool ADefault) const;
+  int GetIntegerValue(std::string_view AName, int APosition, int ADefault) const;
+  std::string GetStringValue(std::string_view AName, int APosition, const std::string& ADefault) const;
+  TColor GetTColorValue(std::string_view AName, int APosition, TColor ADefault) const;
+  // The parameter the getters read: by name, else by position; null when there is none.
+  const TQpEmuCommandParamsItem* Find(std::string_view AName, int APosition) const;
 
  private:
-  const TQpEmuCommandParamsItem* Find(const std::string& AName, int APosition) const;
   std::vector<TQpEmuCommandParamsItem> FItems;
 };
 

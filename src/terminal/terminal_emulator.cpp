@@ -110,7 +110,17 @@ void TQpTerminalEmulator::ExecuteTerminalCommands(const TQpEmuCommandList& Comma
   if (FTerminal) FTerminal->RepaintNow();
 }
 
+// The cursor is reported once for the whole list, where it ends.
 void TQpTerminalEmulator::teProcessCommandList(const TQpEmuCommandList& CommandList) {
+  struct TBatch {
+    TQpTerminalBuffer* B;
+    explicit TBatch(TQpTerminalBuffer* Buf) : B(Buf) {
+      if (B) B->BeginCursorBatch();
+    }
+    ~TBatch() {
+      if (B) B->EndCursorBatch();
+    }
+  } Batch(FTerminalBuffer.get());
   for (int I = 0; I < CommandList.Count(); ++I) teProcessCommand(CommandList.Item(I).Command, &CommandList.Item(I).Params);
 }
 
@@ -120,7 +130,6 @@ void TQpTerminalEmulator::teProcessCommand(TQpEmuCommand Command, const TQpEmuCo
   auto Bool = [&](const char* Name, int Pos, bool Def) { return Params ? Params->GetBooleanValue(Name, Pos, Def) : Def; };
   auto Int = [&](const char* Name, int Pos, int Def) { return Params ? Params->GetIntegerValue(Name, Pos, Def) : Def; };
   auto Color = [&](const char* Name, int Pos, TColor Def) { return Params ? Params->GetTColorValue(Name, Pos, Def) : Def; };
-  auto Str = [&](const char* Name, int Pos) { return Params ? Params->GetStringValue(Name, Pos, "") : std::string(); };
   // Attribute families: Add, Only, Remove, Invert (Selected: Add, Remove, Only, Invert).
   auto Family = [&](TQpTerminalCharAttr A, int Op) {
     const TQpTerminalCharAttrs Bit = AttrBit(A), Cur = B.GetCharAttrs();
@@ -220,7 +229,9 @@ void TQpTerminalEmulator::teProcessCommand(TQpEmuCommand Command, const TQpEmuCo
     case ecCursorBOL: B.SetCol(1); break;
     case ecCursorTop: B.SetRow(1); break;
     case ecCursorBottom: B.SetRow(B.RowCount()); break;
-    case ecWriteString: B.WriteString(Str("String", 0)); break;
+    case ecWriteString:
+      if (const TQpEmuCommandParamsItem* P = Params ? Params->Find("String", 0) : nullptr) B.WriteString(P->Value);
+      break;
     case ecColor: {
       const TColor F = Color("Fore", 0, qpc_TermBufForeColor), K = Color("Back", 1, 0);
       B.SetForeColor(F);

@@ -210,6 +210,19 @@ TEST(EmulatorCommands, AttributeFamilies) {
   EXPECT_EQ(B.GetLineAttrPtr(1)[0], AttrBit(tcaBold) | AttrBit(tcaReverse));
 }
 
+TEST(EmulatorCommands, CommandListReportsTheCursorOnce) {
+  TFakeTerminal T;
+  TQpTTYEmulator E;
+  E.SetTerminal(&T);
+  TQpEmuCommandList L;
+  L.AddCommand(ecCursorPos).AddIntegerArg(2).AddIntegerArg(2);
+  L.AddCommand(ecWriteString).AddStringArg("ab");
+  L.AddCommand(ecCursorPos).AddIntegerArg(5).AddIntegerArg(5);
+  E.teProcessCommandList(L);
+  const std::vector<std::pair<int, int>> Expected{{5, 5}};
+  EXPECT_EQ(T.Moves, Expected);
+}
+
 TEST(EmulatorCommands, NELInNewLineModeReturnsOnce) {
   TQpTTYEmulator E;
   TQpTerminalBuffer& B = *E.Buffer();
