@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev libxkbcommon-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-dejavu-core
+  libvterm-dev
   socat inetutils-telnetd util-linux iproute2 procps netbase strace
   librsvg2-bin
   desktop-file-utils appstream man-db groff-base dpkg-dev file

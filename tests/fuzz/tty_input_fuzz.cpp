@@ -1,0 +1,75 @@
+// Fuzz target: the TTY emulator's input and the command set against the screen buffer.
+//
+// Input: bytes go to ProcessBlock, except two escapes of this harness:
+//   0xFF c a b  runs command c (mod 97) with integer arguments made from a and b
+//               (extremes included: INT_MIN, -1, 0, 1, 300, INT_MAX)
+//   0xFE k v    resizes: k selects columns, screen rows or all rows, v the count
+// After every step the buffer must keep its cursor inside and its change record sane.
+
+#include "terminal/tty_emulator.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+int Arg(std::uint8_t V) {
+  static const int Extremes[] = {INT_MIN, -1, 0, 1, 300, INT_MAX};
+  return V >= 250 ? Extremes[V - 250] : int(V) - 20;
+}
+
+void Check(bool Ok) {
+  if (!Ok) std::abort();
+}
+
+void CheckInvariants(TQpTerminalBuffer& B) {
+  Check(B.CursorRowInternal() >= 0 && B.CursorRowInternal() < B.SVRowCount());
+  Check(B.CursorColInternal() >= 0 && B.CursorColInternal() < B.ColCount());
+  Check(B.RowCount() >= 2 && B.RowCount() <= B.SVRowCount());
+  Check(B.OriginRow() >= 1 && B.OriginRow() <= B.RowCount());
+  TRect R;
+  if (B.GetInvalidRect(R)) {
+    Check(R.Left >= 1 && R.Right <= B.ColCount() && R.Left <= R.Right);
+    Check(R.Top >= B.RowCount() - B.SVRowCount() + 1 && R.Bottom <= B.RowCount() && R.Top <= R.Bottom);
+  }
+  for (int Row = B.RowCount() - B.SVRowCount() + 1; Row <= B.RowCount(); Row += 7) Check(B.GetLineCharPtr(Row) != nullptr);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
+  TQpTTYEmulator E;
+  TQpTerminalBuffer& B = *E.Buffer();
+  B.SetSVRowCount(40);  // small, so scrolls reach the scrollback's end quickly
+  std::size_t I = 0;
+  while (I < Size) {
+    if (Data[I] == 0xFF && I + 3 < Size) {
+      TQpEmuCommandList L;
+      L.AddCommand(TQpEmuCommand(Data[I + 1] % 97)).AddIntegerArg(Arg(Data[I + 2])).AddIntegerArg(Arg(Data[I + 3]));
+      E.teProcessCommandList(L);
+      I += 4;
+    } else if (Data[I] == 0xFE && I + 2 < Size) {
+      const int V = Arg(Data[I + 2]);
+      try {
+        switch (Data[I + 1] % 3) {
+          case 0: B.SetColCount(V); break;
+          case 1: B.SetRowCount(V); break;
+          default: B.SetSVRowCount(V); break;
+        }
+      } catch (const EQpTerminalError&) {
+        // refused sizes leave the buffer as it was
+      }
+      I += 3;
+    } else {
+      std::size_t J = I;
+      while (J < Size && Data[J] < 0xFE) ++J;
+      if (J == I) ++J;
+      E.ProcessBlock(Data + I, J - I, csPort);
+      I = J;
+    }
+    CheckInvariants(B);
+  }
+  return 0;
+}
