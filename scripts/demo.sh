@@ -55,11 +55,37 @@ if [ "$serial" -eq 1 ]; then
   exit
 fi
 
+# Starts the simulator listening on $1 and waits for it to say where: sets $listening to the
+# port, or leaves it empty when the simulator could not listen.
+start_lan_sim() {
+  : > "$out"
+  listening=
+  build/bin/quill-sim --port "$1" --walk 15 > "$out" 2> "$out.err" &
+  sim=$!
+  for _ in $(seq 100); do
+    listening=$(sed -n 's/^LISTEN .*:\([0-9]*\)$/\1/p' "$out" | head -n 1)
+    [ -n "$listening" ] && return 0
+    kill -0 "$sim" 2>/dev/null || return 0
+    sleep 0.1
+  done
+}
+out=build/demo/sim-lan.out
+trap 'kill "$sim" 2>/dev/null || true' EXIT
+sim=
+start_lan_sim "$port"
+if [ -z "$listening" ] && [ -z "${QUILL_DEMO_PORT:-}" ]; then
+  # The usual port is taken (another simulator, say): any free one will do for the demo.
+  echo "Port $port is not free ($(cat "$out.err")); the simulated device takes a free port instead." >&2
+  start_lan_sim 0
+fi
+if [ -z "$listening" ]; then
+  echo "The simulated device could not listen on port $port: $(cat "$out.err")" >&2
+  echo "Free the port or choose another with QUILL_DEMO_PORT=N." >&2
+  exit 1
+fi
 # Whatever was changed in the window last time, the demo link points at the simulator.
 set_comm Mode 0
 set_comm ipAddress 127.0.0.1
-set_comm ipPort "$port"
-build/bin/quill-sim --port "$port" --walk 15 &
-sim=$!
-trap 'kill "$sim" 2>/dev/null || true' EXIT
+set_comm ipPort "$listening"
+echo "Simulated device on 127.0.0.1:$listening (LAN mode); its output is in $out."
 build/bin/quill --settings "$ini" "$@"

@@ -106,6 +106,8 @@ const TStream& Stream(const std::string& Name) {
     Fill(S, P, G);
   } else if (Name == "lf") {
     S.Bytes.assign(StreamSize, '\n');
+  } else if (Name == "xlf") {  // line feeds one at a time, each after one character
+    for (std::size_t I = 0; I < StreamSize / 2; ++I) S.Bytes += "x\n";
   } else if (Name == "sgr") {
     for (int I = 0; I < 512; ++I) {
       std::string L;
@@ -273,8 +275,12 @@ class TRatioReporter : public benchmark::ConsoleReporter {
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QGuiApplication App(argc, argv);
-  const char* Names[] = {"plain80", "short", "lf", "sgr", "cup"};
+  const char* Names[] = {"plain80", "short", "lf", "sgr", "cup", "xlf"};
   for (const char* N : Names) {
+    if (std::string(N) == "xlf") {  // ours only: it isolates the cost of one line feed
+      benchmark::RegisterBenchmark("BM_Tty/xlf", BM_Tty, std::string(N))->Unit(benchmark::kMillisecond);
+      continue;
+    }
     benchmark::RegisterBenchmark((std::string("BM_Tty/") + N).c_str(), BM_Tty, std::string(N))->Unit(benchmark::kMillisecond);
 #ifdef QUILL_HAVE_VTERM
     benchmark::RegisterBenchmark((std::string("BM_Reference/") + N).c_str(), BM_Reference, std::string(N))

@@ -22,6 +22,7 @@
 #undef ntohs
 
 #include "platform/messages.h"
+#include "port/port_errors.h"
 
 using TSocket = std::int32_t;
 using TAsyncHandle = std::uintptr_t;
@@ -38,7 +39,7 @@ constexpr TSocket Invalid_Socket = -1;
 constexpr int Socket_Error = -1;
 constexpr std::uint32_t InAddr_Any = 0;
 constexpr std::uint32_t InAddr_None = 0xFFFFFFFF;
-constexpr int EWouldBlock = 10035;
+constexpr int EWouldBlock = wsaEWouldBlock;
 
 constexpr int Fd_Read = 1;
 constexpr int Fd_Write = 2;

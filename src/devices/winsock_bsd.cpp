@@ -196,11 +196,11 @@ bool SetNonBlocking(int Fd, bool On) {
 
 bool ToSockaddr(const TSockAddrIn* Addr, int Len, sockaddr_in& Out) {
   if (!Addr || Len < int(sizeof(TSockAddrIn))) {
-    SetError(10014);
+    SetError(wsaEFault);
     return false;
   }
   if (Addr->sin_family != Af_Inet) {
-    SetError(10047);
+    SetError(wsaEAfNoSupport);
     return false;
   }
   Out = sockaddr_in{};
@@ -251,7 +251,7 @@ int ws_bind(TSocket S, const TSockAddrIn* Addr, int Len) {
 
 int ws_closesocket(TSocket S) {
   if (S < 0) {
-    SetError(10038);
+    SetError(wsaENotSock);
     return Socket_Error;
   }
   DropAsync(S);
@@ -289,7 +289,7 @@ int ws_connect(TSocket S, const TSockAddrIn* Addr, int Len) {
 
 int ws_ioctlsocket(TSocket S, std::int32_t Cmd, std::uint32_t* Arg) {
   if (!Arg) {
-    SetError(10014);
+    SetError(wsaEFault);
     return Socket_Error;
   }
   if (Cmd == FionBio) {
@@ -302,7 +302,7 @@ int ws_ioctlsocket(TSocket S, std::int32_t Cmd, std::uint32_t* Arg) {
     *Arg = std::uint32_t(N);
     return 0;
   }
-  SetError(10022);
+  SetError(wsaEInVal);
   return Socket_Error;
 }
 
@@ -345,11 +345,11 @@ bool MapOption(int Level, int Name, int& OsLevel, int& OsName) {
 int ws_getsockopt(TSocket S, int Level, int Name, char* Val, std::int32_t* Len) {
   int OsLevel, OsName;
   if (!MapOption(Level, Name, OsLevel, OsName)) {
-    SetError(10042);
+    SetError(wsaENoProtoOpt);
     return Socket_Error;
   }
   if (!Val || !Len || *Len < 4) {
-    SetError(10014);
+    SetError(wsaEFault);
     return Socket_Error;
   }
   int V = 0;
@@ -365,11 +365,11 @@ int ws_getsockopt(TSocket S, int Level, int Name, char* Val, std::int32_t* Len) 
 int ws_setsockopt(TSocket S, int Level, int Name, const char* Val, int Len) {
   int OsLevel, OsName;
   if (!MapOption(Level, Name, OsLevel, OsName) || OsName == SO_ERROR) {
-    SetError(10042);
+    SetError(wsaENoProtoOpt);
     return Socket_Error;
   }
   if (!Val || Len < 1) {
-    SetError(10014);
+    SetError(wsaEFault);
     return Socket_Error;
   }
   std::int32_t V = 0;
@@ -412,7 +412,7 @@ int ws_listen(TSocket S, int Backlog) {
 
 int ws_recv(TSocket S, char* Buf, int Len, int Flags) {
   if (Len < 0) {
-    SetError(10014);
+    SetError(wsaEFault);
     return Socket_Error;
   }
   ssize_t N = ::recv(S, Buf, size_t(Len), Flags & MSG_PEEK);
@@ -451,7 +451,7 @@ int ws_select(int, TFDSet* R, TFDSet* W, TFDSet* E, const TTimeVal* Timeout) {
   Add(W, POLLOUT);
   Add(E, POLLPRI);
   if (Fds.empty()) {
-    SetError(10022);
+    SetError(wsaEInVal);
     return Socket_Error;
   }
   int Ms = -1;
@@ -463,7 +463,7 @@ int ws_select(int, TFDSet* R, TFDSet* W, TFDSet* E, const TTimeVal* Timeout) {
   if (N < 0) return FailErrno();
   for (const pollfd& P : Fds)
     if (P.revents & POLLNVAL) {
-      SetError(10038);
+      SetError(wsaENotSock);
       return Socket_Error;
     }
   int Total = 0;
@@ -486,7 +486,7 @@ int ws_select(int, TFDSet* R, TFDSet* W, TFDSet* E, const TTimeVal* Timeout) {
 
 int ws_send(TSocket S, const char* Buf, int Len, int Flags) {
   if (Len < 0) {
-    SetError(10014);
+    SetError(wsaEFault);
     return Socket_Error;
   }
   ssize_t N = ::send(S, Buf, size_t(Len), (Flags & MSG_OOB) | MSG_NOSIGNAL);
@@ -513,7 +513,7 @@ int ws_sendto(TSocket S, const char* Buf, int Len, int Flags, const TSockAddrIn*
 
 int ws_shutdown(TSocket S, int How) {
   if (How < 0 || How > 2) {
-    SetError(10022);
+    SetError(wsaEInVal);
     return Socket_Error;
   }
   if (::shutdown(S, How) != 0) return FailErrno();
@@ -522,16 +522,16 @@ int ws_shutdown(TSocket S, int How) {
 
 TSocket ws_socket(int Af, int Type, int Protocol) {
   if (StartCount == 0) {
-    SetError(10093);
+    SetError(wsaNotInitialised);
     return Invalid_Socket;
   }
   if (Af != Af_Inet) {
-    SetError(10047);
+    SetError(wsaEAfNoSupport);
     return Invalid_Socket;
   }
   int OsType = Type == Sock_Stream ? SOCK_STREAM : Type == 2 ? SOCK_DGRAM : -1;
   if (OsType < 0) {
-    SetError(10044);
+    SetError(wsaESocktNoSupport);
     return Invalid_Socket;
   }
   int Fd = ::socket(AF_INET, OsType | SOCK_CLOEXEC, Protocol);
@@ -583,14 +583,14 @@ std::vector<std::uint32_t> InterfaceAddresses() {
 
 THostEnt* ws_gethostbyname(const char* Name) {
   if (!Name) {
-    SetError(10014);
+    SetError(wsaEFault);
     return nullptr;
   }
   const std::string Own = OwnHostName();
   if (!Own.empty() && ::strcasecmp(Own.c_str(), Name) == 0) {
     auto Addrs = InterfaceAddresses();
     if (Addrs.empty()) {
-      SetError(11004);
+      SetError(wsaNo_Data);
       return nullptr;
     }
     HostStore.Name = Own;
@@ -617,7 +617,7 @@ THostEnt* ws_gethostbyname(const char* Name) {
     }
   ::freeaddrinfo(Res);
   if (HostStore.Addrs.empty()) {
-    SetError(11004);
+    SetError(wsaNo_Data);
     return nullptr;
   }
   return HostStore.Fill();
@@ -625,7 +625,7 @@ THostEnt* ws_gethostbyname(const char* Name) {
 
 THostEnt* ws_gethostbyaddr(const char* Addr, int Len, int Type) {
   if (!Addr || Len != 4 || Type != Af_Inet) {
-    SetError(10014);
+    SetError(wsaEFault);
     return nullptr;
   }
   sockaddr_in In{};
@@ -645,13 +645,13 @@ THostEnt* ws_gethostbyaddr(const char* Addr, int Len, int Type) {
 
 int ws_gethostname(char* Name, int Len) {
   if (!Name || Len <= 0) {
-    SetError(10014);
+    SetError(wsaEFault);
     return Socket_Error;
   }
   const std::string Own = OwnHostName();
   if (Own.empty()) return FailErrno();
   if (int(Own.size()) >= Len) {
-    SetError(10014);
+    SetError(wsaEFault);
     return Socket_Error;
   }
   std::memcpy(Name, Own.c_str(), Own.size() + 1);
@@ -677,13 +677,13 @@ TServEnt* FillServ(const servent* S) {
 
 TServEnt* ws_getservbyname(const char* Name, const char* Proto) {
   if (!Name) {
-    SetError(10014);
+    SetError(wsaEFault);
     return nullptr;
   }
   servent Ent{}, *Out = nullptr;
   char Buf[1024];
   if (::getservbyname_r(Name, Proto, &Ent, Buf, sizeof Buf, &Out) != 0 || !Out) {
-    SetError(11004);
+    SetError(wsaNo_Data);
     return nullptr;
   }
   return FillServ(Out);
@@ -693,7 +693,7 @@ TServEnt* ws_getservbyport(int Port, const char* Proto) {
   servent Ent{}, *Out = nullptr;
   char Buf[1024];
   if (::getservbyport_r(Port, Proto, &Ent, Buf, sizeof Buf, &Out) != 0 || !Out) {
-    SetError(11004);
+    SetError(wsaNo_Data);
     return nullptr;
   }
   return FillServ(Out);
@@ -717,20 +717,20 @@ TProtoEnt* FillProto(const TProtoRow& R) {
 TProtoEnt* ws_getprotobynumber(int Number) {
   for (const auto& R : Protocols)
     if (R.Number == Number) return FillProto(R);
-  SetError(11004);
+  SetError(wsaNo_Data);
   return nullptr;
 }
 
 TProtoEnt* ws_getprotobyname(const char* Name) {
   for (const auto& R : Protocols)
     if (Name && ::strcasecmp(Name, R.Name) == 0) return FillProto(R);
-  SetError(11004);
+  SetError(wsaNo_Data);
   return nullptr;
 }
 
 int ws_WSAStartup(std::uint16_t Version, TwsaData* Data) {
-  if (!Data) return 10014;
-  if ((Version & 0xFF) < 1) return 10092;  // below 1.x is not offered
+  if (!Data) return wsaEFault;
+  if ((Version & 0xFF) < 1) return wsaVerNotSupported;  // below 1.x is not offered
   *Data = TwsaData{};
   Data->wVersion = Sock_Version;
   Data->wHighVersion = Sock_Version;
@@ -747,7 +747,7 @@ int ws_WSAStartup(std::uint16_t Version, TwsaData* Data) {
 
 int ws_WSACleanup() {
   if (StartCount == 0) {
-    SetError(10093);
+    SetError(wsaNotInitialised);
     return Socket_Error;
   }
   --StartCount;
@@ -760,47 +760,47 @@ int ws_WSAIsBlocking() { return 0; }
 int ws_WSAUnhookBlockingHook() { return 0; }
 TFarProc ws_WSASetBlockingHook(TFarProc) { return nullptr; }
 int ws_WSACancelBlockingCall() {
-  SetError(10022);  // nothing blocks: there is never a call to cancel
+  SetError(wsaEInVal);  // nothing blocks: there is never a call to cancel
   return Socket_Error;
 }
 
 // Asynchronous database lookups are not offered by this binding (nothing uses them).
 TAsyncHandle ws_WSAAsyncGetServByName(HWND, UINT, const char*, const char*, char*, int) {
-  SetError(10045);
+  SetError(wsaEOpNotSupp);
   return 0;
 }
 TAsyncHandle ws_WSAAsyncGetServByPort(HWND, UINT, int, const char*, char*, int) {
-  SetError(10045);
+  SetError(wsaEOpNotSupp);
   return 0;
 }
 TAsyncHandle ws_WSAAsyncGetProtoByName(HWND, UINT, const char*, char*, int) {
-  SetError(10045);
+  SetError(wsaEOpNotSupp);
   return 0;
 }
 TAsyncHandle ws_WSAAsyncGetProtoByNumber(HWND, UINT, int, char*, int) {
-  SetError(10045);
+  SetError(wsaEOpNotSupp);
   return 0;
 }
 TAsyncHandle ws_WSAAsyncGetHostByName(HWND, UINT, const char*, char*, int) {
-  SetError(10045);
+  SetError(wsaEOpNotSupp);
   return 0;
 }
 TAsyncHandle ws_WSAAsyncGetHostByAddr(HWND, UINT, const char*, int, int, char*, int) {
-  SetError(10045);
+  SetError(wsaEOpNotSupp);
   return 0;
 }
 int ws_WSACancelAsyncRequest(TAsyncHandle) {
-  SetError(10022);
+  SetError(wsaEInVal);
   return Socket_Error;
 }
 
 int ws_WSAAsyncSelect(TSocket S, HWND Wnd, UINT Msg, std::int32_t Events) {
   if (S < 0 || ::fcntl(S, F_GETFD) < 0) {
-    SetError(10038);
+    SetError(wsaENotSock);
     return Socket_Error;
   }
   if (!IsGuiThread()) {
-    SetError(10022);
+    SetError(wsaEInVal);
     return Socket_Error;
   }
   if (Events == 0) {
@@ -808,7 +808,7 @@ int ws_WSAAsyncSelect(TSocket S, HWND Wnd, UINT Msg, std::int32_t Events) {
     return 0;
   }
   if (!IsWindow(Wnd)) {
-    SetError(10022);
+    SetError(wsaEInVal);
     return Socket_Error;
   }
   if (!SetNonBlocking(S, true)) return FailErrno();
@@ -882,48 +882,78 @@ struct TErrnoRow {
 
 // errno to Windows socket error number; one row per value that can reach the layer.
 const TErrnoRow ErrnoTable[] = {
-    {EINTR, 10004},          {EBADF, 10009},           {EACCES, 10013},
-    {EPERM, 10013},          {EFAULT, 10014},          {EINVAL, 10022},
-    {EMFILE, 10024},         {ENFILE, 10024},          {EAGAIN, 10035},
-    {EINPROGRESS, 10036},    {EALREADY, 10037},        {ENOTSOCK, 10038},
-    {EDESTADDRREQ, 10039},   {EMSGSIZE, 10040},        {EPROTOTYPE, 10041},
-    {ENOPROTOOPT, 10042},    {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044},
-    {EOPNOTSUPP, 10045},     {EPFNOSUPPORT, 10046},    {EAFNOSUPPORT, 10047},
-    {EADDRINUSE, 10048},     {EADDRNOTAVAIL, 10049},   {ENETDOWN, 10050},
-    {ENETUNREACH, 10051},    {ENETRESET, 10052},       {ECONNABORTED, 10053},
-    {EPIPE, 10053},          {ECONNRESET, 10054},      {ENOBUFS, 10055},
-    {ENOMEM, 10055},         {EISCONN, 10056},         {ENOTCONN, 10057},
-    {ESHUTDOWN, 10058},      {ETOOMANYREFS, 10059},    {ETIMEDOUT, 10060},
-    {ECONNREFUSED, 10061},   {ELOOP, 10062},           {ENAMETOOLONG, 10063},
-    {EHOSTDOWN, 10064},      {EHOSTUNREACH, 10065},    {ENOTEMPTY, 10066},
-    {EUSERS, 10068},         {EDQUOT, 10069},          {ESTALE, 10070},
-    {EREMOTE, 10071},
+    {EINTR, wsaEIntr},
+    {EBADF, wsaEBadF},
+    {EACCES, wsaEAcces},
+    {EPERM, wsaEAcces},
+    {EFAULT, wsaEFault},
+    {EINVAL, wsaEInVal},
+    {EMFILE, wsaEMFile},
+    {ENFILE, wsaEMFile},
+    {EAGAIN, wsaEWouldBlock},
+    {EINPROGRESS, wsaEInProgress},
+    {EALREADY, wsaEAlReady},
+    {ENOTSOCK, wsaENotSock},
+    {EDESTADDRREQ, wsaEDestAddrReq},
+    {EMSGSIZE, wsaEMsgSize},
+    {EPROTOTYPE, wsaEPrototype},
+    {ENOPROTOOPT, wsaENoProtoOpt},
+    {EPROTONOSUPPORT, wsaEProtoNoSupport},
+    {ESOCKTNOSUPPORT, wsaESocktNoSupport},
+    {EOPNOTSUPP, wsaEOpNotSupp},
+    {EPFNOSUPPORT, wsaEPfNoSupport},
+    {EAFNOSUPPORT, wsaEAfNoSupport},
+    {EADDRINUSE, wsaEAddrInUse},
+    {EADDRNOTAVAIL, wsaEAddrNotAvail},
+    {ENETDOWN, wsaENetDown},
+    {ENETUNREACH, wsaENetUnreach},
+    {ENETRESET, wsaENetReset},
+    {ECONNABORTED, wsaEConnAborted},
+    {EPIPE, wsaEConnAborted},
+    {ECONNRESET, wsaEConnReset},
+    {ENOBUFS, wsaENoBufs},
+    {ENOMEM, wsaENoBufs},
+    {EISCONN, wsaEIsConn},
+    {ENOTCONN, wsaENotConn},
+    {ESHUTDOWN, wsaEShutDown},
+    {ETOOMANYREFS, wsaETooManyRefs},
+    {ETIMEDOUT, wsaETimedOut},
+    {ECONNREFUSED, wsaEConnRefused},
+    {ELOOP, wsaELoop},
+    {ENAMETOOLONG, wsaENameTooLong},
+    {EHOSTDOWN, wsaEHostDown},
+    {EHOSTUNREACH, wsaEHostUnreach},
+    {ENOTEMPTY, wsaENotEmpty},
+    {EUSERS, wsaEUsers},
+    {EDQUOT, wsaEDQuot},
+    {ESTALE, wsaEStale},
+    {EREMOTE, wsaERemote},
 };
 
 }  // namespace
 
 int WsaErrorFromErrno(int Errno) {
-  if (Errno == EWOULDBLOCK) return 10035;  // the same value as EAGAIN here
+  if (Errno == EWOULDBLOCK) return wsaEWouldBlock;  // the same value as EAGAIN here
   for (const auto& R : ErrnoTable)
     if (R.Errno == Errno) return R.Wsa;
-  return 10014;
+  return wsaEFault;
 }
 
 int WsaErrorFromResolver(int GaiError, int Errno) {
   switch (GaiError) {
     case 0: return 0;
-    case EAI_NONAME: return 11001;
+    case EAI_NONAME: return wsaHost_Not_Found;
 #ifdef EAI_NODATA
-    case EAI_NODATA: return 11004;
+    case EAI_NODATA: return wsaNo_Data;
 #endif
 #ifdef EAI_ADDRFAMILY
-    case EAI_ADDRFAMILY: return 11004;
+    case EAI_ADDRFAMILY: return wsaNo_Data;
 #endif
-    case EAI_AGAIN: return 11002;
-    case EAI_FAIL: return 11003;
-    case EAI_MEMORY: return 10055;
+    case EAI_AGAIN: return wsaTry_Again;
+    case EAI_FAIL: return wsaNo_Recovery;
+    case EAI_MEMORY: return wsaENoBufs;
     case EAI_SYSTEM: return WsaErrorFromErrno(Errno);
-    default: return 11003;
+    default: return wsaNo_Recovery;
   }
 }
 

@@ -84,18 +84,6 @@ void TWsConnection::Receive(bool Twice) {
   }
 }
 
-std::uint32_t TWsConnection::FindIAC(std::uint32_t Start, std::uint32_t Size) const {
-  if (!FIsTelnet || Size == 0) return Start + Size;
-  const std::uint8_t* P = FInBuf.data() + Start;
-  const void* Iac = std::memchr(P, TELNET_IAC, Size);
-  std::uint32_t End = Iac ? std::uint32_t(static_cast<const std::uint8_t*>(Iac) - P) : Size;
-  if (FOptBinary == tnoFalse) {
-    const void* Cr = std::memchr(P, TELNET_CR, End);
-    if (Cr) End = std::uint32_t(static_cast<const std::uint8_t*>(Cr) - P);
-  }
-  return Start + End;
-}
-
 void TWsConnection::FeedRawReader() {
   while (FRawReader && InUsed() > 0) {
     const std::uint32_t Contig = (FInStart < FInEnd) ? FInEnd - FInStart : FInSize - FInStart;
@@ -107,6 +95,58 @@ void TWsConnection::FeedRawReader() {
       break;
   }
 }
+
+namespace {
+
+// Copies the plain bytes of a telnet stream from P (Limit of them may be taken; Contig are
+// there) to D at O (up to Room), stopping before an IAC. With CrSpecial, a CR is copied and
+// the NUL after it skipped; a CR that ends the contiguous bytes sets CrPending, since what
+// follows it arrives later. Returns the bytes taken from P; O advances by those written.
+std::uint32_t CopyPlainRun(const std::uint8_t* P, std::uint32_t Limit, std::uint32_t Contig, bool CrSpecial,
+                           std::uint8_t* D, std::uint32_t& O, std::uint32_t Room, bool& CrPending) {
+  // Device text is short lines: eight bytes at a time until one of them is special beats
+  // searching for each CR.
+  constexpr std::uint64_t Ones = 0x0101010101010101ULL, Highs = 0x8080808080808080ULL;
+  auto HasByte = [](std::uint64_t W, std::uint64_t Pattern) {
+    const std::uint64_t X = W ^ Pattern;
+    return (X - Ones) & ~X & Highs;  // the lowest flagged byte is exact
+  };
+  std::uint32_t I = 0;
+  while (I < Limit && O < Room) {
+    if (I + 8 <= Limit && O + 8 <= Room) {
+      std::uint64_t Word;
+      std::memcpy(&Word, P + I, 8);
+      const std::uint64_t Special =
+          HasByte(Word, Ones * TELNET_IAC) | (CrSpecial ? HasByte(Word, Ones * TELNET_CR) : 0);
+      if (Special == 0) {
+        std::memcpy(D + O, &Word, 8);
+        I += 8;
+        O += 8;
+        continue;
+      }
+      const unsigned PlainBytes = unsigned(__builtin_ctzll(Special)) >> 3;
+      std::memcpy(D + O, P + I, PlainBytes);
+      I += PlainBytes;
+      O += PlainBytes;
+    }
+    const std::uint8_t B = P[I];
+    if (B == TELNET_IAC) break;
+    D[O++] = B;
+    if (B == TELNET_CR && CrSpecial) {
+      if (I + 1 < Contig) {
+        I += P[I + 1] == TELNET_NULL ? 2 : 1;
+      } else {
+        ++I;
+        CrPending = true;  // the byte after it (if any) is looked at on the next round
+      }
+      continue;
+    }
+    ++I;
+  }
+  return I;
+}
+
+}  // namespace
 
 int TWsConnection::ReadBuf(char* Buf, int Size) {
   Receive(Size > 0);
@@ -141,48 +181,9 @@ int TWsConnection::ReadBuf(char* Buf, int Size) {
       std::memcpy(Buf + Out, P, I);
       Out += int(I);
     } else {
-      const bool CrSpecial = FOptBinary == tnoFalse;
-      // Device text is short lines: a plain byte loop beats searching for each CR.
-      auto* D = reinterpret_cast<std::uint8_t*>(Buf);
       std::uint32_t O = std::uint32_t(Out);
-      const std::uint32_t Room = std::uint32_t(Size);
-      constexpr std::uint64_t Ones = 0x0101010101010101ULL, Highs = 0x8080808080808080ULL;
-      auto HasByte = [](std::uint64_t W, std::uint64_t Pattern) {
-        const std::uint64_t X = W ^ Pattern;
-        return (X - Ones) & ~X & Highs;  // the lowest flagged byte is exact
-      };
-      while (I < Limit && O < Room) {
-        if (I + 8 <= Limit && O + 8 <= Room) {
-          // Eight bytes at a time until one of them is special.
-          std::uint64_t W;
-          std::memcpy(&W, P + I, 8);
-          const std::uint64_t Hit =
-              HasByte(W, Ones * TELNET_IAC) | (CrSpecial ? HasByte(W, Ones * TELNET_CR) : 0);
-          if (Hit == 0) {
-            std::memcpy(D + O, &W, 8);
-            I += 8;
-            O += 8;
-            continue;
-          }
-          const unsigned K = unsigned(__builtin_ctzll(Hit)) >> 3;
-          std::memcpy(D + O, P + I, K);
-          I += K;
-          O += K;
-        }
-        const std::uint8_t B = P[I];
-        if (B == TELNET_IAC) break;
-        D[O++] = B;
-        if (B == TELNET_CR && CrSpecial) {
-          if (I + 1 < Contig) {
-            I += P[I + 1] == TELNET_NULL ? 2 : 1;
-          } else {
-            ++I;
-            FCrPending = true;  // the byte after it (if any) is looked at on the next round
-          }
-          continue;
-        }
-        ++I;
-      }
+      I = CopyPlainRun(P, Limit, Contig, FOptBinary == tnoFalse, reinterpret_cast<std::uint8_t*>(Buf), O,
+                       std::uint32_t(Size), FCrPending);
       Out = int(O);
     }
     if (I > 0) {

@@ -129,8 +129,6 @@ class TWsConnection {
   void InConsume(std::uint32_t Count);
   void Receive(bool Twice);
   int ReceiveInto(std::uint32_t Pos, std::uint32_t Len);
-  // Position of the first special byte in [Start, Start + Size) of the storage.
-  std::uint32_t FindIAC(std::uint32_t Start, std::uint32_t Size) const;
   // Interprets telnet sequences from the oldest unread byte; returns the data bytes written to
   // Dest (at most Size), stopping before a normal byte or an incomplete sequence.
   int ProcessCommands(char* Dest, int Size, bool& Stalled);

@@ -26,6 +26,7 @@
 #include "platform/ini_file.h"
 #include "platform/messages.h"
 #include "platform/text_util.h"
+#include "port/port_errors.h"
 #include "terminal/terminal_control.h"
 
 namespace {
@@ -35,6 +36,13 @@ constexpr const char* CommSection = "Comm";
 constexpr UINT CloseWaitMs = 5000;
 
 QString Latin1(const std::string& S) { return QString::fromLatin1(S.data(), qsizetype(S.size())); }
+
+// A box's text with the system's reason after it, where the system gave one ("Permission
+// denied" for a serial device the user may not open, say).
+std::string WithSystemReason(const std::string& Text, const std::exception& E) {
+  if (dynamic_cast<const EInOutError*>(&E) && *E.what()) return Text + ": " + E.what();
+  return Text;
+}
 
 }  // namespace
 
@@ -418,8 +426,8 @@ void TCommControl::SetupPort() {
           Port->SetComNumber(std::uint16_t(PortNumber));
           Port->SetOpen(true);
           ComLabel->setText(QStringLiteral("Using COM%1").arg(PortNumber));
-        } catch (const std::exception&) {
-          ShowError("Error opening COM port");
+        } catch (const std::exception& E) {
+          ShowError(WithSystemReason("Error opening COM port", E));
         }
       }
       break;
@@ -451,9 +459,9 @@ void TCommControl::ComPortBtnClick() {
       Port->SetOpen(true);
       ComLabel->setText(QStringLiteral("Using COM%1").arg(Port->ComNumber()));
       SetLinkStatus(lsDisconnected);
-    } catch (const std::exception&) {
+    } catch (const std::exception& E) {
       DoAction(mcDisableStayOnTop);
-      ShowError("Error opening COM" + std::to_string(Port->ComNumber()));
+      ShowError(WithSystemReason("Error opening COM" + std::to_string(Port->ComNumber()), E));
       DoAction(mcRecallStayOnTOp);
       SetLinkStatus(lsDisconnected);
       GuardedCall([this] { Port->SetOpen(false); });

@@ -1,5 +1,6 @@
 #include "port/com_port.h"
 
+#include <cerrno>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -138,7 +139,7 @@ void TQpCustomComPort::InitPort() {
   try {
     FDispatcher->DeviceName = "COM" + std::to_string(FComNumber);
     std::int32_t Result = InitializePort();
-    if (Result == ecAccessDenied || Result == -16 /* busy */)
+    if (Result == ecAccessDenied || Result == -EBUSY)
       Result = ecAlreadyOpen;
     else if (Result == ecFileNotFound || Result == ecPathNotFound)
       Result = ecBadId;

@@ -35,6 +35,33 @@ enum TTraceLogState { tlOff, tlOn, tlDump, tlAppend, tlClear, tlPause, tlAppendA
 enum TQpCallbackType { ctOpen, ctClosing, ctClosed };
 
 class TQpCustomComPort;
+
+// A trigger event of the port. Assigning a handler (or nullptr) takes effect at once: the port
+// tells its dispatcher whether anything is left to deliver to, so a handler assigned while the
+// port is open is called from the next notification on. GUI thread only, like the events.
+template <class Sig>
+class TPortTriggerEvent {
+ public:
+  explicit TPortTriggerEvent(TQpCustomComPort& Owner) : FOwner(Owner) {}
+  TPortTriggerEvent(const TPortTriggerEvent&) = delete;
+  TPortTriggerEvent& operator=(const TPortTriggerEvent&) = delete;
+  template <class F>
+  TPortTriggerEvent& operator=(F&& Handler) {
+    FHandler = std::forward<F>(Handler);
+    Changed();
+    return *this;
+  }
+  explicit operator bool() const { return bool(FHandler); }
+  template <class... A>
+  void operator()(A&&... Args) const {
+    FHandler(std::forward<A>(Args)...);
+  }
+
+ private:
+  void Changed();
+  TQpCustomComPort& FOwner;
+  std::function<Sig> FHandler;
+};
 using TPortCallback = std::function<void(TQpCustomComPort* CP, bool Opening)>;
 using TPortCallbackEx = std::function<void(TQpCustomComPort* CP, TQpCallbackType CallbackType)>;
 
@@ -261,23 +288,21 @@ class TQpCustomComPort : public TQpLoadingState {
   // Depth-first search among Owner's children is a widget concern; the program keeps its port.
 
   // ---- events (GUI thread, from the hidden window) ----
-  std::function<void(TQpCustomComPort* CP, UINT Msg, std::uint16_t TriggerHandle,
-                     std::uint16_t Data)>
-      OnTrigger;
-  std::function<void(TQpCustomComPort* CP, std::uint16_t Count)> OnTriggerAvail;
-  std::function<void(TQpCustomComPort* CP, std::uint16_t TriggerHandle)> OnTriggerData;
-  std::function<void(TQpCustomComPort* CP, std::uint16_t TriggerHandle)> OnTriggerStatus;
-  std::function<void(TQpCustomComPort* CP, std::uint16_t TriggerHandle)> OnTriggerTimer;
-  std::function<void(TQpCustomComPort* CP)> OnTriggerModemStatus;
-  std::function<void(TQpCustomComPort* CP, std::uint16_t Error, bool LineBreak)>
-      OnTriggerLineError;
-  std::function<void(TQpCustomComPort* CP)> OnTriggerOutbuffFree;
-  std::function<void(TQpCustomComPort* CP)> OnTriggerOutbuffUsed;
-  std::function<void(TQpCustomComPort* CP)> OnTriggerOutSent;
+  TPortTriggerEvent<void(TQpCustomComPort* CP, UINT Msg, std::uint16_t TriggerHandle, std::uint16_t Data)>
+      OnTrigger{*this};
+  TPortTriggerEvent<void(TQpCustomComPort* CP, std::uint16_t Count)> OnTriggerAvail{*this};
+  TPortTriggerEvent<void(TQpCustomComPort* CP, std::uint16_t TriggerHandle)> OnTriggerData{*this};
+  TPortTriggerEvent<void(TQpCustomComPort* CP, std::uint16_t TriggerHandle)> OnTriggerStatus{*this};
+  TPortTriggerEvent<void(TQpCustomComPort* CP, std::uint16_t TriggerHandle)> OnTriggerTimer{*this};
+  TPortTriggerEvent<void(TQpCustomComPort* CP)> OnTriggerModemStatus{*this};
+  TPortTriggerEvent<void(TQpCustomComPort* CP, std::uint16_t Error, bool LineBreak)> OnTriggerLineError{*this};
+  TPortTriggerEvent<void(TQpCustomComPort* CP)> OnTriggerOutbuffFree{*this};
+  TPortTriggerEvent<void(TQpCustomComPort* CP)> OnTriggerOutbuffUsed{*this};
+  TPortTriggerEvent<void(TQpCustomComPort* CP)> OnTriggerOutSent{*this};
   std::function<void(TQpCustomComPort* CP)> OnPortOpen;
   std::function<void(TQpCustomComPort* CP)> OnPortClose;
   std::function<void(TQpCustomComPort* CP, std::uint8_t C)> OnWaitChar;
-  // Call after assigning or clearing any trigger event while open (enables delivery).
+  // Tells the dispatcher whether any trigger event is assigned; assigning one calls it.
   virtual void UpdateHandlerFlag();
 
  protected:
@@ -371,3 +396,8 @@ class TQpComPort : public TQpCustomComPort {
  public:
   using TQpCustomComPort::TQpCustomComPort;
 };
+
+template <class Sig>
+void TPortTriggerEvent<Sig>::Changed() {
+  FOwner.UpdateHandlerFlag();
+}

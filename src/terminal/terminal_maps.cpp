@@ -295,8 +295,10 @@ void TQpCharSetMapping::GetFontNames(std::vector<std::string>& aList) const {
   bool HavePrevious = false;
   for (const auto& Bucket : FTable)
     for (auto It = Bucket.rbegin(); It != Bucket.rend(); ++It) {
+      // Names compare ignoring case, as a string list's search does.
       const std::string L = Lower(It->csnFont);
-      if (!(HavePrevious && L == Previous) && std::find(aList.begin(), aList.end(), It->csnFont) == aList.end())
+      if (!(HavePrevious && L == Previous) &&
+          std::none_of(aList.begin(), aList.end(), [&](const std::string& N) { return Lower(N) == L; }))
         aList.push_back(It->csnFont);
       Previous = L;
       HavePrevious = true;

@@ -71,9 +71,8 @@ TEST(ProgramOverSerial, LinkStatusCommandsLossAndRecovery) {
   ASSERT_TRUE(WaitFor([&] { return Main.AntBtn5->Brush().Color() == AntennaColor; }, 30000));
   ASSERT_TRUE(Script->Errors.empty());
   Comm.show();
-  const std::string Bin = std::getenv("QUILL_BIN_DIR");
-  EXPECT_TRUE(Comm.grab().save(QString::fromStdString(Bin + "/serial_comm_window.png")));
-  EXPECT_TRUE(Main.grab().save(QString::fromStdString(Bin + "/serial_main_window.png")));
+  EXPECT_TRUE(Comm.grab().save(QString::fromStdString(ScreenshotPath("serial-comm-window.png"))));
+  EXPECT_TRUE(Main.grab().save(QString::fromStdString(ScreenshotPath("serial-main-window.png"))));
 
   // The device vanishes (a new terminal replaces it, as a re-plugged adapter would).
   const size_t Mark = Sim.Out.size();

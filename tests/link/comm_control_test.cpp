@@ -18,6 +18,7 @@
 
 #include "link/net_defs.h"
 #include "devices/net_port.h"
+#include "devices/serial_layer.h"
 #include "devices/net_test_support.h"
 #include "link/comm_control_u.h"
 #include "link/get_com_ports_u.h"
@@ -362,4 +363,14 @@ TEST_F(CommControlTest, LogShowsItsNewestLine) {
   for (int I = 0; I < 50; ++I) Comm->Log("shown " + std::to_string(I));
   EXPECT_EQ(LastVisibleLine(), "shown 49");
   EXPECT_FALSE(Comm->Memo1->verticalScrollBar()->isVisible());
+}
+
+TEST_F(CommControlTest, SerialOpenErrorsCarryTheSystemsReason) {
+  // A folder is no serial device: the system's reason follows the window's own text.
+  RegisterSerialLayer();
+  setenv("QUILL_COM_MAP", ("COM7=" + Dir.Path()).c_str(), 1);
+  Create("[Comm]\nMode=1\nPort=7\n", {"Disable", "COM7"});
+  unsetenv("QUILL_COM_MAP");
+  ASSERT_EQ(Script->Errors.size(), 1u);
+  EXPECT_EQ(Script->Errors[0], "Error opening COM port: Is a directory");
 }

@@ -139,6 +139,27 @@ TEST(ComPortOpenTest, OpenRequestedWhileLoadingHappensInLoaded) {
   EXPECT_EQ(Q.FDispatcher, nullptr);
 }
 
+TEST(ComPortEventTest, AnEventAssignedWhileOpenTakesEffect) {
+  TMemoryPort P;
+  P.SetOpen(true);
+  ASSERT_TRUE(P.Open());
+  std::string Got, Lines;
+  P.OnTriggerAvail = [&](TQpCustomComPort* CP, std::uint16_t Count) {
+    for (int I = 0; I < Count; ++I) Got += char(CP->GetChar());
+  };
+  P.Disp()->Feed("ab");
+  ASSERT_TRUE(WaitFor([&] { return Got == "ab"; }));
+  // Cleared, the port's window gets nothing more; assigned again, the bytes come.
+  P.OnTriggerAvail = nullptr;
+  P.OnTriggerData = [&](TQpCustomComPort*, std::uint16_t) { Lines += "|"; };
+  P.AddDataTrigger("\r", false);
+  P.Disp()->Feed("c\r");
+  ASSERT_TRUE(WaitFor([&] { return Lines == "|"; }));
+  EXPECT_EQ(Got, "ab");
+  P.SetOpen(false);
+  ASSERT_TRUE(WaitFor([&] { return !P.Open(); }));
+}
+
 class ComPortTest : public ::testing::Test {
  protected:
   void SetUp() override {

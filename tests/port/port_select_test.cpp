@@ -173,8 +173,7 @@ TEST_F(PortSelectTest, LayoutAndLook) {
   EXPECT_EQ(F.PortsComboBox->geometry(), QRect(8, 64, 201, 21));
   EXPECT_FALSE(F.windowFlags() & Qt::WindowMinMaxButtonsHint);
   F.show();
-  const std::string Shot = std::string(std::getenv("QUILL_BIN_DIR")) + "/port_select.png";
-  EXPECT_TRUE(F.grab().save(QString::fromStdString(Shot)));
+  EXPECT_TRUE(F.grab().save(QString::fromStdString(ScreenshotPath("port-select.png"))));
 }
 
 }  // namespace

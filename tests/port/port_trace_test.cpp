@@ -280,6 +280,8 @@ TEST_F(TracedPort, TracingAppliedAtOpenPausedClearedAndDumpedAtClose) {
   P.SetOpen(false);  // dumps to QPORT.TRC first
   EXPECT_EQ(ReadFile("QPORT.TRC"), "Transmit: \nA[13]B\n\nReceive: \nok");
   EXPECT_EQ(P.Tracing(), tlOff);
+  // A delivery still in flight finishes the close later; the next open waits for that.
+  ASSERT_TRUE(WaitFor([&] { return P.PortState() == psClosed; }));
 
   P.SetTracing(tlOn);
   P.SetOpen(true);

@@ -168,6 +168,10 @@ TEST(CharSetMap, DrawScript) {
   M.Add("S", 'b', 'b', "Terminal", 196);
   std::string Font, Text;
   EXPECT_FALSE(M.GetNextDrawCommand(Font, Text));
+  M.Add("T", 'a', 'a', "TERMINAL", 1);  // the same font in other letters: listed once
+  std::vector<std::string> Fonts;
+  M.GetFontNames(Fonts);
+  EXPECT_EQ(Fonts.size(), 1u);
   M.GenerateDrawScript("S", "abc");
   std::vector<std::pair<std::string, std::string>> Got;
   while (M.GetNextDrawCommand(Font, Text)) Got.emplace_back(Font, Text);

@@ -190,6 +190,7 @@ TEST(TtyPaint, IncrementalPaintEqualsFullPaint) {
       for (TPaintFixture* F : {&Inc, &Full}) {
         F->Emu.teProcessCommandList(L);
         F->Emu.ProcessString(S);
+        if (Step == 30) F->Term.Back = 0x00402010;  // the control's colour changes: a full redraw is due
       }
       if (Rnd() % 3 == 0) {
         QPainter P(&Inc.Image);
