@@ -544,7 +544,13 @@ void TQpCustomTerminal::SetBorderStyle(TQpBorderStyle V) {
 
 void TQpCustomTerminal::Clear() { FEmulator->teClear(); }
 void TQpCustomTerminal::ClearAll() { FEmulator->teClearAll(); }
-void TQpCustomTerminal::Bell() { QApplication::beep(); }
+// A device sending a run of bell characters beeps once, not once per byte: at most one beep
+// per heartbeat.
+void TQpCustomTerminal::Bell() {
+  if (FBellTimer.isValid() && FBellTimer.elapsed() < BeatInterval) return;
+  FBellTimer.start();
+  QApplication::beep();
+}
 
 void TQpCustomTerminal::CursorMoved(TQpTerminalBuffer* Sender, int Row, int Col) {
   if (OnCursorMoved) OnCursorMoved(Sender, Row, Col);

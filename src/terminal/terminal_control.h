@@ -16,6 +16,7 @@
 // Everything but the receiver runs on the GUI thread.
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
 #include <QPoint>
@@ -355,6 +356,7 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   bool FHaveSelection = false;
   bool FCaptureReported = false;
   bool FSelectionHooked = false;
+  QElapsedTimer FBellTimer;
 };
 
 class TQpTerminal : public TQpCustomTerminal {
