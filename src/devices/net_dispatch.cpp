@@ -305,7 +305,10 @@ bool TQpWinsockDispatcher::SetupCom(std::int32_t, std::int32_t) {
     C->SetIsClient(WsIsClient);
     C->SetIsTelnet(WsIsTelnet);
     C->SetDispatcher(this);
+    // Under DataSection like every ModemStatus writer, so the rule does not rest on this layer
+    // having one thread.
     C->OnCarrier = [this](bool Connected) {
+      DispLock Guard(DataSection);
       if (Connected)
         ModemStatus |= DCDMask;
       else
@@ -414,7 +417,10 @@ std::int32_t TQpWinsockDispatcher::Dispatcher(UINT, WPARAM wParam, LPARAM) {
     if (FInQue > 0) ExtractData();
     const bool Moved = DBufHead != Before || DispatchFull != WasFull;
     if (wParam == 0 && !fEventBusy) {
-      GlobalStatHit = false;
+      {
+        DispLock Guard(DataSection);  // as every writer of GlobalStatHit does
+        GlobalStatHit = false;
+      }
       while (!ClosePending && CheckTriggers()) {
       }
       if (GlobalStatHit) ResetStatusHits();

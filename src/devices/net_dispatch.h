@@ -99,7 +99,10 @@ class TQpWinsockDispatcher : public TQpBaseDispatcher {
   std::int32_t CloseCom() override;
   bool CheckPort(const std::string& ComName) override;
   std::int32_t ProcessCommunications() override;
-  std::uint8_t GetComModemStatus() override { return ModemStatus & DCDMask; }
+  std::uint8_t GetComModemStatus() override {
+    DispLock Guard(DataSection);  // GetModemStatusPrim asks before it takes the lock
+    return ModemStatus & DCDMask;
+  }
 
   // Address and port arrive in network byte order. LocalAddress is accepted and not used:
   // the socket always binds to any local address.

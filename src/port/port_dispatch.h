@@ -21,8 +21,9 @@
 // thread there (StopDispThread knows not to wait for itself), and a second CloseCom must be
 // harmless (CloseComActive, a negative CidEx).
 //
-// Locks (re-entrant), taken in this order when two are held: DispSection, then DataSection.
-// OutputSection guards output accounting. No lock is held while a notification is delivered.
+// Locks (re-entrant), taken in this order when two are held: DispSection, DataSection,
+// OutputSection. The state block below groups the fields by the lock that guards them. No lock
+// is held while a notification is delivered.
 
 #include <atomic>
 #include <cstdint>
@@ -169,7 +170,8 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   void BeginReadSession();
   void EndReadSession();
   // GetChar's lock-free path: false when this thread has no read session (or tracing is on)
-  // or nothing is left; the caller then takes the ordinary GetChar.
+  // or nothing is left; the caller then takes the ordinary GetChar. The DispSection fields it
+  // touches say so in the state block below.
   bool TryGetCharInSession(std::uint8_t& C) {
     if (FSessionReader.load(std::memory_order_relaxed) != std::this_thread::get_id() ||
         TracingOn.load(std::memory_order_relaxed))
@@ -313,71 +315,103 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   static TQpBaseDispatcher* PortListItem(int Index);
 
   // ---------------- state (the layers work on it directly) ----------------
-  TQpCustomComPort* fOwner;
-  std::int32_t fHandle = -1;
-  bool OpenHandle = false;
-  std::atomic<std::int32_t> CidEx{0};
-  std::uint32_t LastError = 0;
-  std::uint32_t InQue = 0;
-  std::uint32_t OutQue = 0;
-  std::uint8_t ModemStatus = 0;
+  // Grouped by what guards each field. InitPort and InitSocket also write guarded fields
+  // without their lock: they run before StartDispatcher starts any thread of this object. The
+  // locks are re-entrant and taken in the order DispSection, DataSection, OutputSection.
+  TQpCriticalSection DataSection, OutputSection, DispSection;
+
+  // -- Guarded by DispSection: the input ring and how far its reader has got.
+  // Read-session exception (TryGetCharInSession): inside the port's own handler the delivering
+  // thread waits, so that handler reads DBuffer, DBufHead, DBufTail and DispatchFull and
+  // advances GetCount without the lock. The network layer (one thread) also reads DBufHead and
+  // DispatchFull unlocked in its Dispatcher.
+  std::vector<std::uint8_t> DBuffer;
+  std::uint32_t DBufHead = 0, DBufTail = 0;
+  bool DispatchFull = false;
+  std::uint32_t GetCount = 0, MaxGetCount = 0;
+  std::atomic<bool> InAvailMessage{false};  // atomic as well, yet only used under the lock
+  std::uint32_t LastTailData = 0;
+  std::uint32_t NotifyTail = 0;
+
+  // -- Guarded by DataSection: line settings, modem and error state, triggers, receivers and
+  // the thread objects.
+  // Split per member: ComStatus.cbInQue is DispSection's (ExtractData); ComStatus.Flags and
+  // ComStatus.cbOutQue are DataSection's (RefreshStatus).
   TComStat ComStatus;
+  std::uint32_t LastError = 0;
+  std::uint8_t ModemStatus = 0;  // the network layer's carrier callback takes the lock too
   TDCB DCB;
   std::int32_t LastBaud = 115200;
   std::uint32_t Flags = 0;
+  // Only the owner's thread writes these; it also reads DTRAuto and RTSAuto (the port
+  // component) and RS485Mode (SetBreak) without the lock.
   bool DTRState = false, DTRAuto = false, RTSState = false, RTSAuto = false;
-  HWND fDispatcherWindow = 0;
-  std::uint32_t LastModemStatus = 0, LastLineErr = 0;
   bool RS485Mode = false;
-  std::uint16_t BaseAddress = 0;
-  std::atomic<bool> PortHandlerInstalled{false}, HandlerServiceNeeded{false};
   std::vector<TWndTriggerHandler> WndTriggerHandlers;
   std::vector<TProcTriggerHandler> ProcTriggerHandlers;
   std::vector<TEventTriggerHandler> EventTriggerHandlers;
+  bool DeletePending = false;
   std::vector<TTimerTrigger> TimerTriggers;
-  std::vector<TDataTrigger> DataTriggers;
+  std::vector<TDataTrigger> DataTriggers;  // the receive scan holds DispSection as well
   std::vector<TStatusTrigger> StatusTriggers;
-  std::uint32_t LastTailData = 0, LastTailLen = 1;
-  std::atomic<std::uint32_t> LenTrigger{0};
+  std::uint32_t TriggerCounter = FirstTriggerCounter;
+  // Written under the lock only by the thread that runs the checks (the dispatcher thread, or
+  // the GUI thread in the network layer), which alone reads it without the lock.
   bool GlobalStatHit = false;
-  std::atomic<bool> InAvailMessage{false};
-  std::uint32_t GetCount = 0, MaxGetCount = 0;
-  bool DispatchFull = false;
-  std::uint32_t NotifyTail = 0;
-  std::atomic<bool> KillThreads{false};
   std::shared_ptr<TQpDispatcherThread> ComThread, fDispThread, OutThread, StatusThread;
-  std::uint8_t ThreadBoost = 0;
-  TQpCriticalSection DataSection, OutputSection, DispSection;
-  // Signals between a layer's threads; created at InitPort, kept until the object goes.
-  std::shared_ptr<TQpEvent> ComEvent, ReadyEvent, GeneralEvent, OutputEvent, SentEvent,
-      OutFlushEvent;
-  std::uint32_t CurrentEvent = 0;
-  std::atomic<bool> RingFlag{false};
-  TIOQueue FQueue;
+  void* DataPointers[MaxDataPointers] = {nullptr, nullptr, nullptr};
+  // The trace part; the dispatch log part has its own lock (port_trace.h).
+  TQpPortRecorder Recorder;
+
+  // -- Guarded by OutputSection: the output ring of layers that keep one (the serial layer's
+  // writers and its write thread).
   std::vector<std::uint8_t> OBuffer;
   std::uint32_t OBufHead = 0, OBufTail = 0;
   bool OBufFull = false;
-  std::vector<std::uint8_t> DBuffer;
-  std::uint32_t DBufHead = 0, DBufTail = 0;
-  std::atomic<bool> fEventBusy{false};
-  bool DeletePending = false;
-  std::atomic<bool> ClosePending{false};
-  std::atomic<bool> OutSentPending{false};
-  // Switches of the recorders, read without a lock on every read and write.
-  std::atomic<bool> TracingOn{false}, DLoggingOn{false};
-  TIOQueue DLoggingQueue;
-  std::uint64_t TimeBase = 0;
-  std::uintptr_t TimerID = 0;
-  std::uint32_t TriggerCounter = FirstTriggerCounter;
+
+  // -- Atomics, read and written on any thread (a lock some writers hold is noted).
+  std::atomic<std::int32_t> CidEx{0};
   std::atomic<bool> DispActive{false};
+  std::atomic<bool> KillThreads{false};
+  std::atomic<bool> ClosePending{false};
   std::atomic<bool> DoDonePortPrim{false};
   std::atomic<std::int32_t> ActiveThreads{0};
   std::atomic<bool> CloseComActive{false};
-  void* DataPointers[MaxDataPointers] = {nullptr, nullptr, nullptr};
-  std::string DeviceName;
+  std::atomic<bool> fEventBusy{false};  // changed under DataSection
+  // Changed under DataSection; SendNotify reads them without it.
+  std::atomic<bool> PortHandlerInstalled{false}, HandlerServiceNeeded{false};
+  // Changed under DataSection; the receive scan reads it under DispSection only.
+  std::atomic<std::uint32_t> LenTrigger{0};
+  std::atomic<bool> OutSentPending{false};  // set under OutputSection, taken under DataSection
+  std::atomic<bool> RingFlag{false};
+  // Switches of the recorders, read without a lock on every read and write.
+  std::atomic<bool> TracingOn{false}, DLoggingOn{false};
 
-  // The trace and dispatch log (port_trace.h); its operations below.
-  TQpPortRecorder Recorder;
+  // -- Owner thread only: set once, or touched by one thread only (named per field).
+  TQpCustomComPort* fOwner;  // at construction; never changes
+  std::int32_t fHandle = -1;  // at construction; never changes
+  // Signals between a layer's threads: created with the object, the pointers never change and
+  // the events lock themselves.
+  std::shared_ptr<TQpEvent> ComEvent, ReadyEvent, GeneralEvent, OutputEvent, SentEvent,
+      OutFlushEvent;
+  TIOQueue FQueue;  // locks itself: the layer's threads fill it, the dispatcher thread drains it
+  // At open, on the opening thread before any thread starts; read-only while open (the write
+  // thread reads OutQue under OutputSection).
+  std::uint32_t InQue = 0;
+  std::uint32_t OutQue = 0;
+  std::uint64_t TimeBase = 0;
+  std::string DeviceName;  // by the port component before the open
+  std::uint32_t CurrentEvent = 0;  // the dispatcher thread only
+  // The GUI thread only (the network layer's hidden window and its timer).
+  HWND fDispatcherWindow = 0;
+  std::uintptr_t TimerID = 0;
+  std::uint16_t BaseAddress = 0;  // the owner's thread
+  std::uint8_t ThreadBoost = 0;  // the owner's thread; kept, not applied
+  // Set at open or never, and never read.
+  bool OpenHandle = false;
+  std::uint32_t LastModemStatus = 0, LastLineErr = 0;
+  std::uint32_t LastTailLen = 1;
+  TIOQueue DLoggingQueue;
 
   // ---------------- tracing and dispatch logging (port_trace.cpp) ----------------
   // Any thread. Trace operations take DataSection; log entries only the log's own lock, so a
