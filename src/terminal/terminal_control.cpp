@@ -651,11 +651,28 @@ void TQpCustomTerminal::tmCalcExtent() {
   if (tmNeedVScrollbar()) tmInitVScrollBar();
 }
 
-bool TQpCustomTerminal::tmNeedHScrollbar() const { return FUseHScrollBar && !FHideScrollbars; }
+bool TQpCustomTerminal::tmNeedHScrollbar() const {
+  return FUseHScrollBar && (!FHideScrollbars || FHideScrollbarHActive);
+}
 
 bool TQpCustomTerminal::tmNeedVScrollbar() const {
   const bool Scrolls = Rows() < ScrollbackRows() && FScrollback;
+  if (FHideScrollbars && FHideScrollBarVActive) return FUseVScrollBar || Scrolls;
   return (FUseVScrollBar && !FHideScrollbars) || Scrolls;
+}
+
+// With the bars hidden, a cursor beyond the fully visible columns or rows brings its bar back
+// until it returns.
+void TQpCustomTerminal::UpdateHiddenBars(int Row, int Col) {
+  const bool H = Col > FOriginCol + FClientFullCols - 1;
+  const bool V = Row > FOriginRow + FClientFullRows - 1;
+  if (H == FHideScrollbarHActive && V == FHideScrollBarVActive) return;
+  FHideScrollbarHActive = H;
+  FHideScrollBarVActive = V;
+  if ((FHBarShown != tmNeedHScrollbar() || FVBarShown != tmNeedVScrollbar()) && !FForceSizePosted) {
+    FForceSizePosted = true;
+    PostMessage(FHandle, qpw_TermForceSize, 0, 0);
+  }
 }
 
 void TQpCustomTerminal::tmInitHScrollBar() {

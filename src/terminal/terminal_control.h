@@ -231,6 +231,7 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   bool LazyDisplay() const override { return FUseLazyDisplay; }
   bool FollowCursor() const override { return FFollowCursor; }
   void DoFollowCursor() override;
+  void UpdateHiddenBars(int Row, int Col) override;
   void CursorMoved(TQpTerminalBuffer* Sender, int Row, int Col) override;
   void RepaintNow() override;
   void Bell() override;
@@ -329,6 +330,7 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   bool FFreezeScrollBack = qpc_FreezeScrollback;
   bool FMouseSelect = qpc_TermMouseSelect, FAutoCopy = qpc_TermAutoCopy, FAutoScrollback = qpc_TermAutoScrollback;
   bool FHideScrollbars = qpc_TermHideScrollbars;
+  bool FHideScrollbarHActive = false, FHideScrollBarVActive = false;
   bool FFollowCursor = qpc_TermFollowsCursor;
   bool FPasteToPort = qpc_TermPasteToPort, FPasteToScreen = qpc_TermPasteToScreen;
   bool FScrollback = qpc_TermScrollback;

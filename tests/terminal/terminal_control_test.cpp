@@ -234,6 +234,20 @@ TEST_F(Term, HorizontalThumbMovesTheOriginWithinItsRange) {
   EXPECT_EQ(T.ClientOriginCol(), 1);
 }
 
+TEST_F(Term, HiddenBarsComeBackWhileTheCursorIsBeyondTheVisibleColumns) {
+  ASSERT_TRUE(T.UsingHScrollBar());
+  T.SetHideScrollbars(true);
+  ProcessMessages();
+  EXPECT_FALSE(T.horizontalScrollBar()->isVisible());
+  Feed(std::string(60, 'x'));  // the cursor at column 61, beyond the 50 fully visible
+  ASSERT_TRUE(WaitFor([&] { return T.horizontalScrollBar()->isVisible(); }));
+  Feed("\r");
+  ASSERT_TRUE(WaitFor([&] { return !T.horizontalScrollBar()->isVisible(); }));
+  T.SetHideScrollbars(false);
+  ProcessMessages();
+  EXPECT_TRUE(T.horizontalScrollBar()->isVisible());
+}
+
 TEST_F(Term, ScrollbackRangeAndAutoScrollback) {
   T.resize(405, 4 + 17 + 12 * 10);  // 10 rows: a vertical bar
   ProcessMessages();
