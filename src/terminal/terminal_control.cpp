@@ -468,6 +468,22 @@ void TQpCustomTerminal::tmGetFontInfo() {
   }
 }
 
+void TQpCustomTerminal::SetCharHPadding(int V) {
+  V = std::max(V, 0);
+  if (V == FCharHPadding) return;
+  FCharHPadding = V;
+  tmCalcExtent();
+  RepaintAll();
+}
+
+void TQpCustomTerminal::SetCharVPadding(int V) {
+  V = std::max(V, 0);
+  if (V == FCharVPadding) return;
+  FCharVPadding = V;
+  tmCalcExtent();
+  RepaintAll();
+}
+
 void TQpCustomTerminal::SetTermFont(const QFont& F) {
   FFont = F;
   tmGetFontInfo();

@@ -160,6 +160,11 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   void SetFontColor(TColor V) override;
   QFont Font() const override { return FFont; }
   void SetTermFont(const QFont& F);
+  // Pixels added to each cell (0 or more).
+  int CharHPadding() const { return FCharHPadding; }
+  void SetCharHPadding(int V);
+  int CharVPadding() const { return FCharVPadding; }
+  void SetCharVPadding(int V);
   int CharWidth() const { return FCharWidth; }
   int CharHeight() const { return FCharHeight; }
   int GetTotalCharWidth() const;

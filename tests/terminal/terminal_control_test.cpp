@@ -133,6 +133,10 @@ TEST_F(Term, DefaultsAndSetterRanges) {
   EXPECT_EQ(Fresh.Attributes(5000, 1), 0);  // out of range: defaults
   EXPECT_EQ(Fresh.ForeColor(1, 0), 0x00FFFFFFu);
   Fresh.SetLine(-5000, "ignored");
+  Fresh.SetCharHPadding(2);
+  Fresh.SetCharVPadding(-3);
+  EXPECT_EQ(Fresh.GetTotalCharWidth(), 10);
+  EXPECT_EQ(Fresh.GetTotalCharHeight(), 12);
 }
 
 TEST_F(Term, TwoBurstsAreProcessedByTheFirstMessageInOrder) {
