@@ -2,6 +2,8 @@
 # The one list of system packages the project needs, for building, testing, packaging and the
 # demo.
 # Installs only what is missing; as root through apt-get, otherwise through sudo.
+# `install-deps.sh fuzz` adds what fuzz.sh needs (clang with libFuzzer and its sanitizer
+# runtimes), which the ordinary build and the tests do not.
 set -euo pipefail
 
 PACKAGES=(
@@ -15,6 +17,14 @@ PACKAGES=(
   desktop-file-utils appstream man-db groff-base dpkg-dev file
   dante-server microsocks
 )
+
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
+case "${1:-}" in
+  "") ;;
+  fuzz) PACKAGES+=("${FUZZ_PACKAGES[@]}") ;;
+  *) echo "usage: $0 [fuzz]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do

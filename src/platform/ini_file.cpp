@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -70,6 +71,61 @@ bool FindValue(const std::vector<std::string>& Lines, const std::string& Section
     }
   }
   return false;
+}
+
+// Why Name cannot be stored as a section (IsKey false) or key name; empty when it can.
+std::string UnstorableName(const std::string& Name, bool IsKey) {
+  if (Name.empty()) return "the name is empty";
+  if (Name.find_first_of("\r\n") != std::string::npos) return "the name holds a line break";
+  if (Trim(Name) != Name) return "the name starts or ends with a blank";
+  if (!IsKey) return {};
+  // "k=v" would read as key "k"; ";x=v" and "#x=v" as comments; "[x=v]" as a section header.
+  if (Name.find('=') != std::string::npos) return "a key name cannot hold \"=\"";
+  if (Name[0] == ';' || Name[0] == '#') return "a key name cannot start with \";\" or \"#\"";
+  if (Name[0] == '[') return "a key name cannot start with \"[\"";
+  return {};
+}
+
+// Name for a message: control characters as \xNN, so the text stays one readable line.
+std::string Shown(const std::string& Name) {
+  std::string S;
+  for (unsigned char C : Name) {
+    if (C >= 0x20 && C != 0x7F) {
+      S += char(C);
+      continue;
+    }
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    S += "\\x";
+    S += Digits[C >> 4];
+    S += Digits[C & 15];
+  }
+  return S;
+}
+
+// "." + file name + "." + six letters or digits: the temporary names StoreLines makes.
+bool IsTempName(const std::string& Name, const std::string& FileName) {
+  const std::string Prefix = "." + FileName + ".";
+  if (Name.size() != Prefix.size() + 6 || Name.compare(0, Prefix.size(), Prefix) != 0) return false;
+  for (size_t I = Prefix.size(); I < Name.size(); ++I) {
+    const char C = Name[I];
+    if (!((C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9'))) return false;
+  }
+  return true;
+}
+
+// A write killed between creating its temporary file and renaming it leaves the file behind;
+// each later write removes such leftovers. Only ours (name, owner, a plain file) and only old
+// ones: another instance may be in the middle of its own write right now.
+void RemoveStaleTemps(const std::filesystem::path& Folder, const std::string& FileName) {
+  const time_t Before = time(nullptr) - IniStaleTempSeconds;
+  std::error_code Ec;
+  for (std::filesystem::directory_iterator It(Folder, Ec), End; !Ec && It != End; It.increment(Ec)) {
+    const std::string Name = It->path().filename().string();
+    if (!IsTempName(Name, FileName)) continue;
+    struct stat St;
+    if (lstat(It->path().c_str(), &St) != 0 || !S_ISREG(St.st_mode) || St.st_uid != geteuid()) continue;
+    if (St.st_mtime < Before) unlink(It->path().c_str());
+  }
 }
 
 }  // namespace
@@ -178,6 +234,7 @@ void TIniFile::StoreLines(const std::vector<std::string>& Lines) {
     unlink(Temp.c_str());
     throw Failure;
   }
+  RemoveStaleTemps(Folder, Path.filename().string());
 }
 
 void TIniFile::BeginUpdate() {
@@ -225,8 +282,13 @@ std::vector<std::string> TIniFile::ReadSection(const std::string& Section) const
 
 void TIniFile::WriteString(const std::string& Section, const std::string& Key,
                            const std::string& Value) {
+  auto Refuse = [&](const std::string& What, const std::string& Why) {
+    throw EIniFileException("Cannot store " + What + " in " + FFileName + ": " + Why);
+  };
+  if (auto Why = UnstorableName(Section, false); !Why.empty()) Refuse("section \"" + Shown(Section) + "\"", Why);
+  if (auto Why = UnstorableName(Key, true); !Why.empty()) Refuse("key \"" + Shown(Key) + "\"", Why);
   auto Lines = LoadLines();
-  const std::string Line = IniOneLine(Key) + "=" + IniOneLine(Value);
+  const std::string Line = Key + "=" + IniOneLine(Value);
   size_t Index, Header, End;
   if (FindValue(Lines, Section, Key, nullptr, &Index)) {
     Lines[Index] = Line;
@@ -236,10 +298,7 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Key,
     Lines.insert(Lines.begin() + long(At), Line);
   } else {
     if (!Lines.empty() && !Trim(Lines.back()).empty()) Lines.push_back("");
-    std::string SectionLine = IniOneLine(Section);
-    SectionLine.insert(SectionLine.begin(), '[');
-    SectionLine += ']';
-    Lines.push_back(SectionLine);
+    Lines.push_back("[" + Section + "]");
     Lines.push_back(Line);
   }
   StoreLines(Lines);

@@ -4,7 +4,11 @@
 // Reading never fails: a missing file, section or key, or an integer that does not parse,
 // gives the caller's default. Every write rewrites the whole file through a temporary file in
 // the same folder and a rename, so a crash never leaves a torn file, and keeps every other
-// section, key and line as it was. Section and key names match without regard to case.
+// section, key and line as it was. A temporary file a killed write left behind is removed by a
+// later write. Section and key names match without regard to case. Reading gives values
+// without the blanks around them.
+// Thread rules: none of its own; two objects (or processes) writing the same file at once may
+// lose one of the writes, never tear the file.
 
 #include <cstdint>
 #include <optional>
@@ -12,11 +16,15 @@
 #include <string>
 #include <vector>
 
-// Raised when a write cannot be done; the text is "Unable to write to <path>".
+// Raised when a write cannot be done; the text is "Unable to write to <path>", or for a name
+// the format cannot hold, "Cannot store <what> in <path>: <why>".
 class EIniFileException : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// A temporary file of a write older than this (seconds) is a killed write's leftover.
+inline constexpr int IniStaleTempSeconds = 60;
 
 class TIniFile {
  public:
@@ -35,7 +43,9 @@ class TIniFile {
   std::vector<std::string> ReadSection(const std::string& Section) const;
 
   // A value never spans lines: line breaks in Value are stored as spaces, so a value can
-  // never start a key or section of its own.
+  // never start a key or section of its own. A name that could not be read back as itself is
+  // refused with EIniFileException and the file stays as it was: an empty name, blanks at
+  // either end, a line break; for a key also "=" or a first character of ";", "#" or "[".
   void WriteString(const std::string& Section, const std::string& Key, const std::string& Value);
   void WriteInteger(const std::string& Section, const std::string& Key, std::int32_t Value);
 
@@ -53,7 +63,8 @@ class TIniFile {
   std::optional<std::vector<std::string>> FPending;  // the file's lines during an update
 };
 
-// Text as a value is stored: line breaks become spaces.
+// Text as a value is stored: line breaks become spaces. (Read back, it also loses the blanks
+// around it.)
 std::string IniOneLine(std::string Text);
 
 // Parses an integer the way settings are read; false when Text is not one.

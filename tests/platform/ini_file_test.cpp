@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -181,4 +182,74 @@ TEST(IniFile, UpdateWritesEverythingAtOnce) {
   Bad.BeginUpdate();
   Bad.WriteInteger("Form", "Top", 3);
   EXPECT_THROW(Bad.EndUpdate(), EIniFileException);
+}
+
+TEST(IniFile, NamesTheFormatCannotHoldAreRefused) {
+  struct Case {
+    const char* Section;
+    const char* Key;
+    const char* Why;
+    const char* Shown;  // the wrong name as the message shows it
+  };
+  const Case Cases[] = {
+      {"", "k", "the name is empty", ""},
+      {"S", "", "the name is empty", ""},
+      {" S", "k", "the name starts or ends with a blank", " S"},
+      {"S", "k\t", "the name starts or ends with a blank", "k\\x09"},
+      {"S\nT", "k", "the name holds a line break", "S\\x0AT"},
+      {"S", "a\rb", "the name holds a line break", "a\\x0Db"},
+      {"S", "a=b", "a key name cannot hold \"=\"", "a=b"},
+      {"S", ";k", "a key name cannot start with \";\" or \"#\"", ";k"},
+      {"S", "#k", "a key name cannot start with \";\" or \"#\"", "#k"},
+      {"S", "[T", "a key name cannot start with \"[\"", "[T"},
+  };
+  TempDir Dir;
+  const std::string Path = Dir.File("a.ini");
+  WriteFile(Path, "[S]\na=1\n");
+  TIniFile Ini(Path);
+  for (const auto& K : Cases) {
+    const bool KeyWrong = K.Section == std::string("S");
+    const std::string What = std::string(KeyWrong ? "key \"" : "section \"") + K.Shown + "\"";
+    try {
+      Ini.WriteString(K.Section, K.Key, "x]");
+      ADD_FAILURE() << "accepted " << What;
+    } catch (const EIniFileException& E) {
+      EXPECT_EQ(std::string(E.what()), "Cannot store " + What + " in " + Path + ": " + K.Why);
+    }
+    EXPECT_EQ(ReadFile(Path), "[S]\na=1\n") << What;
+  }
+  // What the format can hold: any other byte, "=" and "]" in a section name, "[" inside a key.
+  Ini.WriteString("[x=y]", "a[b]", "v");
+  Ini.WriteString("S", "Name 2", " spaced value ");
+  EXPECT_EQ(Ini.ReadString("[x=y]", "A[B]", ""), "v");
+  EXPECT_EQ(Ini.ReadString("s", "name 2", ""), "spaced value");
+  EXPECT_EQ(Ini.ReadInteger("S", "a", 0), 1);
+}
+
+TEST(IniFile, WriteRemovesTemporaryFilesOfKilledWrites) {
+  TempDir Dir;
+  const std::string Path = Dir.File("quill.ini");
+  WriteFile(Path, "[Form]\nTop=1\n");
+  const char* Old[] = {".quill.ini.a1B2c3", ".quill.ini.XXXXXX"};
+  // Not leftovers of this file's writes, or too recent to be sure another writer is done.
+  const char* Kept[] = {".quill.ini.fresh1", ".quill.ini.ab12", ".quill.ini.ab-123", "quill.ini.abc123",
+                        ".other.ini.abc123", ".quill.ini.bak"};
+  const timespec Long[2] = {{time(nullptr) - 2 * IniStaleTempSeconds, 0}, {time(nullptr) - 2 * IniStaleTempSeconds, 0}};
+  for (const char* Name : Old) {
+    WriteFile(Dir.File(Name), "[Form]\n");
+    ASSERT_EQ(utimensat(AT_FDCWD, Dir.File(Name).c_str(), Long, 0), 0);
+  }
+  for (const char* Name : Kept) {
+    WriteFile(Dir.File(Name), "x");
+    if (std::string(Name) != ".quill.ini.fresh1") ASSERT_EQ(utimensat(AT_FDCWD, Dir.File(Name).c_str(), Long, 0), 0);
+  }
+  // An old leftover name that is a folder is not ours either.
+  std::filesystem::create_directory(Dir.File(".quill.ini.dir123"));
+  ASSERT_EQ(utimensat(AT_FDCWD, Dir.File(".quill.ini.dir123").c_str(), Long, 0), 0);
+
+  TIniFile(Path).WriteInteger("Form", "Top", 2);
+  for (const char* Name : Old) EXPECT_FALSE(std::filesystem::exists(Dir.File(Name))) << Name;
+  for (const char* Name : Kept) EXPECT_TRUE(std::filesystem::exists(Dir.File(Name))) << Name;
+  EXPECT_TRUE(std::filesystem::exists(Dir.File(".quill.ini.dir123")));
+  EXPECT_EQ(TIniFile(Path).ReadInteger("Form", "Top", 0), 2);
 }
