@@ -9,6 +9,7 @@
 
 #include <QProcess>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -77,6 +78,18 @@ TEST(QuillSim, FallsSilentDropsAndTakesTheNextClient) {
   Got.clear();
   EXPECT_TRUE(ReadUntil(Fd, Got, "GARBAGE\r"));
 
+  // A stream without carriage returns comes whole; what fell due meanwhile follows it.
+  const size_t Stream = 100000;
+  ASSERT_TRUE(Sim.Control("nocr " + std::to_string(Stream)));
+  Got.clear();
+  // Sent in runs of 4096 bytes, each counting A to Z from A.
+  const char Last = char('A' + (Stream % 4096 - 1) % 26);
+  ASSERT_TRUE(ReadUntil(Fd, Got, std::string(1, Last) + "[05C"));
+  const size_t Start = Got.find("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+  ASSERT_NE(Start, std::string::npos);
+  ASSERT_GE(Got.size(), Start + Stream);
+  EXPECT_EQ(Got.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ", Start), Start + Stream);
+
   ASSERT_TRUE(Sim.Control("drop"));
   bool Closed = false;
   ReadUntil(Fd, Got, "never sent", &Closed);
@@ -92,6 +105,17 @@ TEST(QuillSim, FallsSilentDropsAndTakesTheNextClient) {
     EXPECT_TRUE(ReadUntil(Fd, Got, "[LINKOK]\r"));
     close(Fd);
   }
+  // "reset" ends the connection with a reset rather than an orderly close.
+  Fd = Connect(Port);
+  ASSERT_GE(Fd, 0);
+  Got.clear();
+  ASSERT_TRUE(ReadUntil(Fd, Got, "[05C2C5"));
+  ASSERT_TRUE(Sim.Control("reset"));
+  Closed = false;
+  ReadUntil(Fd, Got, "never sent", &Closed);
+  EXPECT_TRUE(Closed);
+  EXPECT_EQ(errno, ECONNRESET);
+  close(Fd);
   Sim.P.write("quit\n");
   ASSERT_TRUE(Sim.P.waitForFinished(20000));
   EXPECT_EQ(Sim.P.exitCode(), 0);

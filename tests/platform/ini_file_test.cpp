@@ -234,18 +234,24 @@ TEST(IniFile, WriteRemovesTemporaryFilesOfKilledWrites) {
   // Not leftovers of this file's writes, or too recent to be sure another writer is done.
   const char* Kept[] = {".quill.ini.fresh1", ".quill.ini.ab12", ".quill.ini.ab-123", "quill.ini.abc123",
                         ".other.ini.abc123", ".quill.ini.bak"};
-  const timespec Long[2] = {{time(nullptr) - 2 * IniStaleTempSeconds, 0}, {time(nullptr) - 2 * IniStaleTempSeconds, 0}};
+  const time_t Then = time(nullptr) - 2 * IniStaleTempSeconds;
+  auto MakeOld = [&](const char* Name) {
+    const timespec Times[2] = {{Then, 0}, {Then, 0}};
+    return utimensat(AT_FDCWD, Dir.File(Name).c_str(), Times, 0) == 0;
+  };
   for (const char* Name : Old) {
     WriteFile(Dir.File(Name), "[Form]\n");
-    ASSERT_EQ(utimensat(AT_FDCWD, Dir.File(Name).c_str(), Long, 0), 0);
+    ASSERT_TRUE(MakeOld(Name));
   }
   for (const char* Name : Kept) {
     WriteFile(Dir.File(Name), "x");
-    if (std::string(Name) != ".quill.ini.fresh1") ASSERT_EQ(utimensat(AT_FDCWD, Dir.File(Name).c_str(), Long, 0), 0);
+    if (std::string(Name) != ".quill.ini.fresh1") {
+      ASSERT_TRUE(MakeOld(Name));
+    }
   }
   // An old leftover name that is a folder is not ours either.
   std::filesystem::create_directory(Dir.File(".quill.ini.dir123"));
-  ASSERT_EQ(utimensat(AT_FDCWD, Dir.File(".quill.ini.dir123").c_str(), Long, 0), 0);
+  ASSERT_TRUE(MakeOld(".quill.ini.dir123"));
 
   TIniFile(Path).WriteInteger("Form", "Top", 2);
   for (const char* Name : Old) EXPECT_FALSE(std::filesystem::exists(Dir.File(Name))) << Name;

@@ -47,6 +47,10 @@ Control commands, one per line on standard input:
                     replace the terminal by a new one (a new PTY line follows)
   garbage           send junk: broken packets, stray and high bytes, an
                     over-long line, lower-case hex
+  nocr N            send N printable bytes (1-1000000000) without a carriage
+                    return, as fast as the peer reads; what else is sent
+                    meanwhile follows them
+  reset             like drop, but each TCP connection ends with a reset
   band R B          radio R (1, 2) to band B (1-14); in Auto its antenna follows
   antenna R A       radio R to antenna A (1-8), leaving Auto
   auto R on|off     radio R's automatic mode

@@ -45,6 +45,10 @@ struct TClient {
   bool Telnet = true;   // TCP clients speak telnet; the pseudo-terminal carries raw bytes
   int Id = 0;
   std::string Out;      // bytes not yet taken by the peer
+  // A stream without carriage returns still to send ("nocr"); what else is sent meanwhile
+  // waits in Held until it is through.
+  unsigned long long NoCrLeft = 0;
+  std::string Held;
   TTelnetFilter Filter;
   TLineAssembler Lines;
 };
@@ -75,8 +79,10 @@ class TSimServer {
   void SendStatus(int Radio);
   std::string TextLine();
   void TopUpText(TClient& C);
-  void Drop();
+  void Drop(bool Reset);
   void Garbage();
+  void NoCr(unsigned long long Bytes);
+  void PumpNoCr(TClient& C);
   void Control(const std::string& Line);
   void ReadControl();
   void RemoveClosed();
@@ -198,6 +204,11 @@ void TSimServer::ReadClient(TClient& C) {
 
 void TSimServer::Send(TClient& C, const std::string& Bytes) {
   if (C.Fd < 0) return;
+  if (C.NoCrLeft > 0) {
+    // Behind the stream; beyond 64 KiB the rest is lost, as a device's full buffer would lose it.
+    C.Held += Bytes.substr(0, 65536 - std::min<size_t>(65536, C.Held.size()));
+    return;
+  }
   C.Out += Bytes;
   FlushClient(C);
   // A peer that takes nothing for long is not worth holding data for.
@@ -253,12 +264,13 @@ std::string TSimServer::TextLine() {
 
 // Keeps a client's unsent text at about 32 KiB: as fast as the link takes it, never more.
 void TSimServer::TopUpText(TClient& C) {
-  if (C.Fd < 0 || FSilent) return;
+  // No text while a stream without carriage returns is going out: it would end its line.
+  if (C.Fd < 0 || FSilent || C.NoCrLeft > 0) return;
   while (C.Out.size() < 32768) C.Out += TextLine();
   FlushClient(C);
 }
 
-void TSimServer::Drop() {
+void TSimServer::Drop(bool Reset) {
   if (FOptions.Pty) {
     // A terminal cannot hang up on its own: replace it, as if the cable were pulled and a new
     // adapter plugged in (the new path is announced).
@@ -270,10 +282,43 @@ void TSimServer::Drop() {
   }
   for (auto& C : FClients) {
     if (C.Fd < 0) continue;
+    if (Reset) {
+      // Closing with a zero linger time sends a reset instead of an orderly end.
+      const linger Abort{1, 0};
+      setsockopt(C.Fd, SOL_SOCKET, SO_LINGER, &Abort, sizeof Abort);
+    }
     Say("DISCONNECT " + std::to_string(C.Id));
     CloseFd(C.Fd);
   }
   RemoveClosed();
+}
+
+void TSimServer::NoCr(unsigned long long Bytes) {
+  for (auto& C : FClients) {
+    if (C.Fd < 0) continue;
+    C.NoCrLeft += Bytes;
+    PumpNoCr(C);
+  }
+}
+
+// Keeps a little of the stream queued at a time, so a slow reader is fed as fast as it reads
+// without the queue growing.
+void TSimServer::PumpNoCr(TClient& C) {
+  static const std::string Chunk = [] {
+    std::string S;
+    for (int I = 0; I < 4096; ++I) S += char('A' + I % 26);
+    return S;
+  }();
+  while (C.Fd >= 0 && C.NoCrLeft > 0 && C.Out.size() < 16384) {
+    const size_t N = size_t(std::min<unsigned long long>(C.NoCrLeft, Chunk.size()));
+    C.Out.append(Chunk, 0, N);
+    C.NoCrLeft -= N;
+    if (C.NoCrLeft == 0) {
+      C.Out += C.Held;
+      C.Held.clear();
+    }
+    FlushClient(C);
+  }
 }
 
 void TSimServer::Garbage() {
@@ -315,8 +360,13 @@ void TSimServer::Control(const std::string& Raw) {
       SendStatus(1);
       SendStatus(2);
     }
-  } else if (Cmd == "drop") {
-    Drop();
+  } else if (Cmd == "drop" || Cmd == "reset") {
+    Drop(Cmd == "reset");
+  } else if (Cmd == "nocr") {
+    char* End = nullptr;
+    const unsigned long long N = std::strtoull(A.c_str(), &End, 10);
+    Ok = !A.empty() && *End == 0 && N >= 1 && N <= 1000000000ULL;
+    if (Ok) NoCr(N);
   } else if (Cmd == "garbage") {
     Garbage();
   } else if (Cmd == "band" || Cmd == "antenna" || Cmd == "auto") {
@@ -387,7 +437,7 @@ int TSimServer::Run() {
     Fds.push_back({FListen, POLLIN, 0});
     const bool WantOut = FOptions.TextMax && !FSilent;
     for (auto& C : FClients)
-      Fds.push_back({C.Fd, short(POLLIN | (C.Out.empty() && !WantOut ? 0 : POLLOUT)), 0});
+      Fds.push_back({C.Fd, short(POLLIN | (C.Out.empty() && !WantOut && C.NoCrLeft == 0 ? 0 : POLLOUT)), 0});
 
     auto Due = NextStatus;
     if (FOptions.WalkSeconds > 0 && NextWalk < Due) Due = NextWalk;
@@ -412,7 +462,10 @@ int TSimServer::Run() {
       if (I >= Fds.size()) break;
       const short Ev = Fds[I++].revents;
       if (C.Fd < 0) continue;
-      if (Ev & POLLOUT) FlushClient(C);
+      if (Ev & POLLOUT) {
+        FlushClient(C);
+        PumpNoCr(C);
+      }
       if (Ev & (POLLIN | POLLHUP | POLLERR)) ReadClient(C);
       if (WantOut && (Ev & POLLOUT)) TopUpText(C);
     }
