@@ -6,6 +6,7 @@
 # program's resident memory, descriptors and threads are sampled from /proc every SAMPLE_S
 # seconds and must stay within the bounds below, and its CPU over the whole run too.
 #   bench/app/soak.sh MINUTES [BUILD_DIR (default build-rel)] [SEED]
+#   SOAK_FAULTS="nocr stop" bench/app/soak.sh ...   only these kinds of fault
 # Builds quill and quill-sim in BUILD_DIR (Release) first. Exit status 0 when everything held.
 #
 # How the link is seen: quill-sim --verbose logs every line it receives. The program sends a
@@ -58,7 +59,7 @@ exec 3<>"$work/ctl"  # held open: the simulator never sees the end of its comman
 sim=$!
 port=""
 for _ in $(seq 100); do
-  port=$(sed -n 's/^[0-9.]* LISTEN 127.0.0.1://p' "$work/sim.out")
+  port=$(sed -n 's/^[0-9.]* LISTEN 127.0.0.1://p' "$work/sim.out" 2>/dev/null || true)
   [ -n "$port" ] && break
   sleep 0.1
 done
@@ -83,7 +84,7 @@ ready_since() {
 # Waits for the link from time $1 on; prints the seconds it took; false after RECOVERY_S.
 wait_ready() {
   local from="$1" deadline
-  deadline=$(awk -v f="$from" -v r="$RECOVERY_S" 'BEGIN {print f + r}')
+  deadline=$(awk -v f="$from" -v r="$RECOVERY_S" 'BEGIN {printf "%.3f\n", f + r}')
   while ! ready_since "$from"; do
     kill -0 "$quill" 2>/dev/null || { echo "program ended"; return 1; }
     if awk -v n="$(now)" -v d="$deadline" 'BEGIN {exit !(n > d)}'; then return 1; fi
@@ -135,10 +136,11 @@ echo "start: rss ${rss0} KiB, ${fd0} descriptors, ${thr0} threads"
 sampler=$!
 trap 'echo "FAIL: stopped by the sampler"; exit 1' TERM
 
-faults=(silence drop garbage nocr reset stop)
+# SOAK_FAULTS="nocr stop" narrows the choice, e.g. to look into one kind.
+read -r -a faults <<<"${SOAK_FAULTS:-silence drop garbage nocr reset stop}"
 declare -A count
 max_recovery=0
-end=$(awk -v s="$start_time" -v m="$minutes" 'BEGIN {print s + 60 * m}')
+end=$(awk -v s="$start_time" -v m="$minutes" 'BEGIN {printf "%.3f\n", s + 60 * m}')
 while awk -v n="$(now)" -v e="$end" 'BEGIN {exit !(n < e)}'; do
   f=${faults[RANDOM % ${#faults[@]}]}
   case "$f" in
@@ -166,7 +168,7 @@ wait "$sampler" 2>/dev/null || true
 sampler=""
 trap - TERM
 peak=$(awk 'BEGIN {m = 0} $2 > m {m = $2} END {print m}' "$work/samples")
-cpu=$(awk -v c=$((cpu1 - cpu0)) -v hz="$hz" -v d="$(awk -v a="$start_time" -v b="$t1" 'BEGIN {print b - a}')" \
+cpu=$(awk -v c=$((cpu1 - cpu0)) -v hz="$hz" -v d="$(awk -v a="$start_time" -v b="$t1" 'BEGIN {printf "%.3f\n", b - a}')" \
   'BEGIN {printf "%.1f", 100 * c / hz / d}')
 echo "end:   rss ${rss1} KiB (peak ${peak}), ${fd1} descriptors, ${thr1} threads"
 echo "cpu ${cpu}% of one core over the run; faults:$(for f in "${faults[@]}"; do printf ' %s %s' "$f" "${count[$f]:-0}"; done); slowest recovery ${max_recovery} s"
