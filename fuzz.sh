@@ -36,6 +36,16 @@ for T in "${TARGETS[@]}"; do
     # The last status line carries the coverage (cov: edges, ft: features) and the executions.
     grep -E '^#[0-9]+' "$Log" | tail -1 || true
     grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|INFO: Loaded)' "$Log" || true
+    # What the corpus reaches of the project's own code (src/): edges per file (the totals count
+    # exception and sanitizer edges too), and the functions it never enters.
+    build-fuzz/bin/"$T"_fuzz -runs=0 -print_coverage=1 "$Work" "tests/fuzz/corpus/$T" 2>&1 | awk '
+      /^(UN)?COVERED_FUNC:/ && $NF ~ /\/src\// {
+        split($5, e, "/"); f = $NF; sub(/:[0-9]+$/, "", f); sub(/.*\/src\//, "src/", f)
+        while (sub(/[^\/]+\/\.\.\//, "", f)) {}
+        c[f] += e[1]; t[f] += e[2]
+        if ($1 == "UNCOVERED_FUNC:") { n = $0; sub(/^.*edges: [0-9]+\/[0-9]+ /, "", n); u[f] = u[f] "\n    never: " n }
+      }
+      END { for (f in c) printf "  %s: %d of %d edges%s\n", f, c[f], t[f], u[f] }' | tee "build-fuzz/logs/$T.coverage"
   else
     status=1
     tail -40 "$Log"
