@@ -31,7 +31,7 @@ for T in "${TARGETS[@]}"; do
   Log=build-fuzz/logs/$T.log
   mkdir -p "$Work" "$Found" "$(dirname "$Log")"
   echo "== $T for ${SECONDS_EACH}s (log: $Log)"
-  if build-fuzz/bin/"$T"_fuzz -max_total_time="$SECONDS_EACH" -timeout=10 -max_len=4096 \
+  if build-fuzz/bin/"$T"_fuzz -max_total_time="$SECONDS_EACH" -timeout=10 \
        -print_final_stats=1 -artifact_prefix="$Found/" "$Work" "tests/fuzz/corpus/$T" >"$Log" 2>&1; then
     # The last status line carries the coverage (cov: edges, ft: features) and the executions.
     grep -E '^#[0-9]+' "$Log" | tail -1 || true
