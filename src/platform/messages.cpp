@@ -108,18 +108,32 @@ const QEvent::Type PostedType = static_cast<QEvent::Type>(QEvent::registerEventT
 const QEvent::Type SentWakeType = static_cast<QEvent::Type>(QEvent::registerEventType());
 const QEvent::Type CallType = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-struct PostedEvent : QEvent {
-  PostedEvent(HWND W, UINT M, WPARAM WP, LPARAM LP) : QEvent(PostedType), Wnd(W) {
+// An event made on one thread and handled on the GUI thread. Qt's queue orders the hand-over,
+// but its lock lives in an uninstrumented library, so the thread sanitizer would flag every
+// read of the event's fields; a release store before posting and an acquire load before
+// reading make the order visible to it (and cost nothing worth measuring).
+struct TCrossThreadEvent : QEvent {
+  explicit TCrossThreadEvent(Type T) : QEvent(T) {}
+  void Publish() { FPublished.store(true, std::memory_order_release); }
+  void Receive() const { (void)FPublished.load(std::memory_order_acquire); }
+
+ private:
+  std::atomic<bool> FPublished{false};
+};
+
+struct PostedEvent : TCrossThreadEvent {
+  PostedEvent(HWND W, UINT M, WPARAM WP, LPARAM LP) : TCrossThreadEvent(PostedType), Wnd(W) {
     Message.Msg = M;
     Message.WParam = WP;
     Message.LParam = LP;
+    Publish();
   }
   HWND Wnd;
   TMessage Message;
 };
 
-struct CallEvent : QEvent {
-  explicit CallEvent(std::function<void()> F) : QEvent(CallType), Fn(std::move(F)) {}
+struct CallEvent : TCrossThreadEvent {
+  explicit CallEvent(std::function<void()> F) : TCrossThreadEvent(CallType), Fn(std::move(F)) { Publish(); }
   std::function<void()> Fn;
 };
 
@@ -144,6 +158,7 @@ class MessagePump : public QObject {
   bool event(QEvent* E) override {
     if (E->type() == PostedType) {
       auto* P = static_cast<PostedEvent*>(E);
+      P->Receive();
       Deliver(P->Wnd, P->Message);
       return true;
     }
@@ -153,7 +168,9 @@ class MessagePump : public QObject {
       return true;
     }
     if (E->type() == CallType) {
-      GuardedCall(static_cast<CallEvent*>(E)->Fn);
+      auto* C = static_cast<CallEvent*>(E);
+      C->Receive();
+      GuardedCall(C->Fn);
       return true;
     }
     return QObject::event(E);
