@@ -55,10 +55,8 @@ class TWriter {
   std::thread FThread;
 };
 
-void BM_RawRecvLoop(benchmark::State& State) {
-  TLoopbackListener L;
-  int Reader = ConnectLoopback(L.Port);
-  int Peer = L.Accept();
+// A plain recv loop on Reader while a writer floods Peer; closes both.
+void RecvLoop(benchmark::State& State, int Reader, int Peer) {
   std::vector<char> Buf(DispatchBufferSize);
   {
     TWriter W(Peer);
@@ -75,6 +73,13 @@ void BM_RawRecvLoop(benchmark::State& State) {
   State.SetBytesProcessed(std::int64_t(State.iterations()) * std::int64_t(ChunkBytes));
   ::close(Reader);
   ::close(Peer);
+}
+
+void BM_RawRecvLoop(benchmark::State& State) {
+  TLoopbackListener L;
+  int Reader = ConnectLoopback(L.Port);
+  int Peer = L.Accept();
+  RecvLoop(State, Reader, Peer);
 }
 BENCHMARK(BM_RawRecvLoop)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
@@ -208,22 +213,7 @@ void BM_RawRecvThroughSocks5(benchmark::State& State) {
     State.SkipWithError("no tunnel");
     return;
   }
-  std::vector<char> Buf(DispatchBufferSize);
-  {
-    TWriter W(Peer);
-    for (auto _ : State) {
-      std::size_t Got = 0;
-      while (Got < ChunkBytes) {
-        ssize_t N = ::recv(Reader, Buf.data(), Buf.size(), 0);
-        if (N <= 0) break;
-        Got += std::size_t(N);
-      }
-      benchmark::DoNotOptimize(Buf.data());
-    }
-  }
-  State.SetBytesProcessed(std::int64_t(State.iterations()) * std::int64_t(ChunkBytes));
-  ::close(Reader);
-  ::close(Peer);
+  RecvLoop(State, Reader, Peer);
 }
 BENCHMARK(BM_RawRecvThroughSocks5)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
