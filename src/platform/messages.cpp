@@ -88,13 +88,15 @@ bool WatchBriefly(Pred Ready, std::chrono::steady_clock::time_point Until) {
   }
 }
 
-std::mutex TableLock;
-std::unordered_map<HWND, std::shared_ptr<WindowEntry>> Windows;
+// The tables a worker thread may touch are never destroyed: a thread that ends on its own
+// (an abandoned dispatcher's) may still use them while the process runs its exit handlers.
+std::mutex& TableLock = *new std::mutex;
+std::unordered_map<HWND, std::shared_ptr<WindowEntry>>& Windows = *new std::unordered_map<HWND, std::shared_ptr<WindowEntry>>;
 std::atomic<HWND> NextHandle{1};
 
-std::mutex SentLock;
-std::condition_variable SentArrived;  // also woken by WakeMessageWaiters
-std::deque<std::shared_ptr<SentCall>> SentQueue;
+std::mutex& SentLock = *new std::mutex;
+std::condition_variable& SentArrived = *new std::condition_variable;  // also woken by WakeMessageWaiters
+std::deque<std::shared_ptr<SentCall>>& SentQueue = *new std::deque<std::shared_ptr<SentCall>>;
 std::atomic<std::size_t> SentQueued{0};  // SentQueue.size(), readable without SentLock
 unsigned WakeGeneration = 0;
 // Under SentLock: the GUI thread is blocked in WaitWithMessages or watching for the next sent

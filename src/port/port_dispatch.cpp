@@ -10,13 +10,15 @@
 
 namespace {
 
+// Never destroyed: an abandoned dispatcher's thread may end, and leave the registry, while the
+// process is already running its exit handlers.
 TQpCriticalSection& RegistryLock() {
-  static TQpCriticalSection Lock;
-  return Lock;
+  static auto* Lock = new TQpCriticalSection;
+  return *Lock;
 }
 std::vector<TQpBaseDispatcher*>& Registry() {
-  static std::vector<TQpBaseDispatcher*> List;
-  return List;
+  static auto* List = new std::vector<TQpBaseDispatcher*>;
+  return *List;
 }
 
 // Waits for Done with a bound; on the GUI thread messages sent by workers are handled meanwhile.
