@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPointingDevice>
 #include <QTimer>
 
@@ -122,7 +123,14 @@ int main(int argc, char** argv) {
       QWidget* Button = Program.QuillMain->AntBtn3;
       TArrivals Arrivals;
       Button->installEventFilter(&Arrivals);
+      // Reserved up front so the harness's own notes do not show up as growth in the figures.
+      const std::size_t Probes = ProbeMs > 0 ? std::size_t((Seconds + 2) * 1000 / ProbeMs) + 16 : 0;
       std::vector<Clock::time_point> Posted;
+      Posted.reserve(Probes);
+      {
+        std::lock_guard<std::mutex> G(Arrivals.Lock);
+        Arrivals.Arrived.reserve(Probes);
+      }
       std::atomic<bool> Stop{false};
       const long Rss0 = RssKib();
       const double Cpu0 = CpuSeconds();
@@ -132,7 +140,7 @@ int main(int argc, char** argv) {
       QPointingDevice::primaryPointingDevice();  // made here, not by the first event on the prober thread
       std::thread Prober([&] {
         const QPointF At(Button->width() / 2.0, Button->height() / 2.0);
-        while (!Stop && ProbeMs > 0) {
+        while (!Stop && ProbeMs > 0 && Posted.size() < Probes) {
           Posted.push_back(Clock::now());
           QCoreApplication::postEvent(Button, new QMouseEvent(QEvent::MouseButtonPress, At, At, Qt::LeftButton,
                                                               Qt::LeftButton, Qt::NoModifier));
@@ -141,10 +149,17 @@ int main(int argc, char** argv) {
           std::this_thread::sleep_for(std::chrono::milliseconds(ProbeMs));
         }
       });
+      // A series, not just two ends: growth that levels off (the log filling to its cap) reads
+      // differently from a steady climb.
       long RssMax = Rss0;
+      std::printf("series: seconds, rss KiB, log lines, bytes waiting in the pane's queue\n");
       for (double T = 0; T < Seconds; T += 10) {
         RunFor(std::min(10.0, Seconds - T));
-        RssMax = std::max(RssMax, RssKib());
+        const long Rss = RssKib();
+        RssMax = std::max(RssMax, Rss);
+        std::printf("  %4.0f %7ld %5d %8zu\n", T + std::min(10.0, Seconds - T), Rss,
+                    Program.CommControl->Memo1->blockCount(), Pane.PendingBytes());
+        std::fflush(stdout);
       }
       Stop = true;
       Prober.join();
