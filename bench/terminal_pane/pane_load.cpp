@@ -10,6 +10,7 @@
 //   pane_load --lan PORT | --com N   [--seconds S] [--probe-ms MS (0: no clicks)] [--warmup S]
 // With --com N, QUILL_COM_MAP must map COMN to the device (e.g. COM5=/dev/pts/3).
 
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -53,6 +54,13 @@ long RssKib() {
     S.ignore(1 << 20, '\n');
   }
   return 0;
+}
+
+// Bytes the allocator has handed out and not had back: apart from resident memory, which also
+// counts pages the allocator keeps for reuse.
+long HeapKib() {
+  const struct mallinfo2 M = mallinfo2();
+  return long((M.uordblks + M.hblkhd) / 1024);  // small blocks and those mapped on their own
 }
 
 double CpuSeconds() {
@@ -152,12 +160,12 @@ int main(int argc, char** argv) {
       // A series, not just two ends: growth that levels off (the log filling to its cap) reads
       // differently from a steady climb.
       long RssMax = Rss0;
-      std::printf("series: seconds, rss KiB, log lines, bytes waiting in the pane's queue\n");
+      std::printf("series: seconds, rss KiB, heap in use KiB, log lines, bytes waiting in the pane's queue\n");
       for (double T = 0; T < Seconds; T += 10) {
         RunFor(std::min(10.0, Seconds - T));
         const long Rss = RssKib();
         RssMax = std::max(RssMax, Rss);
-        std::printf("  %4.0f %7ld %5d %8zu\n", T + std::min(10.0, Seconds - T), Rss,
+        std::printf("  %4.0f %7ld %7ld %5d %8zu\n", T + std::min(10.0, Seconds - T), Rss, HeapKib(),
                     Program.CommControl->Memo1->blockCount(), Pane.PendingBytes());
         std::fflush(stdout);
       }
