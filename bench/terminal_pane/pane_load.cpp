@@ -1,9 +1,9 @@
 // The whole program in process (offscreen unless a display is given) against a device that is
 // already running (quill-sim), over the LAN or a serial line, with the Communications window and
 // its terminal pane shown. Measures, over a given time:
-//  - the main window's reaction to a click: a helper thread posts a press and release on an
-//    antenna button every probe interval and notes the time; the button notes when the release
-//    reaches it. Median, 99th percentile and worst, in ms;
+//  - the main window's reaction to a click: a helper thread queues a click (press and release)
+//    on an antenna button every probe interval and notes the time; the button notes when the
+//    release reaches it. Median, 99th percentile and worst, in ms;
 //  - what the pane showed (bytes processed, paints, bytes dropped by the bounded queue);
 //  - resident memory at the start and the end, and the process's CPU time per second.
 //
@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QPointingDevice>
 #include <QTimer>
 
 #include <algorithm>
@@ -145,15 +144,24 @@ int main(int argc, char** argv) {
       const std::uint64_t Shown0 = Pane.ProcessedBytes();
       const int Paints0 = Pane.PaintCount();
       const auto Start = Clock::now();
-      QPointingDevice::primaryPointingDevice();  // made here, not by the first event on the prober thread
+      // The prober thread only queues a call and notes the time; the press and release are
+      // built and sent on the GUI thread when the call comes up. A mouse event built on another
+      // thread would share the pointing device's point records with the GUI thread unlocked.
       std::thread Prober([&] {
-        const QPointF At(Button->width() / 2.0, Button->height() / 2.0);
         while (!Stop && ProbeMs > 0 && Posted.size() < Probes) {
           Posted.push_back(Clock::now());
-          QCoreApplication::postEvent(Button, new QMouseEvent(QEvent::MouseButtonPress, At, At, Qt::LeftButton,
-                                                              Qt::LeftButton, Qt::NoModifier));
-          QCoreApplication::postEvent(Button, new QMouseEvent(QEvent::MouseButtonRelease, At, At, Qt::LeftButton,
-                                                              Qt::NoButton, Qt::NoModifier));
+          QMetaObject::invokeMethod(
+              Button,
+              [Button] {
+                const QPointF At(Button->width() / 2.0, Button->height() / 2.0);
+                QMouseEvent Press(QEvent::MouseButtonPress, At, Button->mapToGlobal(At), Qt::LeftButton,
+                                  Qt::LeftButton, Qt::NoModifier);
+                QMouseEvent Release(QEvent::MouseButtonRelease, At, Button->mapToGlobal(At), Qt::LeftButton,
+                                    Qt::NoButton, Qt::NoModifier);
+                QApplication::sendEvent(Button, &Press);
+                QApplication::sendEvent(Button, &Release);
+              },
+              Qt::QueuedConnection);
           std::this_thread::sleep_for(std::chrono::milliseconds(ProbeMs));
         }
       });
