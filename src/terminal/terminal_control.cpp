@@ -258,6 +258,10 @@ void TQpCustomTerminal::PostStuff(TQpCharSource Source) {
 
 void TQpCustomTerminal::ApwTermStuff(TQpCharSource Source) {
   FInput->NoticeTaken();
+  // A loop run from inside processing (a modal error box) leaves the bytes to the call already
+  // under way, which announces what is left when it ends: they stay in order and are shown once.
+  if (FInStuff) return;
+  FInStuff = true;
   if (FInput->TakeDropReport())
     qWarning("Terminal: data arrived faster than it could be shown; the oldest bytes were dropped");
   if (FWorkPos >= FWork.size()) {
@@ -269,20 +273,19 @@ void TQpCustomTerminal::ApwTermStuff(TQpCharSource Source) {
     TQpCustomTerminal& T;
     TQpCharSource S;
     ~TRepost() {
+      T.FInStuff = false;
       if (T.FWorkPos < T.FWork.size() || T.FInput->Count() > 0) T.PostStuff(S);
     }
   } Repost{*this, Source};
   const std::size_t N = std::min(FWork.size() - FWorkPos, SliceBytes);
   if (N == 0) return;
-  // A copy of the slice: processing may write locally, which never touches FWork, but a
-  // nested loop (an error box) could handle the next message meanwhile.
-  thread_local std::vector<std::uint8_t> Slice;
-  Slice.assign(FWork.begin() + std::ptrdiff_t(FWorkPos), FWork.begin() + std::ptrdiff_t(FWorkPos + N));
+  // Only this call changes FWork, so the slice stays put while it is processed.
+  const std::uint8_t* Slice = FWork.data() + FWorkPos;
   FWorkPos += N;
   FProcessed += N;
   FLazyByteCount += int(std::min<std::size_t>(N, 1 << 30));
-  if (FCapture == cmOn && FCaptureStream) WriteCapture(Slice.data(), N);
-  FEmulator->ProcessBlock(Slice.data(), N, Source);
+  if (FCapture == cmOn && FCaptureStream) WriteCapture(Slice, N);
+  FEmulator->ProcessBlock(Slice, N, Source);
   if (!FUseLazyDisplay && FEmulator->NeedsUpdate()) LazyPaintNow(false);
 }
 

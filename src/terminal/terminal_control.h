@@ -304,6 +304,7 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   std::shared_ptr<TTermInput> FInput;
   std::vector<std::uint8_t> FWork;  // taken from the queue, being processed in slices
   std::size_t FWorkPos = 0;
+  bool FInStuff = false;  // a slice is being processed (a nested loop must not start another)
   std::uint64_t FProcessed = 0;
 
   TQpCustomComPort* FComPort = nullptr;

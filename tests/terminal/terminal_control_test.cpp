@@ -17,6 +17,7 @@
 #include <QScrollBar>
 
 #include <fstream>
+#include <functional>
 
 namespace {
 
@@ -207,6 +208,29 @@ TEST_F(Term, AFailingCaptureWriteSwitchesCaptureOffOnceAndShowsTheBytesOnce) {
   Feed("def");
   EXPECT_EQ(Script->Errors.size(), 1u);
   EXPECT_EQ(Row(1), "abcdef");
+  EXPECT_EQ(T.ProcessedBytes(), 6u);
+}
+
+// An error box is modal: its loop handles the pane's next notice while the block that failed
+// to be captured is still on the stack.
+struct TModalDialogs : ScriptedDialogs {
+  std::function<void()> WhileShown;
+  void ErrorBox(const std::string& Text) override {
+    ScriptedDialogs::ErrorBox(Text);
+    if (WhileShown) WhileShown();
+    ProcessMessages();
+  }
+};
+
+TEST_F(Term, TextArrivingWhileTheCaptureErrorIsShownFollowsInOrder) {
+  auto Modal = std::make_shared<TModalDialogs>();
+  Modal->WhileShown = [this] { T.WriteString("BB"); };
+  const auto Old = SetDialogs(Modal);
+  T.SetCaptureFile("/dev/full");
+  T.SetCapture(cmOn);
+  Feed("AAAA");
+  SetDialogs(Old);
+  EXPECT_EQ(Row(1), "AAAABB");
   EXPECT_EQ(T.ProcessedBytes(), 6u);
 }
 
