@@ -92,6 +92,7 @@ class TArrivals : public QObject {
 }  // namespace
 
 int main(int argc, char** argv) {
+  GiveLargeBlocksBack();  // as the program does at start-up
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   std::string Lan, Com;
   double Seconds = 60, Warmup = 5;

@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -124,7 +127,15 @@ void SetUpApplication() {
   QApplication::setWindowIcon(ProgramIcon());
 }
 
+void GiveLargeBlocksBack() {
+#ifdef __GLIBC__
+  // A fixed threshold also switches off the allocator's own raising of it.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
+}
+
 int RunProgram(int argc, char** argv) {
+  GiveLargeBlocksBack();
   // Writes to a socket whose peer has gone must come back as errors, not end the program.
   signal(SIGPIPE, SIG_IGN);
   const QCommandLineOption SettingsOption(QStringLiteral("settings"),

@@ -40,3 +40,9 @@ void SetUpApplication();
 
 // Runs the program; returns its exit code.
 int RunProgram(int argc, char** argv);
+
+// Large blocks (the terminal's input queue and the batch it works on, bursts from the device)
+// go back to the system when freed instead of staying in the heap: without this the allocator
+// raises its threshold after the first such free, and a long flood leaves resident memory at
+// its worst moment's level. Once at start-up, before other threads start.
+void GiveLargeBlocksBack();
