@@ -329,14 +329,14 @@ void TQpBaseDispatcher::RegisterProcTriggerHandler(TTriggerNotifyProc NP) {
 
 void TQpBaseDispatcher::RegisterEventTriggerHandler(const void* Code, TTriggerEvent NP) {
   DispLock Guard(DataSection);
-  EventTriggerHandlers.push_back({Code, std::move(NP), false, false});
+  EventTriggerHandlers.push_back({Code, std::make_shared<const TTriggerEvent>(std::move(NP)), false, false});
   HandlerServiceNeeded = true;
   if (DLoggingOn) AddDispatchEntry(dtTriggerHandlerAlloc, dstEventHandler, 0, nullptr, 0);
 }
 
 void TQpBaseDispatcher::RegisterSyncEventTriggerHandler(const void* Code, TTriggerEvent NP) {
   DispLock Guard(DataSection);
-  EventTriggerHandlers.push_back({Code, std::move(NP), false, true});
+  EventTriggerHandlers.push_back({Code, std::make_shared<const TTriggerEvent>(std::move(NP)), false, true});
   HandlerServiceNeeded = true;
   if (DLoggingOn) AddDispatchEntry(dtTriggerHandlerAlloc, dstEventHandler, 0, nullptr, 0);
 }
@@ -587,12 +587,13 @@ bool TQpBaseDispatcher::SendNotify(UINT Msg, std::uint32_t Trigger, std::uint32_
   const LPARAM lParam = static_cast<LPARAM>((static_cast<std::uint32_t>(fHandle) << 16) + (Data & 0xFFFF));
   // Method receivers: called on this thread (a sync one on the GUI thread).
   bool Closed = !DeliverToEach(EventTriggerHandlers, [&](const TEventTriggerHandler& R) {
-    if (!R.thNotify) return;
+    if (!R.thNotify || !*R.thNotify) return;
+    const TTriggerEvent& Notify = *R.thNotify;
     auto T = R.thSync && !IsGuiThread() ? DispThread() : nullptr;
     if (T)
-      T->SyncNotify(Msg, Trigger, lParam, R.thNotify);
+      T->SyncNotify(Msg, Trigger, lParam, Notify);
     else
-      GuardedCall([&] { R.thNotify(Msg, Trigger, lParam); });
+      GuardedCall([&] { Notify(Msg, Trigger, lParam); });
   });
   if (!Closed)
     Closed = !DeliverToEach(ProcTriggerHandlers, [&](const TProcTriggerHandler& R) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/messages.h"
@@ -113,7 +114,9 @@ struct TProcTriggerHandler {
 };
 struct TEventTriggerHandler {
   const void* thCode = nullptr;
-  TTriggerEvent thNotify;
+  // Shared: each delivery copies the record out of the lock, and a function object's copy
+  // could allocate once per receiver per notification.
+  std::shared_ptr<const TTriggerEvent> thNotify;
   bool thDeleted = false;
   bool thSync = false;  // run on the GUI thread
 };
