@@ -380,6 +380,9 @@ void TQpCustomTerminal::LazyPaintNow(bool Synchronous) {
     FEmulator->LazyPaint(P);
   }
   ++FPaintCount;
+  // The caret is placed here, which settles a cursor move too; left pending, it would make the
+  // block's own notice paint a second time.
+  if (TQpTerminalBuffer* B = Buffer()) (void)B->HasCursorMoved();
   tmPositionCaret();
   // From the heartbeat the paint is made at once: a flood of posted messages must not keep
   // the low-priority update request waiting.

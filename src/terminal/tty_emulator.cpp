@@ -141,9 +141,6 @@ void TQpTTYEmulator::LazyPaint(QPainter& P) {
   ttySyncColors();
   if (!FTerminal) return;
   TQpTerminalBuffer& B = *FTerminalBuffer;
-  // The control places the caret after every lazy paint, so a cursor move is settled here too;
-  // left set, it would make the block's own notice paint a second time.
-  (void)B.HasCursorMoved();
   TRect R;
   if (FRefresh) {
     FRefresh = false;
