@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class Dialogs {
@@ -44,10 +45,11 @@ class ScriptedDialogs : public Dialogs {
   std::deque<std::optional<std::string>> Answers;
 };
 
-// Installs a ScriptedDialogs for the life of a test scope.
+// Installs a ScriptedDialogs (or a given one derived from it) for the life of a test scope.
 class ScopedScriptedDialogs {
  public:
-  ScopedScriptedDialogs() : Script(std::make_shared<ScriptedDialogs>()), Old(SetDialogs(Script)) {}
+  explicit ScopedScriptedDialogs(std::shared_ptr<ScriptedDialogs> D = std::make_shared<ScriptedDialogs>())
+      : Script(std::move(D)), Old(SetDialogs(Script)) {}
   ~ScopedScriptedDialogs() { SetDialogs(Old); }
   ScriptedDialogs* operator->() const { return Script.get(); }
   ScriptedDialogs& operator*() const { return *Script; }

@@ -225,11 +225,10 @@ struct TModalDialogs : ScriptedDialogs {
 TEST_F(Term, TextArrivingWhileTheCaptureErrorIsShownFollowsInOrder) {
   auto Modal = std::make_shared<TModalDialogs>();
   Modal->WhileShown = [this] { T.WriteString("BB"); };
-  const auto Old = SetDialogs(Modal);
+  ScopedScriptedDialogs Script(Modal);
   T.SetCaptureFile("/dev/full");
   T.SetCapture(cmOn);
   Feed("AAAA");
-  SetDialogs(Old);
   EXPECT_EQ(Row(1), "AAAABB");
   EXPECT_EQ(T.ProcessedBytes(), 6u);
 }
