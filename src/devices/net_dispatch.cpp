@@ -271,10 +271,16 @@ std::int32_t TQpWinsockDispatcher::ReadCom(void* Buf, std::int32_t Size) {
 
 std::int32_t TQpWinsockDispatcher::SetComState(TDCB&) { return 0; }
 
+// Only queues: PutBlock holds OutputSection here, and a failed send reaches the port's
+// handlers. SendQueued sends once the lock is released.
 std::int32_t TQpWinsockDispatcher::WriteCom(const void* Buf, std::int32_t Size) {
   TWsConnection* C = Connection();
   if (!C) return 0;
-  return C->WriteBuf(static_cast<const char*>(Buf), Size);
+  return C->QueueBuf(static_cast<const char*>(Buf), Size);
+}
+
+void TQpWinsockDispatcher::SendQueued() {
+  if (TWsConnection* C = Connection()) C->WriteBuf(nullptr, 0);
 }
 
 bool TQpWinsockDispatcher::WaitComEvent(std::uint32_t& EvtMask, void*) {
@@ -361,7 +367,7 @@ void TQpWinsockDispatcher::StopDispatcher() {
 
 std::uint32_t TQpWinsockDispatcher::OutBufUsed() {
   TWsConnection* C = Connection();
-  return C ? C->OutChars() : 0;
+  return C ? C->QueuedOutChars() : 0;
 }
 
 std::uint32_t TQpWinsockDispatcher::InQueueUsed() {

@@ -89,6 +89,7 @@ class TQpWinsockDispatcher : public TQpBaseDispatcher {
   std::int32_t ReadCom(void* Buf, std::int32_t Size) override;
   std::int32_t SetComState(TDCB& DCB) override;
   std::int32_t WriteCom(const void* Buf, std::int32_t Size) override;
+  void SendQueued() override;
   bool WaitComEvent(std::uint32_t& EvtMask, void* Overlapped) override;
   bool SetupCom(std::int32_t InSize, std::int32_t OutSize) override;
   void StartDispatcher() override;

@@ -465,6 +465,12 @@ void TWsConnection::SendPending() {
 }
 
 int TWsConnection::WriteBuf(const char* Buf, int Size) {
+  const int Taken = QueueBuf(Buf, Size);
+  SendPending();
+  return Taken;
+}
+
+int TWsConnection::QueueBuf(const char* Buf, int Size) {
   int Taken = 0;
   if (Size > 0 && !FOutBufFull) {
     const auto* P = reinterpret_cast<const std::uint8_t*>(Buf);
@@ -501,16 +507,20 @@ int TWsConnection::WriteBuf(const char* Buf, int Size) {
     }
   }
   FSimBuf += std::uint32_t(Taken);
-  SendPending();
   return Taken;
 }
 
 std::uint32_t TWsConnection::GetOutChars() {
   if (GetConnected()) {
     if (OutRingUsed() > 0)
-      WriteBuf(nullptr, 0);
+      SendPending();
     else
       FSimBuf = 0;
   }
+  return FSimBuf;
+}
+
+std::uint32_t TWsConnection::QueuedOutChars() {
+  if (GetConnected() && OutRingUsed() == 0) FSimBuf = 0;
   return FSimBuf;
 }

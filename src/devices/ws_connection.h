@@ -68,6 +68,8 @@ class TWsConnection {
   // Takes the whole block or, when its telnet form does not fit the output ring, none of it;
   // then sends what is pending. Size 0 only sends.
   int WriteBuf(const char* Buf, int Size);
+  // WriteBuf without the send: never reaches the socket, so no error is reported from here.
+  int QueueBuf(const char* Buf, int Size);
 
   // While a raw reader is set, received bytes go to it first, untouched, and only what it
   // leaves is data; the reader must outlive its setting (clear it with nullptr).
@@ -82,6 +84,8 @@ class TWsConnection {
   bool GetConnected() const { return FConnectionState == wcsConnected; }
   std::uint32_t InChars() { return GetInChars(); }
   std::uint32_t OutChars() { return GetOutChars(); }
+  // GetOutChars without its attempt to send what is pending.
+  std::uint32_t QueuedOutChars();
   bool Connected() const { return GetConnected(); }
 
   void FlushInBuffer();

@@ -197,9 +197,6 @@ TQpBaseDispatcher::TQpBaseDispatcher(TQpCustomComPort* Owner) : fOwner(Owner) {
   ComEvent = std::make_shared<TQpEvent>(false, false);
   ReadyEvent = std::make_shared<TQpEvent>(false, false);
   GeneralEvent = std::make_shared<TQpEvent>(false, false);
-  OutputEvent = std::make_shared<TQpEvent>(false, false);
-  SentEvent = std::make_shared<TQpEvent>(true, false);
-  OutFlushEvent = std::make_shared<TQpEvent>(false, false);
   DispLock Guard(RegistryLock());
   auto& List = Registry();
   auto Free = std::find(List.begin(), List.end(), nullptr);
@@ -248,16 +245,7 @@ std::int32_t TQpBaseDispatcher::InitPort(const std::string& AComName, std::int32
     DonePort();
     return Result;
   }
-  {
-    DispLock Disp(DispSection);
-    DispLock Data(DataSection);
-    DBuffer.assign(DispatchBufferSize, 0);
-    DBufHead = DBufTail = NotifyTail = 0;
-    DispatchFull = false;
-    GetCount = MaxGetCount = 0;
-    FReceivedTotal = FScannedTotal = FNotifiedTotal = 0;
-    InAvailMessage = false;
-  }
+  ResetInputRing();
   {
     DispLock Out(OutputSection);
     OBuffer.assign(OutSize, 0);
@@ -271,7 +259,6 @@ std::int32_t TQpBaseDispatcher::InitPort(const std::string& AComName, std::int32
   ClosePending = false;
   KillThreads = false;
   fDispatcherWindow = 0;
-  LastLineErr = LastModemStatus = 0;
   RS485Mode = false;
   BaseAddress = 0;
   GetComState(DCB);
@@ -288,7 +275,6 @@ std::int32_t TQpBaseDispatcher::InitPort(const std::string& AComName, std::int32
     SetRts(FlowOpts & ipAssertRTS);
   }
   LastTailData = 0;
-  LastTailLen = 1;
   RemoveAllTriggers();
   ResetStatusHits();
   ModemStatus = 0;
@@ -301,14 +287,7 @@ std::int32_t TQpBaseDispatcher::InitPort(const std::string& AComName, std::int32
   }
   RefreshStatus();
   TracingOn = DLoggingOn = false;
-  TimeBase = GetTickCount64();
-  try {
-    StartDispatcher();
-  } catch (...) {
-    DonePort();
-    throw;
-  }
-  return 0;
+  return StartOrUndo();
 }
 
 std::int32_t TQpBaseDispatcher::InitSocket(std::uint32_t InSize, std::uint32_t OutSize) {
@@ -328,19 +307,26 @@ std::int32_t TQpBaseDispatcher::InitSocket(std::uint32_t InSize, std::uint32_t O
     DonePort();
     return Result;
   }
-  {
-    DispLock Disp(DispSection);
-    DBuffer.assign(DispatchBufferSize, 0);
-    DBufHead = DBufTail = NotifyTail = 0;
-    DispatchFull = false;
-    GetCount = MaxGetCount = 0;
-    FReceivedTotal = FScannedTotal = FNotifiedTotal = 0;
-  }
+  ResetInputRing();
   InQue = InSize;
   OutQue = OutSize;
-  LastTailLen = 1;
   ModemStatus = 0;
   RefreshStatus();
+  return StartOrUndo();
+}
+
+void TQpBaseDispatcher::ResetInputRing() {
+  DispLock Disp(DispSection);
+  DispLock Data(DataSection);
+  DBuffer.assign(DispatchBufferSize, 0);
+  DBufHead = DBufTail = NotifyTail = 0;
+  DispatchFull = false;
+  GetCount = MaxGetCount = 0;
+  FReceivedTotal = FScannedTotal = FNotifiedTotal = 0;
+  InAvailMessage = false;
+}
+
+std::int32_t TQpBaseDispatcher::StartOrUndo() {
   TimeBase = GetTickCount64();
   try {
     StartDispatcher();
@@ -569,16 +555,15 @@ std::int32_t TQpBaseDispatcher::PutBlock(const void* Block, std::uint32_t Len) {
     if (Free < Len) return ecOutputBufferTooSmall;
     if (Free == Len) OBufFull = true;
     Count = WriteCom(Block, static_cast<std::int32_t>(Len));
-    // A block taken only in part fails as a whole: its tail must not vanish unreported.
-    if (Count <= 0 || static_cast<std::uint32_t>(Count) < Len) {
-      TComStat Stat;
-      Err = GetComError(Stat);
-      if (Count < 0) Count = -Count;
-      Result = ecPutBlockFail;
-    }
     OutSentPending = true;
   }
-  if (Result == ecPutBlockFail) {
+  SendQueued();
+  // A block taken only in part fails as a whole: its tail must not vanish unreported.
+  if (Count <= 0 || static_cast<std::uint32_t>(Count) < Len) {
+    TComStat Stat;
+    Err = GetComError(Stat);
+    if (Count < 0) Count = -Count;
+    Result = ecPutBlockFail;
     DispLock Data(DataSection);
     LastError = static_cast<std::uint32_t>(Err);
   }

@@ -22,8 +22,10 @@
 // harmless (CloseComActive, a negative CidEx).
 //
 // Locks (re-entrant), taken in this order when two are held: DispSection, DataSection,
-// OutputSection. The state block below groups the fields by the lock that guards them. No lock
-// is held while a notification is delivered.
+// OutputSection; a layer's own locks come after them (the serial layer's order is in
+// serial_layer.h). The state block below groups the fields by the lock that guards them. No
+// lock is held while a notification is delivered, and no layer operation called under a lock
+// (WriteCom, OutBufUsed) may reach a handler.
 
 #include <atomic>
 #include <cstdint>
@@ -115,7 +117,12 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   virtual std::int32_t ReadCom(void* Buf, std::int32_t Size) = 0;
   virtual std::int32_t SetComState(TDCB& DCB) = 0;
   // Accepts Size bytes for sending without blocking; the count accepted (<= 0 on failure).
+  // Runs under OutputSection, so it must not reach a handler (a failed send reported there
+  // would run the port's handlers with the lock held): a layer that sends on the caller's
+  // thread queues here and sends in SendQueued.
   virtual std::int32_t WriteCom(const void* Buf, std::int32_t Size) = 0;
+  // Called by PutBlock after WriteCom, with no dispatcher lock held.
+  virtual void SendQueued() {}
   virtual bool WaitComEvent(std::uint32_t& EvtMask, void* Overlapped) {
     (void)Overlapped;
     EvtMask = 0;
@@ -126,6 +133,7 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   // Starts the event machinery and sets DispActive; a second start throws std::runtime_error.
   virtual void StartDispatcher() = 0;
   virtual void StopDispatcher() = 0;
+  // Bytes accepted and not yet sent; called under OutputSection (the same rule as WriteCom).
   virtual std::uint32_t OutBufUsed() = 0;
   virtual std::uint32_t InQueueUsed() { return 0; }
   // A non-negative device id, or negative (-1 with the reason in errno, -8 for memory, or a
@@ -392,8 +400,7 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   std::int32_t fHandle = -1;  // at construction; never changes
   // Signals between a layer's threads: created with the object, the pointers never change and
   // the events lock themselves.
-  std::shared_ptr<TQpEvent> ComEvent, ReadyEvent, GeneralEvent, OutputEvent, SentEvent,
-      OutFlushEvent;
+  std::shared_ptr<TQpEvent> ComEvent, ReadyEvent, GeneralEvent;
   TIOQueue FQueue;  // locks itself: the layer's threads fill it, the dispatcher thread drains it
   // At open, on the opening thread before any thread starts; read-only while open (the write
   // thread reads OutQue under OutputSection).
@@ -407,11 +414,9 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   std::uintptr_t TimerID = 0;
   std::uint16_t BaseAddress = 0;  // the owner's thread
   std::uint8_t ThreadBoost = 0;  // the owner's thread; kept, not applied
-  // Set at open or never, and never read.
-  bool OpenHandle = false;
-  std::uint32_t LastModemStatus = 0, LastLineErr = 0;
-  std::uint32_t LastTailLen = 1;
-  TIOQueue DLoggingQueue;
+  // The design's OpenHandle, LastModemStatus, LastLineErr, LastTailLen and the
+  // output, sent and flush events have no reader here and are left out; its DLoggingQueue is
+  // the log queue inside Recorder (port_trace.h).
 
   // ---------------- tracing and dispatch logging (port_trace.cpp) ----------------
   // Any thread. Trace operations take DataSection; log entries only the log's own lock, so a
@@ -463,6 +468,10 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   template <class List, class Call>
   bool DeliverToEach(List& Receivers, const Call& Notify);
   void DoneThreadsWait();
+  // The parts InitPort and InitSocket share: an empty input ring (under DispSection and
+  // DataSection), and the start of the dispatcher, closing again when it throws.
+  void ResetInputRing();
+  std::int32_t StartOrUndo();
   friend class TDispThread;
 };
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devices/net_port.h"
@@ -536,4 +538,39 @@ TEST(NetPort, ReopeningFromTheErrorHandlerAfterAResetStaysOpen) {
   char B;
   EXPECT_EQ(::recv(Second, &B, 1, MSG_DONTWAIT), -1);  // not closed by us
   ::close(Second);
+}
+
+// A send that fails is reported to the port's handlers while PutString runs; it must come
+// after the output lock is released, or a handler (an error box, a reopen) would run inside it
+// and any other thread needing the lock would wait for the box.
+TEST(NetPort, ASendThatFailsIsReportedWithTheOutputLockFree) {
+  TLanPort P;
+  TLoopbackListener Peer;
+  std::vector<int> Errors;
+  std::vector<bool> LockFree;
+  P.Port.OnWsError = [&](TQpCustomWinsockPort* Port, std::int32_t E) {
+    Errors.push_back(E);
+    auto D = Port->Dispatcher();
+    if (!D) return;
+    bool Free = false;
+    std::thread([&] {
+      if (D->OutputSection.try_lock()) {
+        Free = true;
+        D->OutputSection.unlock();
+      }
+    }).join();
+    LockFree.push_back(Free);
+  };
+  P.OpenTo(Peer.Port);
+  const int First = Peer.Accept();
+  ASSERT_GE(First, 0);
+  ASSERT_TRUE(WaitFor([&] { return P.Count("connect") == 1; }));
+  const int Ours = P.Port.Dispatcher()->ComHandle();
+  ResetClose(First);
+  // The reset has reached our socket, but the loop has not run: the next send meets it.
+  pollfd Pfd{Ours, POLLIN, 0};
+  ASSERT_EQ(::poll(&Pfd, 1, 10000), 1);
+  P.Port.PutString("x");
+  ASSERT_FALSE(Errors.empty());
+  EXPECT_EQ(LockFree, std::vector<bool>(LockFree.size(), true));
 }
