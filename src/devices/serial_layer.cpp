@@ -11,11 +11,10 @@
 #include "platform/clock.h"
 #include "platform/error_handler.h"
 #include "platform/messages.h"
+#include "platform/text_util.h"
 #include "port/com_port.h"
 
 namespace {
-
-using Lock = std::lock_guard<TQpCriticalSection>;
 
 // "\\.\COM5", "\\.\com5" and "COM5" alike.
 std::string StripDevicePrefix(const std::string& Name) {
@@ -176,7 +175,7 @@ class TWriteThread : public TQpWin32Thread {
   void TakeBlock() {
     FBlock.clear();
     FSent = 0;
-    Lock Guard(S.OutputSection);
+    DispLock Guard(S.OutputSection);
     const std::uint32_t Size = std::uint32_t(S.OBuffer.size());
     if (Size == 0 || Size != S.OutQue || S.OBufHead >= Size || S.OBufTail >= Size) return;
     if (!S.OBufFull && S.OBufHead == S.OBufTail) return;
@@ -207,7 +206,8 @@ class TWriteThread : public TQpWin32Thread {
 class TStatusThread : public TQpWin32Thread {
  public:
   using TQpWin32Thread::TQpWin32Thread;
-  std::uint32_t LastMask = 0x1F9;
+  // The events the status thread may report (the data event comes from the read side).
+  std::uint32_t LastMask = ev_RxChar | ev_Cts | ev_Dsr | ev_Rlsd | ev_Break | ev_Err | ev_Ring;
 
  protected:
   const char* Name() const override { return "serial-status"; }
@@ -235,7 +235,7 @@ class TStatusThread : public TQpWin32Thread {
       std::uint32_t Mask = 0;
       if (!WaitSerialEvent(L, Fd, Counting, Last, Lines, Mask)) return;
       Mask &= LastMask;
-      if (Mask & 0x21F8) Queue().Push(new TStatusBuffer(Mask));
+      if (Mask & (ModemEvent | LineEvent)) Queue().Push(new TStatusBuffer(Mask));
     }
   }
 
@@ -333,7 +333,7 @@ std::int32_t TQpWin32Dispatcher::AdoptDevice(int Fd) {
     return -1;
   }
   {
-    std::lock_guard<std::mutex> Guard(FWakeLock);
+    std::lock_guard<std::mutex> Guard(FDeviceLock);
     FReadWake = std::move(R);
     FWriteWake = std::move(W);
     FStatusWake = std::move(St);
@@ -347,6 +347,8 @@ std::int32_t TQpWin32Dispatcher::AdoptDevice(int Fd) {
   FQueueHigh = std::max<std::uint32_t>(256 * 1024, 4 * InQue);
   // Raw from the start, at the rate and framing the device has, without flow control left
   // behind by an earlier user (a terminal's XON/XOFF would eat those bytes from binary data).
+  // Their results are not checked here: the port applies its own line settings right after
+  // the open (SetComState), and that is where a device that refuses them fails.
   FDcb = TDCB();
   SerialReadDcb(Fd, FDcb);
   FDcb.Flags &= ~(dcb_OutX | dcb_InX | dcb_OutxCtsFlow);
@@ -362,7 +364,7 @@ bool TQpWin32Dispatcher::SetupCom(std::int32_t, std::int32_t) {
 }
 
 std::int32_t TQpWin32Dispatcher::GetComState(TDCB& Dcb) {
-  std::lock_guard<std::mutex> Guard(FWakeLock);
+  std::lock_guard<std::mutex> Guard(FDeviceLock);
   const int Fd = FFd.load();
   TDCB Device;
   if (Fd < 0 || SerialReadDcb(Fd, Device) != 0) return -1;
@@ -373,7 +375,7 @@ std::int32_t TQpWin32Dispatcher::GetComState(TDCB& Dcb) {
 }
 
 std::int32_t TQpWin32Dispatcher::SetComState(TDCB& Dcb) {
-  std::lock_guard<std::mutex> Guard(FWakeLock);
+  std::lock_guard<std::mutex> Guard(FDeviceLock);
   const int Fd = FFd.load();
   if (Fd < 0) return -EBADF;
   const int R = SerialApplyDcb(Fd, Dcb);
@@ -382,7 +384,7 @@ std::int32_t TQpWin32Dispatcher::SetComState(TDCB& Dcb) {
 }
 
 std::int32_t TQpWin32Dispatcher::EscapeComFunction(std::int32_t Func) {
-  std::lock_guard<std::mutex> Guard(FWakeLock);
+  std::lock_guard<std::mutex> Guard(FDeviceLock);
   const int Fd = FFd.load();
   if (Fd < 0) return -EBADF;
   int R = 0;
@@ -403,7 +405,7 @@ std::int32_t TQpWin32Dispatcher::EscapeComFunction(std::int32_t Func) {
 
 std::uint8_t TQpWin32Dispatcher::GetComModemStatus() {
   if (!FHasLines.load()) return 0;
-  std::lock_guard<std::mutex> Guard(FWakeLock);
+  std::lock_guard<std::mutex> Guard(FDeviceLock);
   const int Fd = FFd.load();
   if (Fd < 0) return 0;
   const int Lines = FLines->GetLines(Fd);
@@ -411,7 +413,7 @@ std::uint8_t TQpWin32Dispatcher::GetComModemStatus() {
 }
 
 std::uint32_t TQpWin32Dispatcher::OutBufUsed() {
-  Lock Guard(OutputSection);
+  DispLock Guard(OutputSection);
   if (OBufFull) return OutQue;
   if (OBufHead > OBufTail) return OBufHead - OBufTail;
   if (OBufHead < OBufTail) return OutQue - OBufTail + OBufHead;
@@ -420,7 +422,7 @@ std::uint32_t TQpWin32Dispatcher::OutBufUsed() {
 
 std::uint32_t TQpWin32Dispatcher::OutputPending() {
   std::uint32_t N = OutBufUsed() + FBlockUnsent.load();
-  std::lock_guard<std::mutex> Guard(FWakeLock);
+  std::lock_guard<std::mutex> Guard(FDeviceLock);
   const int Fd = FFd.load();
   if (Fd >= 0) N += std::uint32_t(SerialOutQueue(Fd));
   return N;
@@ -430,7 +432,7 @@ std::int32_t TQpWin32Dispatcher::GetComError(TComStat& Stat) {
   Stat.Flags = 0;
   Stat.cbOutQue = OutputPending();
   {
-    std::lock_guard<std::mutex> Guard(FWakeLock);
+    std::lock_guard<std::mutex> Guard(FDeviceLock);
     const int Fd = FFd.load();
     Stat.cbInQue = std::uint32_t(FQueue.BytesQueued()) + (Fd >= 0 ? std::uint32_t(SerialInQueue(Fd)) : 0);
   }
@@ -469,7 +471,7 @@ std::int32_t TQpWin32Dispatcher::ReadCom(void* Buf, std::int32_t Size) {
       D->SetInUse(false);
   }
   if (FReadHeld.load() && std::uint32_t(FQueue.BytesQueued()) <= FQueueHigh / 2) {
-    std::lock_guard<std::mutex> Guard(FWakeLock);
+    std::lock_guard<std::mutex> Guard(FDeviceLock);
     if (FReadWake) FReadWake->Signal();
   }
   return Done;
@@ -478,7 +480,7 @@ std::int32_t TQpWin32Dispatcher::ReadCom(void* Buf, std::int32_t Size) {
 std::int32_t TQpWin32Dispatcher::WriteCom(const void* Buf, std::int32_t Size) {
   if (Size <= 0) return 0;
   {
-    Lock Guard(OutputSection);
+    DispLock Guard(OutputSection);
     // After a failure nobody drains the ring: refuse, so the caller learns at once.
     if (KillThreads.load() || FFailed.load() || FFd.load() < 0 || OutQue == 0 ||
         OBuffer.size() != OutQue || std::uint32_t(Size) > OutQue)
@@ -495,7 +497,7 @@ std::int32_t TQpWin32Dispatcher::WriteCom(const void* Buf, std::int32_t Size) {
       OBufHead = std::uint32_t(Size) - SizeAtEnd;
     }
   }
-  std::lock_guard<std::mutex> Guard(FWakeLock);
+  std::lock_guard<std::mutex> Guard(FDeviceLock);
   if (FWriteWake) FWriteWake->Signal();
   return Size;
 }
@@ -504,18 +506,18 @@ std::int32_t TQpWin32Dispatcher::FlushCom(std::int32_t Queue) {
   if (Queue == 0) {
     bool Writer;
     {
-      Lock Guard(DataSection);
+      DispLock Guard(DataSection);
       Writer = OutThread != nullptr;
     }
     if (!Writer) return 0;
     {
-      Lock Guard(OutputSection);
+      DispLock Guard(OutputSection);
       OBufFull = false;
       OBufHead = OBufTail = 0;
     }
     const std::uint64_t Request = FFlushRequest.fetch_add(1) + 1;
     {
-      std::lock_guard<std::mutex> Guard(FWakeLock);
+      std::lock_guard<std::mutex> Guard(FDeviceLock);
       const int Fd = FFd.load();
       if (Fd >= 0) SerialPurge(Fd, 0);
       if (FWriteWake) FWriteWake->Signal();
@@ -527,7 +529,7 @@ std::int32_t TQpWin32Dispatcher::FlushCom(std::int32_t Queue) {
     return 1;
   }
   {
-    std::lock_guard<std::mutex> Guard(FWakeLock);
+    std::lock_guard<std::mutex> Guard(FDeviceLock);
     const int Fd = FFd.load();
     if (Fd < 0) return 0;
     SerialPurge(Fd, 1);
@@ -551,7 +553,7 @@ void TQpWin32Dispatcher::StartWorker(const std::shared_ptr<TQpDispatcherThread>&
 void TQpWin32Dispatcher::StartDispatcher() {
   auto Self = std::static_pointer_cast<TQpWin32Dispatcher>(shared_from_this());
   {
-    Lock Guard(DataSection);
+    DispLock Guard(DataSection);
     if (DispActive.load()) throw std::runtime_error("Dispatcher already started.");
     DispActive = true;
     KillThreads = false;
@@ -559,20 +561,20 @@ void TQpWin32Dispatcher::StartDispatcher() {
   GeneralEvent->ResetEvent();
   auto Read = std::make_shared<TReadThread>(Self);
   {
-    Lock Guard(DataSection);
+    DispLock Guard(DataSection);
     ComThread = Read;
   }
   StartWorker(Read);
   StartDispThread();
   auto Write = std::make_shared<TWriteThread>(Self);
   {
-    Lock Guard(DataSection);
+    DispLock Guard(DataSection);
     OutThread = Write;
   }
   StartWorker(Write);
   auto Status = std::make_shared<TStatusThread>(Self);
   {
-    Lock Guard(DataSection);
+    DispLock Guard(DataSection);
     StatusThread = Status;
   }
   StartWorker(Status);
@@ -583,7 +585,7 @@ void TQpWin32Dispatcher::StopDispatcher() {
 }
 
 void TQpWin32Dispatcher::WakeWorkers() {
-  std::lock_guard<std::mutex> Guard(FWakeLock);
+  std::lock_guard<std::mutex> Guard(FDeviceLock);
   for (auto* W : {FReadWake.get(), FWriteWake.get(), FStatusWake.get()})
     if (W) W->Signal();
 }
@@ -606,7 +608,7 @@ void TQpWin32Dispatcher::WakeDispatchThread() {
 }
 
 bool TQpWin32Dispatcher::WorkersGone() {
-  Lock Guard(DataSection);
+  DispLock Guard(DataSection);
   return !ComThread && !OutThread && !StatusThread;
 }
 
@@ -617,10 +619,7 @@ void TQpWin32Dispatcher::WorkerEnded() {
 
 std::int32_t TQpWin32Dispatcher::CloseCom() {
   if (CloseComActive.exchange(true)) return 0;  // a close is already running
-  struct TReset {
-    std::atomic<bool>& Flag;
-    ~TReset() { Flag = false; }
-  } Reset{CloseComActive};
+  ScopeExit Reset([this] { CloseComActive = false; });
 
   bool Ended = true;
   if (!WorkersGone() || DispThread()) {
@@ -642,7 +641,7 @@ std::int32_t TQpWin32Dispatcher::CloseCom() {
   if (!Ended) return -1;  // a worker still runs: its descriptor goes with the last reference
   int Fd;
   {
-    std::lock_guard<std::mutex> Guard(FWakeLock);
+    std::lock_guard<std::mutex> Guard(FDeviceLock);
     Fd = FFd.exchange(-1);
     FReadWake.reset();
     FWriteWake.reset();

@@ -22,6 +22,13 @@
 // GUI thread (CloseCom also on the dispatcher thread when it closes after a failure);
 // ReadCom and InQueueUsed on the dispatcher thread; GetComError, OutBufUsed and
 // GetComModemStatus from any thread.
+//
+// Locks, in the order they are taken when one is held with another:
+//   DispSection -> DataSection -> OutputSection (the base's) -> FDeviceLock -> FQueue's lock.
+// For example PutBlock holds OutputSection while WriteCom takes FDeviceLock to wake the
+// writer, and GetComError reads FQueue's size under FDeviceLock. Nothing is taken the other
+// way round: never a dispatcher lock under FDeviceLock, never FDeviceLock under FQueue's lock.
+// FFlushLock and FEndLock are leaves: nothing else is taken while either is held.
 
 #include <atomic>
 #include <condition_variable>
@@ -103,27 +110,41 @@ class TQpWin32Dispatcher : public TQpBaseDispatcher {
   void StartWorker(const std::shared_ptr<TQpDispatcherThread>& T);
   TSerialDeviceMap Map() const;
 
+  // -- Set at construction, read-only afterwards.
   TSerialLayerOptions FOptions;
   std::shared_ptr<TSerialLines> FLines;
-  std::atomic<int> FFd{-1};
-  std::atomic<bool> FHasLines{false};
-  std::atomic<bool> FFailed{false};  // a worker has failed (or the device hung up)
-  // Wake-ups of the read, write and status threads; made at open, closed with the device.
+
+  // -- FDeviceLock: serialises every ioctl on the open descriptor (line settings, modem lines,
+  // queue sizes, purges) against the close, and guards the wake-ups' lifetime so no signal
+  // reaches a closed eventfd.
+  std::mutex FDeviceLock;
+  // Made at open, reset at close, both under FDeviceLock; a worker uses its own without the
+  // lock while it runs (the close waits for the workers before it resets them).
   std::unique_ptr<TSerialWake> FReadWake, FWriteWake, FStatusWake;
-  std::mutex FWakeLock;  // guards the wake-ups' lifetime against late signals
-  // Output: the writer's current block (bytes not yet written) and flush handshakes.
+  TDCB FDcb;  // the settings in force (what was applied); under FDeviceLock once open
+
+  // -- Atomics, any thread.
+  std::atomic<int> FFd{-1};  // set at open; taken (exchanged to -1) under FDeviceLock at close
+  std::atomic<bool> FHasLines{false};  // decided at open
+  std::atomic<bool> FFailed{false};    // a worker has failed (or the device hung up)
+  // Output: the writer's current block (bytes not yet written) and the flush requests.
   std::atomic<std::uint32_t> FBlockUnsent{0};
   std::atomic<std::uint64_t> FFlushRequest{0};
-  std::uint64_t FFlushDone = 0;  // under FFlushLock
-  std::mutex FFlushLock;
-  std::condition_variable FFlushChanged;
-  // Input: the read thread holds off above the high mark until the queue falls to half.
-  std::uint32_t FQueueHigh = 256 * 1024;
-  std::atomic<bool> FReadHeld{false};
+  std::atomic<bool> FReadHeld{false};  // the read thread holds off (see FQueueHigh)
   // Line errors (ce_ bits) gathered by the status thread for GetComError.
   std::atomic<std::uint32_t> FLineErrors{0};
   std::atomic<std::uint8_t> FModemBits{0};  // CTSMask... of the last poll
-  TDCB FDcb;                                // settings in force (what was applied)
+
+  // -- Set at open, before any worker starts; read-only while open.
+  // The read thread holds off above this mark until the queue falls to half.
+  std::uint32_t FQueueHigh = 256 * 1024;
+
+  // -- FFlushLock (a leaf): the write thread's acknowledgement of a flush.
+  std::mutex FFlushLock;
+  std::uint64_t FFlushDone = 0;
+  std::condition_variable FFlushChanged;
+
+  // -- FEndLock (a leaf): a worker's end, for a close waiting off the GUI thread.
   std::mutex FEndLock;
   std::condition_variable FEndChanged;
 };

@@ -212,8 +212,7 @@ void TQpCustomComPort::DonePort() {
   D.DonePort();
   if (D.EventBusy()) {
     // Closed from inside a delivery: the dispatcher unwinds first; the hidden window finishes.
-    PostMessage(fComWindow, qpw_ClosePending, 0,
-                static_cast<LPARAM>(static_cast<std::uint32_t>(D.Handle()) << 16));
+    PostMessage(fComWindow, qpw_ClosePending, 0, MakeNotifyLParam(D.Handle()));
   } else {
     FinishClose();
   }
@@ -258,8 +257,7 @@ void TQpCustomComPort::ComWindowProc(TMessage& Msg) {
   Msg.Result = 0;
   GuardedCall([&] {
     std::lock_guard<TQpCriticalSection> Guard(TQpBaseDispatcher::PortListSection());
-    TQpBaseDispatcher* D =
-        TQpBaseDispatcher::PortListItem(static_cast<int>((static_cast<std::uint32_t>(Msg.LParam) >> 16) & 0xFFFF));
+    TQpBaseDispatcher* D = TQpBaseDispatcher::PortListItem(NotifyIndex(Msg.LParam));
     // Only this port's current dispatcher; a message for an earlier one is stale.
     if (!D || D != FDispatcher.get() || D->Owner() != this) return;
     // A notification that reaches a closing port is stale: its bytes go with the close, and
@@ -271,7 +269,7 @@ void TQpCustomComPort::ComWindowProc(TMessage& Msg) {
     const ScopeExit EndSession([&] {
       if (InSession) D->EndReadSession();
     });
-    const auto Low = static_cast<std::uint32_t>(Msg.LParam) & 0xFFFF;
+    const auto Low = NotifyValue(Msg.LParam);
     switch (Msg.Msg) {
       case qpw_TriggerAvail:
         Trigger(Msg.Msg, WParam, WParam);

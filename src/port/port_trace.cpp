@@ -10,13 +10,12 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/text_util.h"
 #include "port/com_port.h"
 #include "port/port_dispatch.h"
 #include "port/port_errors.h"
 
 namespace {
-
-using DispLock = std::lock_guard<TQpCriticalSection>;
 
 // The text of one recorded byte (at most 5 characters) and its width.
 int ByteText(char* Out, std::uint8_t B, bool InHex, bool AllHex) {
@@ -36,12 +35,6 @@ int ByteText(char* Out, std::uint8_t B, bool InHex, bool AllHex) {
   }
   if (InHex) return AsHex();
   return std::snprintf(Out, 6, "[%u]", unsigned(B));
-}
-
-std::string Trimmed(const std::string& S) {
-  const auto First = S.find_first_not_of(' ');
-  if (First == std::string::npos) return "";
-  return S.substr(First, S.find_last_not_of(' ') - First + 1);
 }
 
 std::string DefaultDateTime() {
@@ -249,13 +242,13 @@ std::string TQpPortRecorder::LogEntryText(const TLogBuffer& E, bool InHex, bool 
         std::string Bits = " (";
         for (int Bit = 0; Bit < 8; ++Bit)
           if (E.drData() & (1u << Bit)) Bits += QpLoadStr(15601 + Bit);
-        Out += Trimmed(Bits) + ")";
+        Out += Trim(Bits) + ")";
       }
     }
   } else if (E.drType() == dtTelnet) {
     std::string Name = " [";
     if (E.drData() <= MaxTelnetTag) Name += QpLoadStr(15700 + int(E.drData()));
-    Out += Trimmed(Name) + "]";
+    Out += Trim(Name) + "]";
   }
   Out += '\n';
   return Out;

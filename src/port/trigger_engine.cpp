@@ -584,7 +584,7 @@ bool TQpBaseDispatcher::SendNotify(UINT Msg, std::uint32_t Trigger, std::uint32_
     GetCount = 0;
     InAvailMessage = Msg == qpw_TriggerAvail || Msg == qpw_TriggerData;
   }
-  const LPARAM lParam = static_cast<LPARAM>((static_cast<std::uint32_t>(fHandle) << 16) + (Data & 0xFFFF));
+  const LPARAM lParam = MakeNotifyLParam(fHandle, Data);
   // Method receivers: called on this thread (a sync one on the GUI thread).
   bool Closed = !DeliverToEach(EventTriggerHandlers, [&](const TEventTriggerHandler& R) {
     if (!R.thNotify || !*R.thNotify) return;

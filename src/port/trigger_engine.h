@@ -21,6 +21,13 @@ constexpr UINT qpw_PortOpen = 32264;
 constexpr UINT qpw_PortClose = 32265;
 constexpr UINT qpw_ClosePending = 32266;
 
+// A notification's lParam: the dispatcher's handle above, the message's own value below.
+inline LPARAM MakeNotifyLParam(std::int32_t Handle, std::uint32_t Low = 0) {
+  return static_cast<LPARAM>((static_cast<std::uint32_t>(Handle) << 16) | (Low & 0xFFFF));
+}
+inline int NotifyIndex(LPARAM lParam) { return static_cast<int>((static_cast<std::uint32_t>(lParam) >> 16) & 0xFFFF); }
+inline std::uint32_t NotifyValue(LPARAM lParam) { return static_cast<std::uint32_t>(lParam) & 0xFFFF; }
+
 enum TTriggerType { ttNone = 0, ttAvail = 1, ttTimer = 2, ttData = 3, ttStatus = 4 };
 
 // Status trigger types (low 3 bits of a status trigger's handle).

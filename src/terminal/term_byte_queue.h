@@ -7,6 +7,10 @@
 // TTermInput wraps one in a lock held only while bytes are copied in or taken out, bounds it
 // (the oldest bytes go first, counted), and keeps one "notice pending" flag so that a flood
 // posts one message at a time, never one per delivery.
+//
+// Lock order: the control's receiver calls Append with a Fill that runs the port's GetBlock,
+// so FLock is held across GetBlock, which takes the dispatcher's DispSection: FLock comes
+// before every dispatcher lock, and nothing under a dispatcher lock may call into this queue.
 
 #include <algorithm>
 #include <cstddef>
