@@ -1,5 +1,6 @@
 #include "comm_control_u.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QScreen>
@@ -19,12 +20,14 @@
 #include "link/net_defs.h"
 #include "controls/indicator_panel.h"
 #include "devices/net_port.h"
+#include "link/port_recovery.h"
 #include "link/radio_group.h"
 #include "platform/ui_style.h"
 #include "platform/dialogs.h"
 #include "platform/error_handler.h"
 #include "platform/ini_file.h"
 #include "platform/messages.h"
+#include "platform/serial_device_map.h"
 #include "platform/text_util.h"
 #include "port/port_errors.h"
 #include "terminal/terminal_control.h"
@@ -71,6 +74,11 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   ComListBox->setGridSize(QSize(68, 17));
   ComListBox->setFont(UiFont(FontSansSerif, 13));
   connect(ComListBox, &QListWidget::itemClicked, this, [this] { GuardedCall([this] { ComPortBtnClick(); }); });
+  ReconnectAction = new QAction(QStringLiteral("Reopen the port when it comes back"), ComListBox);
+  ReconnectAction->setCheckable(true);
+  connect(ReconnectAction, &QAction::triggered, this, [this](bool On) { GuardedCall([this, On] { SetReconnect(On); }); });
+  ComListBox->addAction(ReconnectAction);
+  ComListBox->setContextMenuPolicy(Qt::ActionsContextMenu);
 
   ComMode = new TRadioGroup(QStringLiteral("Communications Mode"), {QStringLiteral("LAN"), QStringLiteral("COM/USB")}, this);
   ComMode->setGeometry(175, 3, 185, 85);
@@ -130,6 +138,16 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   Port->SetAutoOpen(false);  // opened only when the window says so
   QpTerminal1->SetComPort(Port.get());
 
+  TPortRecovery::THooks Hooks;
+  Hooks.DevicePath = [](int N) { return TSerialDeviceMap().DevicePath(N); };
+  Hooks.Present = [](int N) { return TSerialDeviceMap().Exists(N); };
+  Hooks.Reopen = [this](int N) { return ReopenLostPort(N); };
+  Hooks.Report = [this](const std::string& Line) { Log(Line); };
+  Hooks.Later = [this](int Ms, std::function<void()> Action) {
+    QTimer::singleShot(Ms, this, [Action = std::move(Action)] { GuardedCall(Action); });
+  };
+  Recovery = std::make_unique<TPortRecovery>(SystemDeviceWatch(), std::move(Hooks));
+
   Timer1 = new QTimer(this);
   Timer1->setInterval(std::chrono::milliseconds(50));
   connect(Timer1, &QTimer::timeout, this, [this] { GuardedCall([this] { Timer1Timer(); }); });
@@ -138,6 +156,7 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
 
 TCommControl::~TCommControl() {
   Timer1->stop();
+  Recovery->Cancel();
   // Events must not reach a half-destroyed window while the port closes.
   Port->OnTriggerAvail = nullptr;
   Port->OnWsConnect = nullptr;
@@ -250,15 +269,45 @@ void TCommControl::SetLinkStatus(TLinkStatus Status) {
 }
 
 void TCommControl::HandleCommFailure() {
+  const int Lost = Port->ComNumber();
   GuardedCall([this] { Port->FlushOutBuffer(); });
   GuardedCall([this] { ClosePortAndWait(); });
   Port->SetComNumber(0);
   ComLabel->setText(QStringLiteral("Disabled"));
   SetLinkStatus(lsDisconnected);
   PortNumber = 0;
+  // Before the box: it waits for the user, and the device may come back meanwhile.
+  if (FReconnect && ComMode->ItemIndex() == 1 && Lost > 0) Recovery->Lost(Lost);
   DoAction(mcDisableStayOnTop);
   ShowError("Communications failed");
   DoAction(mcRecallStayOnTOp);
+}
+
+std::string TCommControl::ReopenLostPort(int ComNumber) {
+  if (ComMode->ItemIndex() != 1) return "the link is not in COM/USB mode";
+  try {
+    ClosePortAndWait();
+    Port->SetBaud(9600);
+    Port->SetComNumber(std::uint16_t(ComNumber));
+    Port->SetOpen(true);
+  } catch (const std::exception& E) {
+    GuardedCall([this] { Port->SetOpen(false); });
+    Port->SetComNumber(0);
+    const std::string Reason = E.what();
+    return Reason.empty() ? "Error opening COM" + std::to_string(ComNumber) : Reason;
+  }
+  PortNumber = ComNumber;
+  ComLabel->setText(QStringLiteral("Using COM%1").arg(ComNumber));
+  LinkTries = 0;
+  LinkTestTimer = 0;  // the next link test at once
+  return "";
+}
+
+void TCommControl::SetReconnect(bool On) {
+  FReconnect = On;
+  ReconnectAction->setChecked(On);
+  TIniFile(FLinks.SettingsFile).WriteInteger(CommSection, "Reconnect", On ? 1 : 0);
+  if (!On) Recovery->Cancel();
 }
 
 void TCommControl::Shutdown() {
@@ -384,6 +433,8 @@ void TCommControl::LoadConfiguration() {
   }
   EditIP->setText(QString::fromStdString(Ini.ReadString(CommSection, "ipAddress", "")));
   EditPort->setText(QString::fromStdString(Ini.ReadString(CommSection, "ipPort", "")));
+  FReconnect = Ini.ReadInteger(CommSection, "Reconnect", 0) != 0;
+  ReconnectAction->setChecked(FReconnect);
   DoAction(mcUpdateRadioNumbers);
   SetOperatingMode();
   SetupPort();
@@ -409,6 +460,7 @@ void TCommControl::SetOperatingMode() {
 }
 
 void TCommControl::SetupPort() {
+  Recovery->Cancel();  // the user's choice replaces any wait for a lost port
   LinkTries = 0;
   ClosePortAndWait();
   SetLinkStatus(lsDisconnected);
@@ -437,6 +489,7 @@ void TCommControl::SetupPort() {
 }
 
 void TCommControl::ComModeClick() {
+  Recovery->Cancel();
   Port->SetOpen(false);
   Port->SetDeviceLayer(ComMode->ItemIndex() == 0 ? dlWinsock : dlWin32);
   if (!FLoading) SetupPort();
@@ -444,6 +497,7 @@ void TCommControl::ComModeClick() {
 
 void TCommControl::ComPortBtnClick() {
   if (!ComListBox->currentItem()) return;
+  Recovery->Cancel();
   LinkTries = 0;
   Port->SetOpen(false);
   ComLabel->setText(QStringLiteral("Disabled"));

@@ -14,6 +14,7 @@
 #include "link/line_assembler.h"
 #include "link/packet_codec.h"
 
+class QAction;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -26,6 +27,7 @@ class QTimer;
 class TRadioGroup;
 class TQpWinsockPort;
 class TQpTerminal;
+class TPortRecovery;
 
 enum ToperatingMode : std::uint8_t { omNormal = 0, omClient = 1, omServer = 2, omGateway = 3 };
 
@@ -77,6 +79,10 @@ class TCommControl : public QWidget, public TPacketReactions {
   void ComPortBtnClick();
   void OkBtnClick();
   void CancelBtnClick();
+  // [Comm] Reconnect: reopen a serial port that vanished once it comes back (off by default:
+  // the link then stays down until the port is picked again). Setting it writes the file.
+  bool Reconnect() const { return FReconnect; }
+  void SetReconnect(bool On);
 
   // Longest line kept while waiting for its carriage return.
   static constexpr std::size_t MaxLineLength = 4096;
@@ -118,6 +124,8 @@ class TCommControl : public QWidget, public TPacketReactions {
   TRadioGroup* ComMode = nullptr;
   QTimer* Timer1 = nullptr;
   std::unique_ptr<TQpWinsockPort> Port;
+  QAction* ReconnectAction = nullptr;  // the port list's context menu
+  std::unique_ptr<TPortRecovery> Recovery;
 
   TPacketCodec Codec{*this};
 
@@ -135,8 +143,11 @@ class TCommControl : public QWidget, public TPacketReactions {
   void ClosePortAndWait();
   void HandleLine();
   void ShowError(const std::string& Text);
+  // Opens COMn again for the recovery; "" when open, else the reason.
+  std::string ReopenLostPort(int ComNumber);
 
   TLinks FLinks;
   bool FLoading = false;
   bool FPlaced = false;  // centred once, on the first show
+  bool FReconnect = false;
 };

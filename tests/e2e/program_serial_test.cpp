@@ -14,13 +14,18 @@
 #include <QMouseEvent>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <vector>
 
 #include "app/program.h"
 #include "app/quill_main_u.h"
 #include "devices/net_port.h"
 #include "e2e_support.h"
 #include "link/comm_control_u.h"
+#include "link/port_recovery.h"
 #include "platform/dialogs.h"
 
 namespace {
@@ -115,4 +120,67 @@ TEST(ProgramOverSerial, TheProgramItselfTalksToASerialDevice) {
     return Sim.Err.find(" < [C") != std::string::npos;
   }, 60000)) << Sim.Err;
   EXPECT_TRUE(Quill.Stop(SIGTERM));
+}
+
+namespace {
+
+int CountEntries(const char* Folder) {
+  int N = 0;
+  for ([[maybe_unused]] const auto& E : std::filesystem::directory_iterator(Folder)) ++N;
+  return N;
+}
+
+}  // namespace
+
+// With Reconnect=1 the same losses bring the link back without the user: the simulator is
+// killed and started again on a new terminal, and the link follows it each time.
+TEST(ProgramOverSerial, WithReconnectTheLinkComesBackByItselfAfterEachLoss) {
+  TempDir Dir;
+  ScopedScriptedDialogs Script;
+  const std::string Link = Dir.File("ttyQuill");
+  auto Sim = std::make_unique<TSim>(QStringList{"--pty"});
+  const std::string First = Sim->WaitLine("PTY ");
+  ASSERT_FALSE(First.empty());
+  PointLink(Link, First);
+  WriteFile(Dir.File("q.ini"), "[Comm]\nMode=1\nPort=5\nReconnect=1\n[ComMap]\nCOM5=" + Link + "\n");
+  TProgram Program(Dir.File("q.ini"));
+  TQuillMain& Main = *Program.QuillMain;
+  TCommControl& Comm = *Program.CommControl;
+  Main.show();
+  EXPECT_TRUE(Comm.Reconnect());
+  EXPECT_TRUE(Comm.ReconnectAction->isChecked());
+  ASSERT_TRUE(WaitFor([&] { return Main.CommLed->text() == "Connected"; }, 30000));
+  const int Fds = CountEntries("/proc/self/fd"), Threads = CountEntries("/proc/self/task");
+
+  constexpr int Losses = 20;
+  std::vector<double> Took;
+  for (int I = 0; I < Losses; ++I) {
+    SCOPED_TRACE("loss " + std::to_string(I + 1));
+    Sim->P.kill();
+    Sim->P.waitForFinished(10000);
+    Sim.reset();
+    ASSERT_TRUE(WaitFor([&] { return Comm.Recovery->Waiting(); }, 30000));
+    EXPECT_EQ(Main.CommLed->text(), "Disconnected");
+    Sim = std::make_unique<TSim>(QStringList{"--pty"});
+    const std::string Next = Sim->WaitLine("PTY ");
+    ASSERT_FALSE(Next.empty());
+    const auto Back = std::chrono::steady_clock::now();
+    PointLink(Link, Next);
+    ASSERT_TRUE(WaitFor([&] { return Main.CommLed->text() == "Connected"; }, 30000));
+    Took.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - Back).count());
+    EXPECT_EQ(Comm.ComLabel->text(), "Using COM5");
+  }
+  // The specified reports for each loss, and nothing beyond them.
+  EXPECT_EQ(std::count(Script->Errors.begin(), Script->Errors.end(), "Device read error"), Losses);
+  EXPECT_EQ(std::count(Script->Errors.begin(), Script->Errors.end(), "Communications failed"), Losses);
+  EXPECT_EQ(Script->Errors.size(), 2u * Losses);
+  EXPECT_EQ(CountEntries("/proc/self/fd"), Fds);
+  EXPECT_EQ(CountEntries("/proc/self/task"), Threads);
+  std::sort(Took.begin(), Took.end());
+  std::printf("link back after the device's return: median %.2f s, worst %.2f s over %d losses\n",
+              Took[Took.size() / 2], Took.back(), Losses);
+  // A click still reaches the device.
+  Click(Main.AntBtn3);
+  ASSERT_TRUE(WaitFor([&] { return Main.AntBtn3->Brush().Color() == AntennaColor; }, 30000));
+  Main.close();
 }
