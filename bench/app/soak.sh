@@ -1,22 +1,28 @@
 #!/usr/bin/env bash
-# Fault soak: the release program (offscreen) against quill-sim over TCP for MINUTES, driven
-# through random faults one after another: the device falls silent, the connection is dropped,
-# garbage arrives, a flood without carriage returns, a connection reset, a stopped peer
-# (SIGSTOP). After each fault the link must come back within RECOVERY_S seconds; meanwhile the
+# Fault soak: the release program (offscreen) against quill-sim for MINUTES, driven through
+# random faults one after another, over TCP (LAN mode) or over a pseudo-terminal (COM/USB
+# mode). After each fault the link must come back within RECOVERY_S seconds; meanwhile the
 # program's resident memory, descriptors and threads are sampled from /proc every SAMPLE_S
 # seconds and must stay within the bounds below, and its CPU over the whole run too.
 #   bench/app/soak.sh MINUTES [BUILD_DIR (default build-rel)] [SEED]
 #   SOAK_FAULTS="nocr stop" bench/app/soak.sh ...   only these kinds of fault
+#   SOAK_LINK=pty bench/app/soak.sh ...             over a pseudo-terminal
 # Builds quill and quill-sim in BUILD_DIR (Release) first. Exit status 0 when everything held.
+#
+# Faults over TCP: the device falls silent, the connection is dropped, garbage arrives, a flood
+# without carriage returns, a connection reset, a stopped peer (SIGSTOP).
+# Over a pseudo-terminal the program opens COM5, mapped to a symbolic link that the soak points
+# at the simulator's terminal (as a udev link follows an adapter), with Reconnect=1: silence,
+# garbage, a flood without carriage returns, a stopped peer, the terminal replaced by a new one
+# (drop: an adapter reset that comes back under another number), the simulator killed and
+# started again on a new terminal (kill), and killed while stopped with the program's link
+# tests waiting in the terminal (stopkill: the device goes while the program writes).
 #
 # How the link is seen: quill-sim --verbose logs every line it receives. The program sends a
 # link test every ~2 s while the link is up and every ~1 s while it is down, and after five
 # unanswered tests it closes the connection and connects again. So READY_TESTS link tests in a
-# row on one connection, each ~2 s after the one before, mean the program took the answers
-# and holds the link up.
-#
-# Not covered yet: the same faults over a pseudo-terminal (quill-sim --pty) once the serial
-# port layer can open one.
+# row on one connection (one terminal), each ~2 s after the one before, mean the program took
+# the answers and holds the link up.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 minutes="${1:?usage: bench/app/soak.sh MINUTES [BUILD_DIR] [SEED]}"
@@ -53,18 +59,62 @@ trap cleanup EXIT
 stamp() { while IFS= read -r l; do printf '%s %s\n' "$EPOCHREALTIME" "$l"; done; }
 now() { printf '%s\n' "$EPOCHREALTIME"; }
 
+link="${SOAK_LINK:-lan}"
+case "$link" in
+  lan) default_faults="silence drop garbage nocr reset stop" ;;
+  pty) default_faults="silence garbage nocr stop drop kill stopkill" ;;
+  *) echo "SOAK_LINK is lan or pty" >&2; exit 2 ;;
+esac
+
 mkfifo "$work/ctl"
-exec 3<>"$work/ctl"  # held open: the simulator never sees the end of its commands
-"$bin/quill-sim" --port 0 --verbose <"$work/ctl" > >(stamp >"$work/sim.out") 2> >(stamp >"$work/sim.err") &
-sim=$!
-port=""
-for _ in $(seq 100); do
-  port=$(sed -n 's/^[0-9.]* LISTEN 127.0.0.1://p' "$work/sim.out" 2>/dev/null || true)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { echo "FAIL: quill-sim did not start"; exit 1; }
-printf '[Comm]\nPort=0\nMode=0\nipAddress=127.0.0.1\nipPort=%s\n' "$port" >"$work/quill.ini"
+exec 3<>"$work/ctl"  # held open: the simulators never see the end of their commands
+: >"$work/sim.out"
+: >"$work/sim.err"
+tty_link="$work/ttyQuill"
+
+# Points the terminal link at $1 in one step, as a device manager replaces a link.
+point_link() {
+  ln -sfn "$1" "$tty_link.new"
+  mv -T "$tty_link.new" "$tty_link"
+}
+
+# Waits for the simulator's announcement (LISTEN or PTY) after line $1 of its output; prints
+# the port or the terminal's path.
+wait_announced() {
+  local from="$1" what=""
+  for _ in $(seq 100); do
+    if [ "$link" = lan ]; then
+      what=$(tail -n +"$((from + 1))" "$work/sim.out" | sed -n 's/^[0-9.]* LISTEN 127.0.0.1://p' | head -n 1)
+    else
+      what=$(tail -n +"$((from + 1))" "$work/sim.out" | sed -n 's/^[0-9.]* PTY //p' | head -n 1)
+    fi
+    [ -n "$what" ] && { echo "$what"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+start_sim() {
+  local mark
+  mark=$(wc -l <"$work/sim.out")
+  if [ "$link" = lan ]; then
+    "$bin/quill-sim" --port 0 --verbose <"$work/ctl" > >(stamp >>"$work/sim.out") 2> >(stamp >>"$work/sim.err") &
+  else
+    "$bin/quill-sim" --pty --verbose <"$work/ctl" > >(stamp >>"$work/sim.out") 2> >(stamp >>"$work/sim.err") &
+  fi
+  sim=$!
+  announced=$(wait_announced "$mark") || { echo "FAIL: quill-sim did not start"; exit 1; }
+  if [ "$link" = pty ]; then point_link "$announced"; fi
+}
+
+start_sim
+if [ "$link" = lan ]; then
+  port=$announced
+  printf '[Comm]\nPort=0\nMode=0\nipAddress=127.0.0.1\nipPort=%s\n' "$port" >"$work/quill.ini"
+else
+  port="COM5 -> $tty_link"
+  printf '[Comm]\nPort=5\nMode=1\nReconnect=1\n[ComMap]\nCOM5=%s\n' "$tty_link" >"$work/quill.ini"
+fi
 "$bin/quill" --settings "$work/quill.ini" >"$work/quill.log" 2>&1 &
 quill=$!
 
@@ -109,7 +159,7 @@ sample() {  # time rss_kib fds threads cpu_ticks
     "$(awk '{print $14 + $15}' "/proc/$p/stat")"
 }
 
-echo "== soak: ${minutes} min of faults, seed ${seed}, program pid ${quill}, simulator port ${port}"
+echo "== soak over ${link}: ${minutes} min of faults, seed ${seed}, program pid ${quill}, simulator ${port}"
 t0=$(now)
 if ! up=$(wait_ready "$t0"); then echo "FAIL: the link never came up"; exit 1; fi
 echo "link up after ${up} s"
@@ -137,7 +187,7 @@ sampler=$!
 trap 'echo "FAIL: stopped by the sampler"; exit 1' TERM
 
 # SOAK_FAULTS="nocr stop" narrows the choice, e.g. to look into one kind.
-read -r -a faults <<<"${SOAK_FAULTS:-silence drop garbage nocr reset stop}"
+read -r -a faults <<<"${SOAK_FAULTS:-$default_faults}"
 declare -A count
 max_recovery=0
 end=$(awk -v s="$start_time" -v m="$minutes" 'BEGIN {printf "%.3f\n", s + 60 * m}')
@@ -145,7 +195,27 @@ while awk -v n="$(now)" -v e="$end" 'BEGIN {exit !(n < e)}'; do
   f=${faults[RANDOM % ${#faults[@]}]}
   case "$f" in
     silence) d=$((5 + RANDOM % 21)); control "silent on"; sleep "$d"; control "silent off"; what="silent ${d} s" ;;
-    drop) control drop; what="dropped" ;;
+    drop)
+      if [ "$link" = pty ]; then
+        # A new terminal replaces the old one; the link follows it a moment later.
+        mark=$(wc -l <"$work/sim.out")
+        control drop
+        tty=$(wait_announced "$mark") || { echo "FAIL: no new terminal after drop"; exit 1; }
+        sleep 0.$((RANDOM % 10))
+        point_link "$tty"
+        what="terminal replaced by ${tty}"
+      else
+        control drop
+        what="dropped"
+      fi ;;
+    kill|stopkill)
+      if [ "$f" = stopkill ]; then
+        d=$((3 + RANDOM % 8)); kill -STOP "$sim"; sleep "$d"
+      fi
+      kill -KILL "$sim"; wait "$sim" 2>/dev/null || true
+      sleep 0.$((RANDOM % 10))
+      start_sim
+      if [ "$f" = stopkill ]; then what="stopped ${d} s, killed, back on ${announced}"; else what="killed, back on ${announced}"; fi ;;
     garbage) n=$((1 + RANDOM % 5)); for _ in $(seq "$n"); do control garbage; sleep 0.2; done; what="${n} x garbage" ;;
     nocr) b=$(( (1 + RANDOM % 8) * 1000000 )); control "nocr $b"; what="${b} bytes without CR" ;;
     reset) control reset; what="reset" ;;
