@@ -95,10 +95,13 @@ wait_for_locks() {
 # disabled. Services of packages that were there before are not touched.
 declare -A SERVICE_OF=([dante-server]=danted [inetutils-inetd]=inetutils-inetd [inetutils-syslogd]=inetutils-syslogd)
 declare -A PROCESS_OF=([danted]=danted [inetutils-inetd]=inetutils-inetd [inetutils-syslogd]=syslogd)
-new_services=()
+new_packages=() new_services=()
 if [ "$servers" -eq 1 ]; then
   for pkg in "${!SERVICE_OF[@]}"; do
-    installed "$pkg" || new_services+=("${SERVICE_OF[$pkg]}")
+    if ! installed "$pkg"; then
+      new_packages+=("$pkg")
+      new_services+=("${SERVICE_OF[$pkg]}")
+    fi
   done
 fi
 
@@ -107,6 +110,7 @@ policy_ours=0
 remove_policy() {
   if [ "$policy_ours" -eq 1 ]; then "${SUDO[@]}" rm -f "$POLICY"; fi
 }
+echo "Installing: ${missing[*]}"
 if [ ${#new_services[@]} -gt 0 ] && [ ! -e "$POLICY" ]; then
   trap remove_policy EXIT
   trap 'exit 1' INT TERM HUP
@@ -124,15 +128,15 @@ EOF
   "${SUDO[@]}" chmod 755 "$POLICY"
 fi
 
-echo "Installing: ${missing[*]}"
 wait_for_locks
 "${SUDO[@]}" "${APT[@]}" update
 wait_for_locks
 "${SUDO[@]}" "${APT[@]}" install -y --no-install-recommends "${missing[@]}"
 
 disabled=()
-for s in "${new_services[@]}"; do
-  [ -e "/etc/init.d/$s" ] || [ -e "/lib/systemd/system/$s.service" ] || continue  # not pulled in
+for pkg in "${new_packages[@]}"; do
+  installed "$pkg" || continue  # not pulled in
+  s=${SERVICE_OF[$pkg]}
   if [ -d /run/systemd/system ]; then
     "${SUDO[@]}" systemctl disable --now "$s" >/dev/null 2>&1 || true
   else
