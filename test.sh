@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the test configuration with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs every test.
+# Installs what is missing (with the servers the tests start, never as services), builds the
+# test configuration with AddressSanitizer and UndefinedBehaviorSanitizer, and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")"
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 export QT_QPA_PLATFORM=offscreen
 # Qt's own start-up leaks a little by design; the tests check our code, not the toolkit's.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"

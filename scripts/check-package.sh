@@ -51,9 +51,9 @@ expected=(
   usr/share/man/man1/quill.1.gz
   usr/share/man/man1/quill-sim.1.gz
   usr/share/doc/quill/README.md
+  usr/share/doc/quill/USER-GUIDE.md
   usr/share/doc/quill/ARCHITECTURE.md
   usr/share/doc/quill/PACKAGING.md
-  usr/share/doc/quill/RESULTS.md
 )
 for s in "${ICON_SIZES[@]}"; do expected+=("usr/share/icons/hicolor/${s}x$s/apps/$APP_ID.png"); done
 want=$(printf '%s\n' "${expected[@]}" | sort)

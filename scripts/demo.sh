@@ -3,7 +3,8 @@
 # (build/demo/quill.ini, kept between runs so renames and the window place stay).
 #   scripts/demo.sh [--serial] [program options]
 # By default the device listens on loopback (LAN mode); with --serial it serves a
-# pseudo-terminal that the program opens as COM5 (COM/USB mode).
+# pseudo-terminal that the program opens as COM5 (COM/USB mode). The simulator logs the bytes
+# it receives in build/demo/sim-received.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 serial=0
@@ -27,6 +28,15 @@ set_comm() {
     printf '[Comm]\n%s=%s\n' "$1" "$2" >> "$ini"
   fi
 }
+# The pane shows each line the device ends with a carriage return on a line of its own.
+set_comm NewLineAfterCR 1
+received=build/demo/sim-received.log
+# Typed characters reach the device but are not shown in the pane: nothing echoes them on the
+# wire, as an echo would reach the link supervisor as text from the device.
+say_log() {
+  echo "What the simulated device receives (keys typed in the terminal pane included; they are"
+  echo "not echoed back to the pane) is logged in $received: tail -f $received"
+}
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "No display found: set DISPLAY (or run under xvfb-run) to see the windows." >&2
 fi
@@ -34,7 +44,7 @@ fi
 if [ "$serial" -eq 1 ]; then
   out=build/demo/sim-pty.out
   : > "$out"
-  build/bin/quill-sim --pty --walk 15 < /dev/null > "$out" &
+  build/bin/quill-sim --pty --walk 15 --log "$received" < /dev/null > "$out" &
   sim=$!
   trap 'kill "$sim" 2>/dev/null || true' EXIT
   pty=""
@@ -51,6 +61,7 @@ if [ "$serial" -eq 1 ]; then
   set_comm Mode 1
   set_comm Port 5
   echo "Simulated device on $pty, opened as COM5 (COM/USB mode)."
+  say_log
   QUILL_COM_MAP="COM5=$pty" build/bin/quill --settings "$ini" "$@"
   exit
 fi
@@ -60,7 +71,7 @@ fi
 start_lan_sim() {
   : > "$out"
   listening=
-  build/bin/quill-sim --port "$1" --walk 15 > "$out" 2> "$out.err" &
+  build/bin/quill-sim --port "$1" --walk 15 --log "$received" > "$out" 2> "$out.err" &
   sim=$!
   for _ in $(seq 100); do
     listening=$(sed -n 's/^LISTEN .*:\([0-9]*\)$/\1/p' "$out" | head -n 1)
@@ -88,4 +99,5 @@ set_comm Mode 0
 set_comm ipAddress 127.0.0.1
 set_comm ipPort "$listening"
 echo "Simulated device on 127.0.0.1:$listening (LAN mode); its output is in $out."
+say_log
 build/bin/quill --settings "$ini" "$@"

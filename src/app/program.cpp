@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -13,8 +15,13 @@
 #include <QIcon>
 #include <QSocketNotifier>
 
+#include <cerrno>
+#include <cstddef>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "comm_link.h"
 #include "devices/serial_layer.h"
@@ -106,6 +113,130 @@ void DescribeOptions(QCommandLineParser& Parser, const QCommandLineOption& Setti
   Parser.addOption(SettingsOption);
 }
 
+// What --help says beyond the options: where the settings are, how serial devices get their
+// numbers, what the windows need, and where the rest is.
+QString HelpDescription(const std::string& SettingsFile) {
+  return QStringLiteral(
+             "QUILL-2 Controller: drives a remote antenna selector.\n"
+             "\n"
+             "Settings file: %1\n"
+             "  (quill.ini beside the executable when that file exists or its folder is writable,\n"
+             "  otherwise $XDG_CONFIG_HOME/quill/quill.ini, by default ~/.config/quill/quill.ini;\n"
+             "  an installed program always uses the latter; --settings FILE names another one)\n"
+             "Serial ports are chosen by COM number: /dev/ttyS<n> is COM<n+1>, /dev/ttyUSB<n>\n"
+             "  COM<n+33>, /dev/ttyACM<n> COM<n+65>; other devices get one in the settings file's\n"
+             "  [ComMap] section or in the QUILL_COM_MAP environment variable\n"
+             "  (COM5=/dev/pts/3;COM6=/dev/ttyV1).\n"
+             "The windows need a display (DISPLAY or WAYLAND_DISPLAY); without one, run it as\n"
+             "  \"xvfb-run quill\".\n"
+             "More in \"man quill\".")
+      .arg(QString::fromStdString(SettingsFile));
+}
+
+std::string DefaultSettingsFile() {
+  return DefaultSettingsPath(QCoreApplication::applicationFilePath().toStdString(), QUILL_INSTALLED_MARKER);
+}
+
+// ---- Is there a display? ----
+// Without one the toolkit aborts with an advice to reinstall. A local X or Wayland display is
+// a socket: one connect attempt tells, at no cost to a normal start. A display over TCP is left
+// to the toolkit (a check could wait on a name lookup or a far host); if that fails, the
+// fatal message handler below says the same thing instead of the toolkit's abort.
+
+const char* const HowToGiveADisplay =
+    "set DISPLAY or WAYLAND_DISPLAY to a running display, or start it as \"xvfb-run quill\"";
+
+std::string Env(const char* Name) {
+  const char* V = std::getenv(Name);
+  return V ? V : "";
+}
+
+// True when a stream socket at Path takes a connection; "@" first names an abstract one.
+bool SocketAnswers(const std::string& Path) {
+  sockaddr_un A{};
+  if (Path.empty() || Path.size() > sizeof A.sun_path) return false;
+  A.sun_family = AF_UNIX;
+  std::memcpy(A.sun_path, Path.data(), Path.size());
+  if (Path[0] == '@') A.sun_path[0] = '\0';
+  const int Fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (Fd < 0) return false;
+  const int Rc = connect(Fd, reinterpret_cast<const sockaddr*>(&A), socklen_t(offsetof(sockaddr_un, sun_path) + Path.size()));
+  // A full backlog (EAGAIN) still means a server is there.
+  const bool Answers = Rc == 0 || errno == EAGAIN || errno == EINPROGRESS;
+  close(Fd);
+  return Answers;
+}
+
+enum class TDisplayCheck { Answers, Silent, LeftToToolkit };
+
+// "[unix]:N[.screen]" is the local socket of display N (abstract first, as the X library tries
+// it); any other host is reached over TCP.
+TDisplayCheck CheckXDisplay(const std::string& Display) {
+  const auto Colon = Display.rfind(':');
+  if (Colon == std::string::npos) return TDisplayCheck::LeftToToolkit;
+  const std::string Host = Display.substr(0, Colon);
+  const std::string Number = Display.substr(Colon + 1, Display.find('.', Colon) - Colon - 1);
+  if ((!Host.empty() && Host != "unix") || Number.empty() || Number.find_first_not_of("0123456789") != std::string::npos)
+    return TDisplayCheck::LeftToToolkit;
+  const std::string Path = "/tmp/.X11-unix/X" + Number;
+  return SocketAnswers("@" + Path) || SocketAnswers(Path) ? TDisplayCheck::Answers : TDisplayCheck::Silent;
+}
+
+// The Wayland socket the client library would use: WAYLAND_DISPLAY (a name in the runtime
+// folder, or a path), "wayland-0" when unset.
+bool WaylandAnswers() {
+  std::string Name = Env("WAYLAND_DISPLAY");
+  if (Name.empty()) Name = "wayland-0";
+  if (Name[0] != '/') {
+    const std::string Runtime = Env("XDG_RUNTIME_DIR");
+    if (Runtime.empty()) return false;
+    Name = Runtime + "/" + Name;
+  }
+  return SocketAnswers(Name);
+}
+
+// Why the windows cannot be shown, or empty when a display answers or the platform is chosen
+// explicitly (QT_QPA_PLATFORM, -platform).
+std::string MissingDisplay(int argc, char** argv) {
+  if (!Env("QT_QPA_PLATFORM").empty()) return {};
+  std::string Display = Env("DISPLAY");
+  for (int I = 1; I < argc; ++I) {
+    const std::string A = argv[I];
+    if (A == "-platform" || A == "--platform") return {};
+    if ((A == "-display" || A == "--display") && I + 1 < argc) Display = argv[I + 1];
+  }
+  if (!Display.empty() && CheckXDisplay(Display) != TDisplayCheck::Silent) return {};
+  if (WaylandAnswers()) return {};
+  const std::string Wayland = Env("WAYLAND_DISPLAY");
+  if (Display.empty() && Wayland.empty()) return "DISPLAY and WAYLAND_DISPLAY are not set";
+  std::string Why;
+  if (!Display.empty()) Why = "nothing answers at DISPLAY=" + Display;
+  if (!Wayland.empty()) Why += (Why.empty() ? "nothing answers at WAYLAND_DISPLAY=" : " or WAYLAND_DISPLAY=") + Wayland;
+  if (Display.empty()) Why += ", and DISPLAY is not set";
+  return Why;
+}
+
+void SayNoDisplay(const std::string& Why) {
+  std::fprintf(stderr, "quill: no display found (%s); %s\n", Why.c_str(), HowToGiveADisplay);
+  std::fflush(stderr);
+}
+
+QtMessageHandler ToolkitMessages = nullptr;
+
+// While the application object starts: the toolkit's fatal "no platform plugin" ends the program
+// with the same line and exit status as the check above, not with an abort.
+void StartMessages(QtMsgType Type, const QMessageLogContext& Context, const QString& Text) {
+  if (Type == QtFatalMsg && Text.contains(QLatin1String("platform plugin"))) {
+    const std::string Display = Env("DISPLAY"), Wayland = Env("WAYLAND_DISPLAY");
+    std::string Why = "the window system did not start";
+    if (!Display.empty()) Why += " on DISPLAY=" + Display;
+    else if (!Wayland.empty()) Why += " on WAYLAND_DISPLAY=" + Wayland + "; its plugin comes with qt6-wayland";
+    SayNoDisplay(Why);
+    _exit(1);
+  }
+  ToolkitMessages(Type, Context, Text);
+}
+
 void NameApplication() {
   QCoreApplication::setApplicationName(QStringLiteral("quill"));
   QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
@@ -151,21 +282,41 @@ int RunProgram(int argc, char** argv) {
     if (!Early.parse(Args) || Early.isSet(QStringLiteral("help")) || Early.isSet(QStringLiteral("version"))) {
       QCoreApplication App(argc, argv);
       NameApplication();
+      Early.setApplicationDescription(HelpDescription(DefaultSettingsFile()));
       Early.process(App);  // prints, then exits: 0 for help and version, 1 for an error
+      return 1;
+    }
+    if (Early.isSet(QStringLiteral("help-all"))) {
+      // The toolkit's own options are listed by its GUI application object, which needs a
+      // window system: the offscreen one, as the last -platform given wins.
+      std::vector<char*> OffscreenArgs(argv, argv + argc);
+      char Platform[] = "-platform", Offscreen[] = "offscreen";
+      OffscreenArgs.push_back(Platform);
+      OffscreenArgs.push_back(Offscreen);
+      int OffscreenCount = int(OffscreenArgs.size());
+      OffscreenArgs.push_back(nullptr);
+      QApplication App(OffscreenCount, OffscreenArgs.data());
+      NameApplication();
+      Early.setApplicationDescription(HelpDescription(DefaultSettingsFile()));
+      Early.process(App);  // prints the options and exits 0
       return 1;
     }
   }
 
+  if (const std::string Why = MissingDisplay(argc, argv); !Why.empty()) {
+    SayNoDisplay(Why);
+    return 1;
+  }
+  ToolkitMessages = qInstallMessageHandler(StartMessages);
   QApplication App(argc, argv);
+  qInstallMessageHandler(ToolkitMessages);
   SetUpApplication();
   QCommandLineParser Parser;
   DescribeOptions(Parser, SettingsOption);
   Parser.process(App);
 
-  const std::string SettingsFile = Parser.isSet(SettingsOption)
-                                       ? Parser.value(SettingsOption).toStdString()
-                                       : DefaultSettingsPath(QCoreApplication::applicationFilePath().toStdString(),
-                                                             QUILL_INSTALLED_MARKER);
+  const std::string SettingsFile =
+      Parser.isSet(SettingsOption) ? Parser.value(SettingsOption).toStdString() : DefaultSettingsFile();
   SetDialogs(std::make_shared<QtDialogs>());
 
   InstallSignalHandlers();

@@ -4,6 +4,8 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <vector>
 
 #include "e2e_support.h"
 #include "platform/ini_file.h"
@@ -12,26 +14,104 @@ namespace {
 
 QString QuillPath() { return QString::fromLocal8Bit(std::getenv("QUILL_BIN_DIR")) + "/quill"; }
 
+// The test's environment without any display, platform choice or session type: the program
+// must find out by itself that it has nowhere to draw. The runtime folder is an empty one, so
+// no Wayland socket is found there either.
+QProcessEnvironment NoDisplayEnvironment(const TempDir& Runtime) {
+  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+  for (const char* Name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) Env.remove(Name);
+  Env.insert("XDG_RUNTIME_DIR", QString::fromStdString(Runtime.Path()));
+  return Env;
+}
+
+// An X display number nobody serves, on the local sockets and on TCP.
+int UnservedDisplay() {
+  const std::string Sockets = ReadFile("/proc/net/unix");
+  for (int N = 99;; ++N) {
+    const std::string Path = "/tmp/.X11-unix/X" + std::to_string(N);
+    if (std::filesystem::exists(Path) || Sockets.find(Path) != std::string::npos) continue;
+    const int Fd = Connect(6000 + N);
+    if (Fd >= 0) {
+      close(Fd);
+      continue;
+    }
+    return N;
+  }
+}
+
 }  // namespace
 
 TEST(Program, VersionHelpAndBadOptionsNeedNoDisplay) {
   struct Case {
     const char* Option;
     int Code;
-    const char* Says;
+    std::vector<const char*> Says;
   };
-  for (const Case& C : {Case{"--version", 0, "1.0"}, Case{"--help", 0, "--settings"}, Case{"--bogus", 1, "bogus"}}) {
+  // --help tells where the settings live and where to read more; --help-all adds the toolkit's
+  // own options, which it knows without a display too.
+  for (const Case& C : {Case{"--version", 0, {"1.0"}},
+                        Case{"--help", 0, {"--settings", "quill.ini", "$XDG_CONFIG_HOME/quill/quill.ini", "QUILL_COM_MAP",
+                                           "man quill"}},
+                        Case{"--help-all", 0, {"--settings", "-platform"}}, Case{"--bogus", 1, {"bogus"}}}) {
     QProcess P;
     // No display of any kind, and no platform chosen: the windowing system must not be reached.
-    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-    for (const char* Name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) Env.remove(Name);
-    P.setProcessEnvironment(Env);
+    TempDir Runtime;
+    P.setProcessEnvironment(NoDisplayEnvironment(Runtime));
     P.start(QuillPath(), {C.Option});
     ASSERT_TRUE(P.waitForFinished(60000)) << C.Option;
     EXPECT_EQ(P.exitStatus(), QProcess::NormalExit) << C.Option;
     EXPECT_EQ(P.exitCode(), C.Code) << C.Option;
-    EXPECT_TRUE((P.readAllStandardOutput() + P.readAllStandardError()).contains(C.Says)) << C.Option;
+    const QByteArray Out = P.readAllStandardOutput() + P.readAllStandardError();
+    for (const char* Word : C.Says) EXPECT_TRUE(Out.contains(Word)) << C.Option << ": " << Word << " in " << Out.toStdString();
   }
+}
+
+TEST(Program, WithoutADisplaySaysSoInOneLineAndExits1) {
+  const QString Unserved = QStringLiteral(":%1").arg(UnservedDisplay());
+  struct Case {
+    QString Display;  // empty: not set
+    const char* Says;
+  };
+  for (const Case& C : {Case{"", "DISPLAY and WAYLAND_DISPLAY are not set"},
+                        Case{Unserved, "nothing answers at DISPLAY="},
+                        Case{Unserved + ".0", "nothing answers at DISPLAY="}}) {
+    TempDir Dir;
+    QProcessEnvironment Env = NoDisplayEnvironment(Dir);
+    if (!C.Display.isEmpty()) Env.insert("DISPLAY", C.Display);
+    QProcess P;
+    P.setProcessEnvironment(Env);
+    P.start(QuillPath(), {"--settings", QString::fromStdString(Dir.File("q.ini"))});
+    ASSERT_TRUE(P.waitForFinished(60000)) << C.Display.toStdString();
+    const std::string Err = P.readAllStandardError().toStdString();
+    EXPECT_EQ(P.exitStatus(), QProcess::NormalExit) << Err;
+    EXPECT_EQ(P.exitCode(), 1) << Err;
+    EXPECT_TRUE(P.readAllStandardOutput().isEmpty());
+    // One line, saying what is missing and how to give it.
+    ASSERT_FALSE(Err.empty());
+    EXPECT_EQ(Err.find('\n'), Err.size() - 1) << Err;
+    for (const char* Word : {"no display found", C.Says, "xvfb-run"})
+      EXPECT_NE(Err.find(Word), std::string::npos) << Word << " in " << Err;
+    if (!C.Display.isEmpty()) {
+      EXPECT_NE(Err.find(C.Display.toStdString()), std::string::npos) << Err;
+    }
+    // Nothing was started: no settings were written.
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("q.ini")));
+  }
+  // A display over TCP is the toolkit's to try; when it fails, the program ends the same way
+  // (after the toolkit's own warnings) rather than aborting.
+  TempDir Dir;
+  QProcessEnvironment Env = NoDisplayEnvironment(Dir);
+  Env.insert("DISPLAY", "127.0.0.1" + Unserved);
+  QProcess P;
+  P.setProcessEnvironment(Env);
+  P.start(QuillPath(), {"--settings", QString::fromStdString(Dir.File("q.ini"))});
+  ASSERT_TRUE(P.waitForFinished(60000));
+  const std::string Err = P.readAllStandardError().toStdString();
+  EXPECT_EQ(P.exitStatus(), QProcess::NormalExit) << Err;
+  EXPECT_EQ(P.exitCode(), 1) << Err;
+  const std::string Last = Err.substr(Err.rfind('\n', Err.size() - 2) + 1);
+  EXPECT_EQ(Last.rfind("quill: no display found (", 0), 0u) << Err;
+  EXPECT_NE(Last.find("DISPLAY=127.0.0.1" + Unserved.toStdString()), std::string::npos) << Err;
 }
 
 TEST(Program, TerminationSignalsCloseTheWindowAndExitCleanly) {

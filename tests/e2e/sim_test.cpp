@@ -13,6 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <regex>
+#include <sstream>
 #include <string>
 
 #include "e2e_support.h"
@@ -157,14 +159,51 @@ TEST(QuillSim, RejectsBadOptionsAndExplainsItself) {
   ASSERT_TRUE(P.waitForFinished(20000));
   EXPECT_EQ(P.exitCode(), 0);
   const std::string Help = P.readAllStandardOutput().toStdString();
-  for (const char* Word : {"--port", "--bind", "--pty", "--walk", "silent on|off", "drop", "garbage", "quit"})
+  for (const char* Word : {"--port", "--bind", "--pty", "--walk", "--log", "silent on|off", "drop", "garbage", "quit"})
     EXPECT_NE(Help.find(Word), std::string::npos) << Word;
   for (QStringList Args : {QStringList{"--port", "70000"}, QStringList{"--walk", "0"}, QStringList{"--nonsense"},
-                           QStringList{"--bind", "not-an-address", "--port", "0"}}) {
+                           QStringList{"--bind", "not-an-address", "--port", "0"}, QStringList{"--log"},
+                           QStringList{"--log", "/nonexistent-folder/received.log", "--port", "0"}}) {
     P.start(Sim, Args);
     ASSERT_TRUE(P.waitForFinished(20000));
     EXPECT_NE(P.exitCode(), 0) << Args.join(' ').toStdString();
   }
+}
+
+TEST(QuillSim, LogsEveryArrivalOfBytesReadably) {
+  TempDir Dir;
+  const std::string Log = Dir.File("received.log");
+  TSim Sim({"--port", "0", "--log", QString::fromStdString(Log)});
+  const int Port = ListenPort(Sim);
+  ASSERT_GT(Port, 0);
+  const int Fd = Connect(Port);
+  ASSERT_GE(Fd, 0);
+  std::string Got;
+  // A link test as the controller sends it, then what typing in its pane might send: no
+  // carriage return, a backslash, a tab, a control byte, a high byte and a telnet-doubled 0xFF.
+  Send(Fd, "[C10503]\r\0"s);
+  ASSERT_TRUE(ReadUntil(Fd, Got, "[LINKOK]\r"));
+  Send(Fd, "ab\\\t\x01\xE9\xFF\xFF"s);
+  // Each line: seconds since the start, the client, "<", the bytes escaped; the second write
+  // went out after the first was answered, so it is an arrival of its own.
+  const std::regex Line(R"(([0-9]+\.[0-9]{3}) ([0-9]+) < (.*))");
+  const std::string Want = R"([C10503]\r\0ab\\\t\x01\xE9\xFF\xFF)";
+  std::string Text, Stream;
+  int Lines = 0;
+  EXPECT_TRUE(WaitFor([&] {
+    Text = ReadFile(Log);
+    Stream.clear();
+    Lines = 0;
+    std::istringstream In(Text);
+    for (std::string L; std::getline(In, L); ++Lines) {
+      std::smatch M;
+      if (!std::regex_match(L, M, Line) || M[2] != "1") return false;
+      Stream += M[3];
+    }
+    return Stream == Want;
+  }, 20000)) << Text;
+  EXPECT_GE(Lines, 2) << Text;
+  close(Fd);
 }
 
 TEST(QuillSim, TextFloodSendsNumberedLinesAsFastAsTheClientReads) {

@@ -30,6 +30,10 @@ Options:
   --text max      the same text, as fast as each client takes it
   --silent        start silent (see "silent" below)
   --verbose       log received lines on standard error
+  --log FILE      write every arrival of bytes from a client to FILE, one line
+                  each: seconds since the start, client id, "<", and the bytes
+                  as they came (printable as they are; \r \n \t \0 \\ and
+                  \xHH for the rest)
   --help          show this text
 
 Standard output (one line each, flushed at once):
@@ -123,6 +127,8 @@ int main(int argc, char** argv) {
       O.Silent = true;
     } else if (A == "--verbose") {
       O.Verbose = true;
+    } else if (A == "--log") {
+      O.LogFile = Value();
     } else {
       std::fprintf(stderr, "quill-sim: unknown option %s (see --help)\n", A.c_str());
       return 2;

@@ -40,6 +40,30 @@ void Say(const std::string& Line) {
 
 void SetNonBlocking(int Fd) { fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) | O_NONBLOCK); }
 
+// Bytes as one readable line: printable ASCII as it is, \r \n \t \0 and \\ escaped, any other
+// byte as \xHH.
+std::string EscapeBytes(const std::string& Bytes) {
+  std::string Out;
+  for (unsigned char C : Bytes) {
+    switch (C) {
+      case '\r': Out += "\\r"; break;
+      case '\n': Out += "\\n"; break;
+      case '\t': Out += "\\t"; break;
+      case '\0': Out += "\\0"; break;
+      case '\\': Out += "\\\\"; break;
+      default:
+        if (C >= 0x20 && C < 0x7F) {
+          Out += char(C);
+        } else {
+          char Hex[8];
+          std::snprintf(Hex, sizeof Hex, "\\x%02X", C);
+          Out += Hex;
+        }
+    }
+  }
+  return Out;
+}
+
 struct TClient {
   int Fd = -1;
   bool Telnet = true;   // TCP clients speak telnet; the pseudo-terminal carries raw bytes
@@ -60,6 +84,7 @@ class TSimServer {
     for (auto& C : FClients) CloseFd(C.Fd);
     CloseFd(FListen);
     CloseFd(FPtySlave);
+    if (FLog) std::fclose(FLog);
   }
 
   int Run();
@@ -86,8 +111,11 @@ class TSimServer {
   void Control(const std::string& Line);
   void ReadControl();
   void RemoveClosed();
+  void LogArrival(const TClient& C, const std::string& Bytes);
 
   TSimOptions FOptions;
+  std::FILE* FLog = nullptr;
+  Clock::time_point FStart = Clock::now();
   TSimDevice FDevice;
   bool FSilent;
   bool FQuit = false;
@@ -180,6 +208,7 @@ void TSimServer::ReadClient(TClient& C) {
     const ssize_t N = read(C.Fd, Buf, sizeof Buf);
     if (N > 0) {
       std::string Data(Buf, size_t(N));
+      LogArrival(C, Data);
       if (C.Telnet) {
         std::string Reply;
         Data = C.Filter.Feed(Data, Reply);
@@ -200,6 +229,15 @@ void TSimServer::ReadClient(TClient& C) {
     CloseFd(C.Fd);
     return;
   }
+}
+
+// What arrived, as it came off the wire (telnet bytes included): seconds since the start,
+// the client, and the bytes. Flushed at once, so the file can be followed while it grows.
+void TSimServer::LogArrival(const TClient& C, const std::string& Bytes) {
+  if (!FLog) return;
+  const double Seconds = std::chrono::duration<double>(Clock::now() - FStart).count();
+  std::fprintf(FLog, "%.3f %d < %s\n", Seconds, C.Id, EscapeBytes(Bytes).c_str());
+  std::fflush(FLog);
 }
 
 void TSimServer::Send(TClient& C, const std::string& Bytes) {
@@ -422,6 +460,13 @@ int TSimServer::Run() {
   for (int S : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2}) sigaction(S, &Action, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
+  if (!FOptions.LogFile.empty()) {
+    FLog = std::fopen(FOptions.LogFile.c_str(), "we");
+    if (!FLog) {
+      std::fprintf(stderr, "quill-sim: cannot write the log %s: %s\n", FOptions.LogFile.c_str(), std::strerror(errno));
+      return 1;
+    }
+  }
   if (!(FOptions.Pty ? OpenPty() : OpenListener())) return 1;
 
   auto NextStatus = Clock::now() + std::chrono::seconds(1);

@@ -14,6 +14,7 @@ struct TSimOptions {
   bool TextMax = false; // lines of text as fast as each client takes them
   bool Silent = false;
   bool Verbose = false;
+  std::string LogFile;  // every arrival of bytes, escaped, one line each; empty: none
 };
 
 // Runs until "quit" on the control channel or a termination signal; returns the exit code.
