@@ -137,6 +137,20 @@ bool SplitWords(const std::string& L, std::vector<std::string>& Words) {
   return true;
 }
 
+// The frame both binary maps share: signature, record count, the records, signature again.
+// Read takes one record (false when it is cut short). A count the data cannot hold at MinRecord
+// bytes a record, a short record or a wrong signature refuses the whole map.
+template <class ReadRecord>
+bool ReadBinMap(const std::uint8_t* Data, std::size_t Size, std::size_t MinRecord, ReadRecord&& Read) {
+  TBinReader R(Data, Size);
+  std::uint32_t Sig = 0, Count = 0;
+  if (!R.U32(Sig) || Sig != OurSignature || !R.U32(Count)) return false;
+  if (std::int32_t(Count) < 0 || Count > R.Left() / MinRecord) return false;
+  for (std::uint32_t I = 0; I < Count; ++I)
+    if (!Read(R)) return false;
+  return R.U32(Sig) && Sig == OurSignature;
+}
+
 }  // namespace
 
 std::uint32_t HashELF(const std::string& S) { return HashFrom(0, S); }
@@ -191,24 +205,15 @@ bool TQpKeyboardMapping::LoadFromFile(const std::string& aFileName) {
 
 bool TQpKeyboardMapping::LoadFromBinData(const std::uint8_t* aData, std::size_t aSize) {
   Clear();
-  TBinReader R(aData, aSize);
-  std::uint32_t Sig = 0, Count = 0;
-  if (!R.U32(Sig) || Sig != OurSignature || !R.U32(Count)) return false;
-  // Each record takes at least two bytes: a count that cannot fit is malformed.
-  const bool Fits = std::int32_t(Count) >= 0 && Count <= R.Left() / 2;
-  for (std::uint32_t I = 0; Fits && I < Count; ++I) {
+  // Each record takes at least two bytes (two empty strings).
+  const bool Ok = ReadBinMap(aData, aSize, 2, [this](TBinReader& R) {
     std::string K, V;
-    if (!R.Str(K) || !R.Str(V)) {
-      Clear();
-      return false;
-    }
+    if (!R.Str(K) || !R.Str(V)) return false;
     Add(K, V);
-  }
-  if (!Fits || !R.U32(Sig) || Sig != OurSignature) {
-    Clear();
-    return false;
-  }
-  return true;
+    return true;
+  });
+  if (!Ok) Clear();
+  return Ok;
 }
 
 bool TQpKeyboardMapping::LoadFromRes(const std::string& aResName) {
@@ -358,24 +363,16 @@ bool TQpCharSetMapping::LoadFromFile(const std::string& aFileName) {
 
 bool TQpCharSetMapping::LoadFromBinData(const std::uint8_t* aData, std::size_t aSize) {
   Clear();
-  TBinReader R(aData, aSize);
-  std::uint32_t Sig = 0, Count = 0;
-  if (!R.U32(Sig) || Sig != OurSignature || !R.U32(Count)) return false;
-  const bool Fits = std::int32_t(Count) >= 0 && Count <= R.Left() / 4;  // at least four bytes a record
-  for (std::uint32_t I = 0; Fits && I < Count; ++I) {
+  // At least four bytes a record (two empty strings and two bytes).
+  const bool Ok = ReadBinMap(aData, aSize, 4, [this](TBinReader& R) {
     std::string Set, Font;
     std::uint8_t Ch = 0, Glyph = 0;
-    if (!R.Str(Set) || !R.Str(Font) || !R.Byte(Ch) || !R.Byte(Glyph)) {
-      Clear();
-      return false;
-    }
+    if (!R.Str(Set) || !R.Str(Font) || !R.Byte(Ch) || !R.Byte(Glyph)) return false;
     Add(Set, Ch, Ch, Font, Glyph);
-  }
-  if (!Fits || !R.U32(Sig) || Sig != OurSignature) {
-    Clear();
-    return false;
-  }
-  return true;
+    return true;
+  });
+  if (!Ok) Clear();
+  return Ok;
 }
 
 bool TQpCharSetMapping::LoadFromRes(const std::string& aResName) {
