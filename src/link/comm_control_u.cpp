@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdio>
 
 #include "link/net_defs.h"
 #include "controls/indicator_panel.h"
@@ -142,7 +143,11 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   Hooks.DevicePath = [](int N) { return TSerialDeviceMap().DevicePath(N); };
   Hooks.Present = [](int N) { return TSerialDeviceMap().Exists(N); };
   Hooks.Reopen = [this](int N) { return ReopenLostPort(N); };
-  Hooks.Report = [this](const std::string& Line) { Log(Line); };
+  // Also on standard error: a program left alone for days shows it in its session's journal.
+  Hooks.Report = [this](const std::string& Line) {
+    Log(Line);
+    std::fprintf(stderr, "quill: %s\n", Line.c_str());
+  };
   Hooks.Later = [this](int Ms, std::function<void()> Action) {
     QTimer::singleShot(Ms, this, [Action = std::move(Action)] { GuardedCall(Action); });
   };
@@ -276,8 +281,20 @@ void TCommControl::HandleCommFailure() {
   ComLabel->setText(QStringLiteral("Disabled"));
   SetLinkStatus(lsDisconnected);
   PortNumber = 0;
-  // Before the box: it waits for the user, and the device may come back meanwhile.
-  if (FReconnect && ComMode->ItemIndex() == 1 && Lost > 0) Recovery->Lost(Lost);
+  if (FReconnect && ComMode->ItemIndex() == 1 && Lost > 0) {
+    // Before the box, which waits for the user while the device may come back; and the box
+    // from a turn of its own: shown inside the link timer's call it would stop the link tests
+    // until it is closed, and the link could not come back by itself.
+    Recovery->Lost(Lost);
+    QTimer::singleShot(0, this, [this] {
+      GuardedCall([this] {
+        DoAction(mcDisableStayOnTop);
+        ShowError("Communications failed");
+        DoAction(mcRecallStayOnTOp);
+      });
+    });
+    return;
+  }
   DoAction(mcDisableStayOnTop);
   ShowError("Communications failed");
   DoAction(mcRecallStayOnTOp);

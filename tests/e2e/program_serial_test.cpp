@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -132,11 +133,26 @@ int CountEntries(const char* Folder) {
 
 }  // namespace
 
+// Boxes that stay open, as a user away from the desk leaves them, while Progress() moves on by
+// two (or until a deadline: recorded as false).
+struct TOpenBoxes : ScriptedDialogs {
+  void ErrorBox(const std::string& Text) override {
+    ScriptedDialogs::ErrorBox(Text);
+    if (!Progress) return;
+    const long Start = Progress();
+    Dismissed.push_back(WaitFor([&] { return Progress() >= Start + 2; }, 10000));
+  }
+  std::function<long()> Progress;
+  std::vector<bool> Dismissed;
+};
+
 // With Reconnect=1 the same losses bring the link back without the user: the simulator is
-// killed and started again on a new terminal, and the link follows it each time.
+// killed and started again on a new terminal, and the link follows it each time. On the first
+// loss the boxes stay open until the link tests have gone on (they must not stop them).
 TEST(ProgramOverSerial, WithReconnectTheLinkComesBackByItselfAfterEachLoss) {
   TempDir Dir;
-  ScopedScriptedDialogs Script;
+  auto Boxes = std::make_shared<TOpenBoxes>();
+  ScopedScriptedDialogs Script(Boxes);
   const std::string Link = Dir.File("ttyQuill");
   auto Sim = std::make_unique<TSim>(QStringList{"--pty"});
   const std::string First = Sim->WaitLine("PTY ");
@@ -152,10 +168,15 @@ TEST(ProgramOverSerial, WithReconnectTheLinkComesBackByItselfAfterEachLoss) {
   ASSERT_TRUE(WaitFor([&] { return Main.CommLed->text() == "Connected"; }, 30000));
   const int Fds = CountEntries("/proc/self/fd"), Threads = CountEntries("/proc/self/task");
 
+  auto TestsLogged = [&] {
+    const auto Lines = Comm.LogLines();
+    return std::count_if(Lines.begin(), Lines.end(), [](const std::string& L) { return L.rfind("Tries: ", 0) == 0; });
+  };
   constexpr int Losses = 20;
   std::vector<double> Took;
   for (int I = 0; I < Losses; ++I) {
     SCOPED_TRACE("loss " + std::to_string(I + 1));
+    Boxes->Progress = I == 0 ? std::function<long()>(TestsLogged) : nullptr;
     Sim->P.kill();
     Sim->P.waitForFinished(10000);
     Sim.reset();
@@ -170,6 +191,7 @@ TEST(ProgramOverSerial, WithReconnectTheLinkComesBackByItselfAfterEachLoss) {
     Took.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - Back).count());
     EXPECT_EQ(Comm.ComLabel->text(), "Using COM5");
   }
+  EXPECT_EQ(Boxes->Dismissed, std::vector<bool>(2, true));
   // The specified reports for each loss, and nothing beyond them.
   EXPECT_EQ(std::count(Script->Errors.begin(), Script->Errors.end(), "Device read error"), Losses);
   EXPECT_EQ(std::count(Script->Errors.begin(), Script->Errors.end(), "Communications failed"), Losses);
