@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/colors.h"
 #include "platform/error_handler.h"
 #include "port/com_port.h"
 #include "port/port_dispatch.h"
@@ -389,7 +390,7 @@ void TQpCustomTerminal::RepaintAll() {
   if (FImage.isNull()) return;
   {
     QPainter P(&FImage);
-    const QColor Back = QColor(int(FColor & 0xFF), int(FColor >> 8 & 0xFF), int(FColor >> 16 & 0xFF));
+    const QColor Back = ColorToQColor(FColor);
     P.fillRect(FUnusedRightRect, Back);
     P.fillRect(FUnusedBottomRect, Back);
     if (!FUsedRect.isEmpty()) {
@@ -419,7 +420,7 @@ void TQpCustomTerminal::RepaintRows(int FromRow, int ToRow) {
 void TQpCustomTerminal::paintEvent(QPaintEvent* E) {
   QPainter P(viewport());
   const QRect R = E->rect();
-  const QColor Back = QColor(int(FColor & 0xFF), int(FColor >> 8 & 0xFF), int(FColor >> 16 & 0xFF));
+  const QColor Back = ColorToQColor(FColor);
   if (FImage.isNull()) {
     P.fillRect(R, Back);
     return;

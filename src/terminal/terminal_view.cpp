@@ -9,6 +9,8 @@
 
 #include <algorithm>
 
+#include "platform/colors.h"
+
 // ---------------------------------------------------------------- extent and scroll bars
 
 QSize TQpCustomTerminal::ClientSize() const {
@@ -56,7 +58,7 @@ void TQpCustomTerminal::tmCalcExtent() {
   FUnusedBottomRect = QRect(0, FUsedRect.height(), C.width(), C.height() - FUsedRect.height());
   if (FImage.size() != C) {
     FImage = C.isEmpty() ? QImage() : QImage(C, QImage::Format_RGB32);
-    if (!FImage.isNull()) FImage.fill(QColor(int(FColor & 0xFF), int(FColor >> 8 & 0xFF), int(FColor >> 16 & 0xFF)));
+    if (!FImage.isNull()) FImage.fill(ColorToQColor(FColor));
   }
   if (FHBarShown != tmNeedHScrollbar() || FVBarShown != tmNeedVScrollbar()) ForceSize();
   if (tmNeedHScrollbar()) tmInitHScrollBar();

@@ -1,5 +1,6 @@
 #include "terminal/tty_emulator.h"
 
+#include "platform/colors.h"
 #include "terminal/code_page.h"
 
 #include <QFontMetrics>
@@ -11,8 +12,6 @@
 #include <cstring>
 
 namespace {
-
-QColor ToQColor(TColor C) { return QColor(int(C & 0xFF), int((C >> 8) & 0xFF), int((C >> 16) & 0xFF)); }
 
 // Bold brightens: each of red, green and blue up by 128, at most 255.
 TColor Brighten(TColor C) {
@@ -223,12 +222,12 @@ const std::uint32_t* TQpTTYEmulator::ttyGlyphCell(TGlyphSet& Set, std::uint8_t C
   std::uint32_t* Cell = Set.Pixels.data() + std::size_t(Ch) * std::size_t(W * H);
   if (Set.Ready[Ch]) return Cell;
   QImage Img(W, H, QImage::Format_RGB32);
-  Img.fill(ToQColor(Set.Bg));
+  Img.fill(ColorToQColor(Set.Bg));
   const quint32 G = FGlyphTable[Ch];
   if (G != 0 && Set.Fg != Set.Bg && FRawFont.isValid()) {
     QPainter Q(&Img);
     Q.setRenderHint(QPainter::TextAntialiasing, false);
-    Q.setPen(ToQColor(Set.Fg));
+    Q.setPen(ColorToQColor(Set.Fg));
     QGlyphRun Run;
     Run.setRawFont(FRawFont);
     Run.setGlyphIndexes({G});
@@ -282,7 +281,7 @@ void TQpTTYEmulator::ttyExecutePaintScript(QPainter& P, int aRow) {
       std::uint32_t* To = Strip + X0 + (I - N.pnStart) * W;
       for (int Y = 0; Y < H; ++Y) std::memcpy(To + Y * Stride, Cell + Y * W, std::size_t(W) * 4);
     }
-    const std::uint32_t Pen = 0xFF000000u | (Fg & 0xFF) << 16 | (Fg & 0xFF00) | (Fg >> 16 & 0xFF);
+    const std::uint32_t Pen = ColorToQRgb(Fg);
     const int RunWidth = (N.pnEnd - N.pnStart + 1) * W;
     if (N.pnAttr & AttrBit(tcaUnderline)) std::fill_n(Strip + (H - 2) * Stride + X0, RunWidth, Pen);
     if (N.pnAttr & AttrBit(tcaStrikethrough)) std::fill_n(Strip + (H / 2) * Stride + X0, RunWidth, Pen);
