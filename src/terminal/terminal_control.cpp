@@ -17,6 +17,7 @@
 
 #include "platform/colors.h"
 #include "platform/error_handler.h"
+#include "platform/text_util.h"
 #include "port/com_port.h"
 #include "port/port_dispatch.h"
 #include "port/trigger_engine.h"
@@ -177,10 +178,7 @@ void TQpCustomTerminal::tmAttachToComPort() {
 void TQpCustomTerminal::AwpWaitForPort() {
   if (FWaitingForPort || !FComPort) return;
   FWaitingForPort = true;
-  struct TDone {
-    bool& F;
-    ~TDone() { F = false; }
-  } Done{FWaitingForPort};
+  const ScopeExit Done([this] { FWaitingForPort = false; });
   if (FComPort->IsLoading()) {
     PostMessage(FHandle, qpw_TermWaitForPort, 0, 0);
     return;
@@ -261,14 +259,10 @@ void TQpCustomTerminal::ApwTermStuff(TQpCharSource Source) {
     FWorkPos = 0;
   }
   // Whatever happens below, what is left is announced again and nothing is processed twice.
-  struct TRepost {
-    TQpCustomTerminal& T;
-    TQpCharSource S;
-    ~TRepost() {
-      T.FInStuff = false;
-      if (T.FWorkPos < T.FWork.size() || T.FInput->Count() > 0) T.PostStuff(S);
-    }
-  } Repost{*this, Source};
+  const ScopeExit Repost([this, Source] {
+    FInStuff = false;
+    if (FWorkPos < FWork.size() || FInput->Count() > 0) PostStuff(Source);
+  });
   const std::size_t N = std::min(FWork.size() - FWorkPos, SliceBytes);
   if (N == 0) return;
   // Only this call changes FWork, so the slice stays put while it is processed.

@@ -112,15 +112,7 @@ void TQpTerminalEmulator::ExecuteTerminalCommands(const TQpEmuCommandList& Comma
 
 // The cursor is reported once for the whole list, where it ends.
 void TQpTerminalEmulator::teProcessCommandList(const TQpEmuCommandList& CommandList) {
-  struct TBatch {
-    TQpTerminalBuffer* B;
-    explicit TBatch(TQpTerminalBuffer* Buf) : B(Buf) {
-      if (B) B->BeginCursorBatch();
-    }
-    ~TBatch() {
-      if (B) B->EndCursorBatch();
-    }
-  } Batch(FTerminalBuffer.get());
+  const TQpTerminalBuffer::TCursorBatch Batch(FTerminalBuffer.get());
   for (int I = 0; I < CommandList.Count(); ++I) teProcessCommand(CommandList.Item(I).Command, &CommandList.Item(I).Params);
 }
 

@@ -65,11 +65,7 @@ void TQpTTYEmulator::ProcessBlock(const std::uint8_t* aData, std::size_t aDataLe
   TQpTerminalBuffer& B = *FTerminalBuffer;
   if (!OnProcessChar) {
     // Runs of printable bytes go to the buffer whole; the cursor is reported once a block.
-    struct TBatch {
-      TQpTerminalBuffer& B;
-      explicit TBatch(TQpTerminalBuffer& Buf) : B(Buf) { B.BeginCursorBatch(); }
-      ~TBatch() { B.EndCursorBatch(); }
-    } Batch(B);
+    const TQpTerminalBuffer::TCursorBatch Batch(&B);
     std::size_t I = 0;
     while (I < aDataLen) {
       std::size_t J = I;
