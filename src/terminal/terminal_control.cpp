@@ -44,13 +44,14 @@ class TPinnedScrollBar : public QScrollBar {
   }
 };
 
+// A bar action's scroll code; -1 for actions that are no scroll request.
 int ActionCode(int Action) {
   switch (Action) {
-    case QAbstractSlider::SliderSingleStepSub: return 0;
-    case QAbstractSlider::SliderSingleStepAdd: return 1;
-    case QAbstractSlider::SliderPageStepSub: return 2;
-    case QAbstractSlider::SliderPageStepAdd: return 3;
-    case QAbstractSlider::SliderMove: return 5;
+    case QAbstractSlider::SliderSingleStepSub: return scLineUp;
+    case QAbstractSlider::SliderSingleStepAdd: return scLineDown;
+    case QAbstractSlider::SliderPageStepSub: return scPageUp;
+    case QAbstractSlider::SliderPageStepAdd: return scPageDown;
+    case QAbstractSlider::SliderMove: return scThumbTrack;
     default: return -1;
   }
 }
@@ -329,10 +330,10 @@ void TQpCustomTerminal::Beat() {
   if (FLButtonDown && FMouseSelect) {
     const QPoint P = viewport()->mapFromGlobal(QCursor::pos());
     const QSize C = ClientSize();
-    if (FUseHScrollBar && P.x() < 0) WMHScroll(0, 0);
-    else if (FUseHScrollBar && P.x() >= C.width()) WMHScroll(1, 0);
-    if (P.y() < 0) WMVScroll(0, 0);
-    else if (P.y() >= C.height()) WMVScroll(1, 0);
+    if (FUseHScrollBar && P.x() < 0) WMHScroll(scLineUp, 0);
+    else if (FUseHScrollBar && P.x() >= C.width()) WMHScroll(scLineDown, 0);
+    if (P.y() < 0) WMVScroll(scLineUp, 0);
+    else if (P.y() >= C.height()) WMVScroll(scLineDown, 0);
     if (P.x() < 0 || P.y() < 0 || P.x() >= C.width() || P.y() >= C.height()) tmGrowSelect(ClampToCells(P));
   }
   if (FBlinkTime > 0) {

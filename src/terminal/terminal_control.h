@@ -68,6 +68,9 @@ constexpr bool qpc_TermUseLazyDisplay = true;
 constexpr bool qpc_TermWantAllKeys = true;
 constexpr bool qpc_FreezeScrollback = true;
 
+// Scroll requests as the bars make them; for the horizontal bar "up" is left and "down" right.
+enum TScrollCode { scLineUp = 0, scLineDown = 1, scPageUp = 2, scPageDown = 3, scThumbPosition = 4, scThumbTrack = 5 };
+
 // What a scroll bar shows: range, page and position as the view computes them.
 struct TQpScrollInfo {
   int Min = 0, Max = 0, Page = 0, Pos = 0;
@@ -207,7 +210,8 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   QRect UnusedBottomRect() const { return FUnusedBottomRect; }
   // The client area in pixels (inside the edge, beside the bars).
   QSize ClientSize() const;
-  // Scroll requests as the bars make them: codes 0..5 (line -/+, page -/+, thumb position, track).
+  // Scroll requests as the bars make them: a TScrollCode (other codes are ignored) and, for the
+  // thumb codes, its position.
   void WMHScroll(int Code, int Thumb);
   void WMVScroll(int Code, int Thumb);
   // Where the caret is drawn, empty when it is not shown.

@@ -8,8 +8,27 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/colors.h"
+
+namespace {
+
+// Where a scroll request moves an origin (either bar: Page is the fully visible cells);
+// nothing for a code that is no request.
+std::optional<int> ScrolledOrigin(int Code, int Origin, int Page, int Thumb) {
+  switch (Code) {
+    case scLineUp: return Origin - 1;
+    case scLineDown: return Origin + 1;
+    case scPageUp: return Origin - Page;
+    case scPageDown: return Origin + Page;
+    case scThumbPosition:
+    case scThumbTrack: return Thumb + 1;
+    default: return std::nullopt;
+  }
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------- extent and scroll bars
 
@@ -168,37 +187,21 @@ void TQpCustomTerminal::SetClientOriginRow(int V) {
 }
 
 void TQpCustomTerminal::WMHScroll(int Code, int Thumb) {
-  int V = FOriginCol;
-  switch (Code) {
-    case 0: --V; break;
-    case 1: ++V; break;
-    case 2: V -= FClientFullCols; break;
-    case 3: V += FClientFullCols; break;
-    case 4:
-    case 5: V = Thumb + 1; break;
-    default: return;
-  }
-  V = std::clamp(V, 1, std::max(Columns() - FClientFullCols + 1, 1));
+  const std::optional<int> To = ScrolledOrigin(Code, FOriginCol, FClientFullCols, Thumb);
+  if (!To) return;
+  const int V = std::clamp(*To, 1, std::max(Columns() - FClientFullCols + 1, 1));
   if (V != FOriginCol) SetClientOriginCol(V);
 }
 
 void TQpCustomTerminal::WMVScroll(int Code, int Thumb) {
   if (FUseVScrollBar && FAutoScrollback) {
-    if (Code == 0 && FOriginRow == 1 && !FScrollback) SetScrollback(true);
+    if (Code == scLineUp && FOriginRow == 1 && !FScrollback) SetScrollback(true);
     else if (FScrollback && FOriginRow > 1) SetScrollback(false);
   }
-  int V = FOriginRow;
-  switch (Code) {
-    case 0: --V; break;
-    case 1: ++V; break;
-    case 2: V -= FClientFullRows; break;
-    case 3: V += FClientFullRows; break;
-    case 4:
-    case 5: V = Thumb + 1; break;
-    default: return;
-  }
-  V = std::min(V, Rows() - FClientFullRows + 1);
-  SetClientOriginRow(V);
+  const std::optional<int> To = ScrolledOrigin(Code, FOriginRow, FClientFullRows, Thumb);
+  if (!To) return;
+  // The row setter enforces the lower bound, which depends on Scrollback.
+  SetClientOriginRow(std::min(*To, Rows() - FClientFullRows + 1));
 }
 
 void TQpCustomTerminal::SetScrollback(bool V) {

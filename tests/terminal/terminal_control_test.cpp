@@ -254,7 +254,7 @@ TEST_F(Term, HorizontalThumbMovesTheOriginWithinItsRange) {
   EXPECT_EQ(T.ClientOriginCol(), 30);
   B->triggerAction(QAbstractSlider::SliderPageStepSub);
   EXPECT_EQ(T.ClientOriginCol(), 1);
-  T.WMHScroll(5, 9);
+  T.WMHScroll(scThumbTrack, 9);
   EXPECT_EQ(T.ClientOriginCol(), 10);
   // Widening the pane while scrolled right brings the origin back: no empty columns.
   T.SetClientOriginCol(31);
@@ -282,7 +282,7 @@ TEST_F(Term, ScrollbackRangeAndAutoScrollback) {
   ProcessMessages();
   ASSERT_TRUE(T.UsingVScrollBar());
   EXPECT_EQ(T.ScrollVertInfo().Min, 0);
-  T.WMVScroll(0, 0);  // line up at the top: scroll-back goes on
+  T.WMVScroll(scLineUp, 0);  // line up at the top: scroll-back goes on
   EXPECT_TRUE(T.Scrollback());
   EXPECT_EQ(T.ScrollVertInfo().Min, 24 - 200);
   EXPECT_EQ(T.ScrollVertInfo().Max, 23);
@@ -290,7 +290,7 @@ TEST_F(Term, ScrollbackRangeAndAutoScrollback) {
   T.SetClientOriginRow(-1000);
   EXPECT_EQ(T.ClientOriginRow(), -175);
   T.SetClientOriginRow(5);
-  T.WMVScroll(1, 0);  // below row 1 with scroll-back on: it goes off
+  T.WMVScroll(scLineDown, 0);  // below row 1 with scroll-back on: it goes off
   EXPECT_FALSE(T.Scrollback());
   EXPECT_EQ(T.ClientOriginRow(), 6);
 }
