@@ -658,19 +658,14 @@ void TQpCustomTerminal::KeyPress(QKeyEvent* E) {
   if (Code != 0) {
     FEmulator->KeyDown(Code, Shift);
     if (Code == 0) return;  // the emulator took it
+    // Not a slip: by design the window's own key-down step asks the emulator again when the
+    // control does not take all keys, so such a key reaches KeyDown twice.
     if (!FWantAllKeys) FEmulator->KeyDown(Code, Shift);
   }
   // Character step
   const std::u16string Chars = TermKeyChars(Key, Mods, E->text());
   if (Chars.empty()) return;
-  if (auto* Tty = dynamic_cast<TQpTTYEmulator*>(FEmulator)) {
-    Tty->KeyPressText(Chars);
-  } else {
-    for (char16_t C : Chars) {
-      char16_t K = C;
-      FEmulator->KeyPress(K);
-    }
-  }
+  FEmulator->KeyPressText(Chars);
   if (!FUseLazyDisplay && FEmulator->NeedsUpdate()) LazyPaintNow(false);
 }
 

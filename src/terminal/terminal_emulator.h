@@ -140,6 +140,14 @@ class TQpTerminalEmulator {
   // Key: a virtual-key code, zeroed when handled; Shift: modifier bits.
   virtual void KeyDown(std::uint16_t& Key, unsigned Shift) { (void)Key, (void)Shift; }
   virtual void KeyPress(char16_t& Key) { (void)Key; }
+  // One key event's text; by default every UTF-16 unit as KeyPress (an emulator may take the
+  // text whole, as the TTY emulator does to send one character for a surrogate pair).
+  virtual void KeyPressText(const std::u16string& Text) {
+    for (char16_t C : Text) {
+      char16_t K = C;
+      KeyPress(K);
+    }
+  }
   virtual void LazyPaint(QPainter& P) { (void)P; }
   virtual void Paint(QPainter& P, const QRect& Clip);
   virtual void ProcessBlock(const std::uint8_t* aData, std::size_t aDataLen, TQpCharSource CharSource) {

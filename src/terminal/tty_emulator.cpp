@@ -167,7 +167,7 @@ void TQpTTYEmulator::Paint(QPainter& P, const QRect& Clip) {
 }
 
 void TQpTTYEmulator::ttyDrawChars(QPainter& P, int aRow, int aStartCol, int aEndCol, bool aVisible) {
-  (void)aVisible;
+  (void)aVisible;  // kept from the design: always true here, this emulator draws no blinking text
   TQpTerminalHost& T = *FTerminal;
   const TQpTerminalBuffer& B = *FTerminalBuffer;
   const int OriginRow = T.ClientOriginRow(), OriginCol = T.ClientOriginCol();

@@ -30,7 +30,7 @@ class TQpTTYEmulator : public TQpTerminalEmulator {
   // Backspace goes out as DEL; other characters in the ANSI code page, "?" where it has none.
   void KeyPress(char16_t& Key) override;
   // Every character of one key event's text, as KeyPress each.
-  void KeyPressText(const std::u16string& Text);
+  void KeyPressText(const std::u16string& Text) override;
   void LazyPaint(QPainter& P) override;
   void Paint(QPainter& P, const QRect& Clip) override;
   void ProcessBlock(const std::uint8_t* aData, std::size_t aDataLen, TQpCharSource CharSource) override;
