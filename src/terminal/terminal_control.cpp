@@ -506,6 +506,7 @@ void TQpCustomTerminal::SetColumns(int V) {
   Buffer()->SetColCount(V);
   FOriginCol = 1;
   FOriginRow = 1;
+  FitOriginToBuffer();
   tmCalcExtent();
   RepaintAll();
 }
@@ -514,6 +515,7 @@ void TQpCustomTerminal::SetRows(int V) {
   if (V <= 0 || !Buffer() || V == Rows()) return;
   HideSelection();
   Buffer()->SetRowCount(V);
+  FitOriginToBuffer();
   tmCalcExtent();
   RepaintAll();
 }
@@ -522,6 +524,7 @@ void TQpCustomTerminal::SetScrollbackRows(int V) {
   if (V <= 0 || !Buffer()) return;
   HideSelection();
   Buffer()->SetSVRowCount(V);
+  FitOriginToBuffer();
   tmCalcExtent();
   RepaintAll();
 }

@@ -291,6 +291,9 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   void tmInitHScrollBar();
   void tmInitVScrollBar();
   void ApplyBars();
+  int ClampOriginCol(int V, int FullCols) const;
+  int ClampOriginRow(int V, int FullRows) const;
+  void FitOriginToBuffer();
   void tmPositionCaret();
   void BlinkCaret();
   void WriteCapture(const std::uint8_t* Data, std::size_t Len);

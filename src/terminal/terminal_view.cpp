@@ -158,8 +158,34 @@ void TQpCustomTerminal::resizeEvent(QResizeEvent* E) {
   RepaintAll();
 }
 
+// The origin setters' bounds, for a view showing FullCols x FullRows cells in full.
+int TQpCustomTerminal::ClampOriginCol(int V, int FullCols) const {
+  return std::clamp(V, 1, std::max(Columns() - FullCols + 1, 1));
+}
+
+int TQpCustomTerminal::ClampOriginRow(int V, int FullRows) const {
+  const int Low = (FUseVScrollBar && !FScrollback) ? 1 : Rows() - ScrollbackRows() + 1;
+  const int High = std::max(Rows() - FullRows + 1, 1);
+  return std::clamp(V, std::min(Low, High), High);
+}
+
+// After a change of the buffer's sizes: the origin back inside, by the setters' bounds. The
+// fully visible counts are the pane's, not those kept for the old origin, which may lie past
+// the new buffer (they are negative then).
+void TQpCustomTerminal::FitOriginToBuffer() {
+  const QSize C = ClientSize();
+  FOriginCol = ClampOriginCol(FOriginCol, std::min(C.width() / GetTotalCharWidth(), Columns()));
+  FOriginRow = ClampOriginRow(FOriginRow, std::min(C.height() / GetTotalCharHeight(), Rows()));
+  FScrollHorzInfo.Pos = FOriginCol - 1;
+  FScrollVertInfo.Pos = FOriginRow - 1;
+  // A bar about to go (its removal is posted) shows the new position meanwhile.
+  const QSignalBlocker QuietH(horizontalScrollBar()), QuietV(verticalScrollBar());
+  horizontalScrollBar()->setValue(FScrollHorzInfo.Pos);
+  verticalScrollBar()->setValue(FScrollVertInfo.Pos);
+}
+
 void TQpCustomTerminal::SetClientOriginCol(int V) {
-  V = std::clamp(V, 1, std::max(Columns() - FClientFullCols + 1, 1));
+  V = ClampOriginCol(V, FClientFullCols);
   if (V == FOriginCol) return;
   FOriginCol = V;
   tmCalcExtent();
@@ -172,9 +198,7 @@ void TQpCustomTerminal::SetClientOriginCol(int V) {
 }
 
 void TQpCustomTerminal::SetClientOriginRow(int V) {
-  const int Low = (FUseVScrollBar && !FScrollback) ? 1 : Rows() - ScrollbackRows() + 1;
-  const int High = std::max(Rows() - FClientFullRows + 1, 1);
-  V = std::clamp(V, std::min(Low, High), High);
+  V = ClampOriginRow(V, FClientFullRows);
   if (V == FOriginRow) return;
   FOriginRow = V;
   tmCalcExtent();
@@ -189,7 +213,7 @@ void TQpCustomTerminal::SetClientOriginRow(int V) {
 void TQpCustomTerminal::WMHScroll(int Code, int Thumb) {
   const std::optional<int> To = ScrolledOrigin(Code, FOriginCol, FClientFullCols, Thumb);
   if (!To) return;
-  const int V = std::clamp(*To, 1, std::max(Columns() - FClientFullCols + 1, 1));
+  const int V = ClampOriginCol(*To, FClientFullCols);
   if (V != FOriginCol) SetClientOriginCol(V);
 }
 

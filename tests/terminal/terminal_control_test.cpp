@@ -295,6 +295,57 @@ TEST_F(Term, ScrollbackRangeAndAutoScrollback) {
   EXPECT_EQ(T.ClientOriginRow(), 6);
 }
 
+// Shrinking the buffer under a view scrolled far from the screen brings the origin back inside
+// at once, with the bar's position in its new range: left where it was, the pane showed stale
+// rows or, its client row count negative, nothing at all.
+TEST(TermView, ShrinkingTheBufferBringsTheOriginBackInside) {
+  const auto RowsThenOrigin = [](int Rows, int Origin) {
+    return [=](TQpTerminal& T) {
+      T.SetRows(Rows);
+      ProcessMessages();
+      T.SetClientOriginRow(Origin);
+      ASSERT_EQ(T.ClientOriginRow(), Origin);
+    };
+  };
+  struct Case {
+    const char* Name;
+    std::function<void(TQpTerminal&)> ScrollAway, Shrink;
+    int Origin, ClientRows;  // 26 rows fit, 27 show in part
+  };
+  const Case Cases[] = {
+      {"scrollback rows",
+       [](TQpTerminal& T) {
+         T.SetScrollback(true);
+         ProcessMessages();
+         T.SetClientOriginRow(-1000);
+         ASSERT_EQ(T.ClientOriginRow(), -175);
+       },
+       [](TQpTerminal& T) { T.SetScrollbackRows(50); }, 24 - 50 + 1, 27},
+      {"rows, the bar goes", RowsThenOrigin(100, 70), [](TQpTerminal& T) { T.SetRows(24); }, 1, 24},
+      {"rows, the bar stays", RowsThenOrigin(100, 70), [](TQpTerminal& T) { T.SetRows(30); }, 30 - 26 + 1, 26},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    TQpTerminal T;
+    T.resize(405, 337);
+    T.show();
+    ProcessMessages();
+    C.ScrollAway(T);
+    C.Shrink(T);
+    for (const char* When : {"at once", "after the bars' messages"}) {
+      SCOPED_TRACE(When);
+      EXPECT_EQ(T.ClientOriginRow(), C.Origin);
+      EXPECT_EQ(T.ClientRows(), C.ClientRows);
+      EXPECT_EQ(T.ScrollVertInfo().Pos, C.Origin - 1);
+      if (T.verticalScrollBar()->isVisible()) {
+        EXPECT_EQ(T.verticalScrollBar()->value(), C.Origin - 1);
+        EXPECT_GE(T.verticalScrollBar()->value(), T.verticalScrollBar()->minimum());
+      }
+      ProcessMessages();
+    }
+  }
+}
+
 TEST_F(Term, CaretIsACellOrTwoLinesAndOnlyWithFocus) {
   T.clearFocus();
   Feed("ab");
