@@ -67,6 +67,10 @@ class TQpTerminalHost {
   virtual bool FreezeScrollBack() const { return false; }
   virtual int VertScrollPos() const { return ClientOriginRow() - 1; }
 
+  // Input: a carriage return also moves to the next line (for devices that end lines with CR
+  // alone); a line feed straight after it belongs to the same line end.
+  virtual bool NewLineAfterCR() const { return false; }
+
   // Port
   virtual bool HalfDuplex() const { return false; }
   virtual bool HasPort() const { return false; }

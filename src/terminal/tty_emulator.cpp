@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -61,8 +62,33 @@ TQpEmuCommand TQpTTYEmulator::ttyCharToCommand(char aCh) {
   }
 }
 
+// A control byte. The carriage return, the common one, goes without the command switch.
+void TQpTTYEmulator::ttyControl(std::uint8_t aCh, bool aNewLine) {
+  TQpTerminalBuffer& B = *FTerminalBuffer;
+  const bool CrFedLine = std::exchange(FCrFedLine, false);
+  switch (aCh) {
+    case '\r':
+      B.DoCarriageReturn();
+      if (aNewLine) {
+        B.DoLineFeed();
+        FCrFedLine = true;
+      }
+      break;
+    case '\n':
+      if (!CrFedLine) B.DoLineFeed();
+      break;
+    default: {
+      const TQpEmuCommand Command = ttyCharToCommand(char(aCh));
+      if (Command == ecNone) FCrFedLine = CrFedLine;  // a dropped byte (padding) is no text
+      else teProcessCommand(Command, nullptr);
+    }
+  }
+}
+
 void TQpTTYEmulator::ProcessBlock(const std::uint8_t* aData, std::size_t aDataLen, TQpCharSource CharSource) {
   TQpTerminalBuffer& B = *FTerminalBuffer;
+  const bool NewLine = FTerminal && FTerminal->NewLineAfterCR();
+  if (!NewLine) FCrFedLine = false;
   if (!OnProcessChar) {
     // Runs of printable bytes go to the buffer whole; the cursor is reported once a block.
     const TQpTerminalBuffer::TCursorBatch Batch(&B);
@@ -70,18 +96,20 @@ void TQpTTYEmulator::ProcessBlock(const std::uint8_t* aData, std::size_t aDataLe
     while (I < aDataLen) {
       std::size_t J = I;
       while (J < aDataLen && aData[J] >= 32) ++J;
-      if (J > I) B.WriteBytes(aData + I, J - I);
-      if (J < aDataLen && aData[J] == '\n') {
+      if (J > I) {
+        B.WriteBytes(aData + I, J - I);
+        FCrFedLine = false;
+      }
+      if (J == aDataLen) break;
+      if (aData[J] == '\n') {
         std::size_t K = J + 1;  // a run of line feeds scrolls once
         while (K < aDataLen && aData[K] == '\n' && K - J < 1u << 20) ++K;
-        B.DoLineFeeds(int(K - J));
+        // The first may end a line its carriage return already fed.
+        B.DoLineFeeds(int(K - J) - (std::exchange(FCrFedLine, false) ? 1 : 0));
         I = K;
         continue;
       }
-      if (J < aDataLen) {
-        if (aData[J] == '\r') B.DoCarriageReturn();  // the common one, without the command switch
-        else teProcessCommand(ttyCharToCommand(char(aData[J])), nullptr);
-      }
+      ttyControl(aData[J], NewLine);
       I = J + 1;
     }
     return;
@@ -96,8 +124,12 @@ void TQpTTYEmulator::ProcessBlock(const std::uint8_t* aData, std::size_t aDataLe
     FCommandList.Clear();
     teProcessCommandList(Commands);
     for (char C : Replace) {
-      if (std::uint8_t(C) >= 32) B.WriteChar(C);
-      else teProcessCommand(ttyCharToCommand(C), nullptr);
+      if (std::uint8_t(C) >= 32) {
+        B.WriteChar(C);
+        FCrFedLine = false;
+      } else {
+        ttyControl(std::uint8_t(C), NewLine);
+      }
     }
   }
 }
