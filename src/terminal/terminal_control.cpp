@@ -78,6 +78,8 @@ TQpCustomTerminal::TQpCustomTerminal(QWidget* Parent) : QAbstractScrollArea(Pare
   FCaretTimer = new QTimer(this);
   connect(FCaretTimer, &QTimer::timeout, this, [this] { BlinkCaret(); });
 
+  MakeContextMenu();
+
   FDefEmulator = std::make_unique<TQpTTYEmulator>(true);
   FDefEmulator->SetTerminal(this);
   FEmulator = FDefEmulator.get();
@@ -555,7 +557,11 @@ void TQpCustomTerminal::SetBorderStyle(TQpBorderStyle V) {
 }
 
 void TQpCustomTerminal::Clear() { FEmulator->teClear(); }
-void TQpCustomTerminal::ClearAll() { FEmulator->teClearAll(); }
+// Erasing everything takes the marks away, so the selection's record goes with them.
+void TQpCustomTerminal::ClearAll() {
+  HideSelection();
+  FEmulator->teClearAll();
+}
 // A device sending a run of bell characters beeps once, not once per byte: at most one beep
 // per heartbeat.
 void TQpCustomTerminal::Bell() {
@@ -649,6 +655,11 @@ void TQpCustomTerminal::KeyPress(QKeyEvent* E) {
   const bool CtrlOnly = (Mods & Qt::ControlModifier) && !(Mods & (Qt::ShiftModifier | Qt::AltModifier));
   if (FHaveSelection && CtrlOnly && (Key == Qt::Key_C || Key == Qt::Key_Insert)) {
     CopyToClipboard();
+    return;
+  }
+  // Shift+Insert pastes, as Linux programs do (Ctrl+V stays a control character for the device).
+  if (Key == Qt::Key_Insert && (Mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == Qt::ShiftModifier) {
+    PasteFromClipboard();
     return;
   }
   if (Key == Qt::Key_Shift || Key == Qt::Key_Control || Key == Qt::Key_Alt || Key == Qt::Key_Meta) return;

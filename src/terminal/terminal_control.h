@@ -13,9 +13,14 @@
 // Display: the emulator paints into a backing image the size of the client area (lazily: at
 // most every heartbeat, 100 ms); the viewport shows the image and the caret on top of it.
 //
+// Beside the design's Windows habits (Ctrl+C / Ctrl+Insert copy, copy on release) the control
+// keeps the Linux ones: a context menu (right click, Menu key), a drag selection offered as the
+// primary selection, middle click and Shift+Insert pasting through the same paste path.
+//
 // Everything but the receiver runs on the GUI thread.
 
 #include <QAbstractScrollArea>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
@@ -31,6 +36,8 @@
 #include "terminal/term_byte_queue.h"
 #include "terminal/terminal_emulator.h"
 
+class QAction;
+class QMenu;
 class QTimer;
 class QScrollBar;
 class TQpCustomComPort;
@@ -157,6 +164,12 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   bool WantAllKeys() const { return FWantAllKeys; }
   void SetWantAllKeys(bool V) { FWantAllKeys = V; }
   void SetFreezeScrollBack(bool V) { FFreezeScrollBack = V; }
+  // A carriage return also moves to the next line, so a device that ends its lines with CR alone
+  // shows them as a list; CR LF still ends one line. Off by default; it acts on what comes next.
+  bool NewLineAfterCR() const override { return FNewLineAfterCR; }
+  void SetNewLineAfterCR(bool V) { FNewLineAfterCR = V; }
+  // The user switched NewLineAfterCR in the context menu (a host may store the choice).
+  std::function<void(bool On)> OnNewLineAfterCRChange;
   TColor Color() const override { return FColor; }
   void SetColor(TColor V) override;
   TColor FontColor() const override { return FFontColor; }
@@ -224,8 +237,18 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   TRect SelectionRect() const { return FLButtonRect; }
   void CopyToClipboard();
   void PasteFromClipboard();
+  // The primary selection (the text last selected anywhere), pasted as PasteFromClipboard does:
+  // only with PasteToPort or PasteToScreen. Nothing where the platform has no such selection.
+  void PasteFromSelection();
   void HideSelection();
+  // The screen, and the scrollback above it from its oldest row holding text.
+  void SelectAll();
   std::string SelectionText() const;
+
+  // ---- context menu: Copy, Paste, Select All, Clear, New line after carriage return ----
+  // Made with the control; each opening brings its items' states up to date.
+  QMenu* ContextMenu() const { return FMenu; }
+  void ShowContextMenu(const QPoint& GlobalPos);
 
   // ---- lazy display, for the heartbeat and tests ----
   void Beat();
@@ -259,6 +282,7 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   void paintEvent(QPaintEvent* E) override;
   void resizeEvent(QResizeEvent* E) override;
   void keyPressEvent(QKeyEvent* E) override;
+  void contextMenuEvent(QContextMenuEvent* E) override;
   void mousePressEvent(QMouseEvent* E) override;
   void mouseMoveEvent(QMouseEvent* E) override;
   void mouseReleaseEvent(QMouseEvent* E) override;
@@ -304,6 +328,9 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   void MarkSelection(const TRect& R, bool On);
   void SelectionScrolled(int Count, int TopRow, int BottomRow);
   void WMCancelMode();
+  void PasteFrom(QClipboard::Mode Mode);
+  void OfferSelection();
+  void MakeContextMenu();
   void HookBuffer();
   void UnhookBuffer();
 
@@ -347,6 +374,7 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   bool FFollowCursor = qpc_TermFollowsCursor;
   bool FPasteToPort = qpc_TermPasteToPort, FPasteToScreen = qpc_TermPasteToScreen;
   bool FScrollback = qpc_TermScrollback;
+  bool FNewLineAfterCR = false;
   TColor FColor = 0x000000, FFontColor = 0xC0C0C0;
   QFont FFont;
   int FCharWidth = 0, FCharHeight = 0, FCharHPadding = 0, FCharVPadding = 0;
@@ -372,6 +400,9 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   bool FCaptureReported = false;
   bool FSelectionHooked = false;
   QElapsedTimer FBellTimer;
+
+  QMenu* FMenu = nullptr;
+  QAction *FCopyAction = nullptr, *FPasteAction = nullptr, *FNewLineAction = nullptr;
 };
 
 class TQpTerminal : public TQpCustomTerminal {

@@ -1,9 +1,12 @@
-// The terminal control's mouse selection and clipboard (part of TQpCustomTerminal, with
-// terminal_control.cpp and terminal_view.cpp).
+// The terminal control's mouse selection, clipboard and context menu (part of TQpCustomTerminal,
+// with terminal_control.cpp and terminal_view.cpp).
 #include "terminal/terminal_control.h"
 
+#include <QAction>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMouseEvent>
 
 #include <algorithm>
@@ -69,7 +72,12 @@ void TQpCustomTerminal::mouseReleaseEvent(QMouseEvent* E) {
 
 void TQpCustomTerminal::MouseRelease(QMouseEvent* E) {
   QAbstractScrollArea::mouseReleaseEvent(E);
+  if (E->button() == Qt::MiddleButton) {
+    PasteFromSelection();
+    return;
+  }
   if (E->button() != Qt::LeftButton || !FLButtonDown) return;
+  if (FMouseSelect && FHaveSelection) OfferSelection();
   if (FMouseSelect && FAutoCopy) CopyToClipboard();
   FLButtonDown = false;
 }
@@ -213,9 +221,41 @@ void TQpCustomTerminal::CopyToClipboard() {
   QGuiApplication::clipboard()->setText(AnsiText(Text));
 }
 
-void TQpCustomTerminal::PasteFromClipboard() {
+// What is selected becomes the primary selection too, where the platform has one.
+void TQpCustomTerminal::OfferSelection() {
+  QClipboard* C = QGuiApplication::clipboard();
+  if (!C->supportsSelection()) return;
+  const std::string Text = SelectionText();
+  if (!Text.empty()) C->setText(AnsiText(Text), QClipboard::Selection);
+}
+
+void TQpCustomTerminal::SelectAll() {
+  TQpTerminalBuffer* B = Buffer();
+  if (!B) return;
+  HideSelection();
+  const int Cols = B->ColCount();
+  int Top = 1;
+  for (int R = B->RowCount() - B->SVRowCount() + 1; R < 1; ++R) {
+    const auto* Chars = static_cast<const char*>(B->GetLineCharPtr(R));
+    if (Chars && std::any_of(Chars, Chars + Cols, [](char C) { return C != ' '; })) {
+      Top = R;
+      break;
+    }
+  }
+  FLButtonAnchor = QPoint(1, Top);
+  FLButtonRect = {1, Top, Cols, B->RowCount()};
+  FHaveSelection = true;
+  MarkSelection(FLButtonRect, true);
+  OfferSelection();
+}
+
+void TQpCustomTerminal::PasteFromClipboard() { PasteFrom(QClipboard::Clipboard); }
+void TQpCustomTerminal::PasteFromSelection() { PasteFrom(QClipboard::Selection); }
+
+// A mode the platform lacks reads as no text.
+void TQpCustomTerminal::PasteFrom(QClipboard::Mode Mode) {
   if (!FPasteToScreen && !FPasteToPort) return;
-  const QString Q = QGuiApplication::clipboard()->text();
+  const QString Q = QGuiApplication::clipboard()->text(Mode);
   if (Q.isEmpty()) return;
   const std::string Text = UnicodeToAnsiString(Q.toStdU16String());
   if (FPasteToScreen && FPasteToPort && FComPort) {
@@ -227,4 +267,47 @@ void TQpCustomTerminal::PasteFromClipboard() {
   }
   if (FPasteToScreen) WriteString(Text);
   if (FPasteToPort && FComPort) PortPutString(Text);
+}
+
+// ---------------------------------------------------------------- context menu
+
+void TQpCustomTerminal::MakeContextMenu() {
+  FMenu = new QMenu(this);
+  // Each item runs guarded: pasting may raise from the port.
+  const auto Item = [this](const QString& Text, auto Action) {
+    QAction* A = FMenu->addAction(Text);
+    connect(A, &QAction::triggered, this, [this, Action](bool Checked) { GuardedCall([&] { Action(Checked); }); });
+    return A;
+  };
+  FCopyAction = Item(QStringLiteral("&Copy"), [this](bool) { CopyToClipboard(); });
+  FCopyAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Insert));
+  FPasteAction = Item(QStringLiteral("&Paste"), [this](bool) { PasteFromClipboard(); });
+  FPasteAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Insert));
+  Item(QStringLiteral("Select &All"), [this](bool) { SelectAll(); });
+  Item(QStringLiteral("C&lear"), [this](bool) { ClearAll(); });
+  FMenu->addSeparator();
+  FNewLineAction = Item(QStringLiteral("&New line after carriage return"), [this](bool On) {
+    SetNewLineAfterCR(On);
+    if (OnNewLineAfterCRChange) OnNewLineAfterCRChange(On);
+  });
+  FNewLineAction->setCheckable(true);
+  // The keys are the control's own (its key handling runs them); the menu only shows them.
+  for (QAction* A : FMenu->actions()) {
+    A->setShortcutContext(Qt::WidgetShortcut);
+    A->setShortcutVisibleInContextMenu(true);
+  }
+}
+
+void TQpCustomTerminal::ShowContextMenu(const QPoint& GlobalPos) {
+  FCopyAction->setEnabled(FHaveSelection);
+  FPasteAction->setEnabled(FPasteToPort || FPasteToScreen);
+  FNewLineAction->setChecked(FNewLineAfterCR);
+  FMenu->popup(GlobalPos);
+}
+
+// A right click opens the menu at the pointer; the Menu key at the caret, or at the top left.
+void TQpCustomTerminal::contextMenuEvent(QContextMenuEvent* E) {
+  E->accept();
+  if (E->reason() != QContextMenuEvent::Keyboard) return ShowContextMenu(E->globalPos());
+  ShowContextMenu(viewport()->mapToGlobal(FCaretOn ? FCaretRect.bottomLeft() : QPoint(0, 0)));
 }

@@ -1,5 +1,6 @@
 // The terminal control on its own (offscreen, no port): the input queue, processing and lazy
-// display, capture, the view's extent, scroll bars and caret, keys, selection and clipboard.
+// display, capture, the view's extent, scroll bars and caret, keys, selection and clipboard,
+// and the context menu.
 
 #include "terminal/terminal_control.h"
 #include "terminal/terminal_keys.h"
@@ -10,9 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
 
@@ -110,6 +114,23 @@ struct Term : ::testing::Test {
     QApplication::sendEvent(&T, &E);
   }
   bool Selected(int R, int C) const { return T.Attributes(R, C) & AttrBit(tcaSelected); }
+  // Opens the context menu as a right click at a cell does and gives the item named Text.
+  QAction* MenuItem(const QString& Text, int Col = 1, int RowN = 1) {
+    if (!T.ContextMenu()->isVisible()) {
+      const QPoint P((Col - 1) * W + 3, (RowN - 1) * H + 5);
+      QContextMenuEvent E(QContextMenuEvent::Mouse, P, T.viewport()->mapToGlobal(P));
+      QApplication::sendEvent(T.viewport(), &E);
+    }
+    for (QAction* A : T.ContextMenu()->actions())
+      if (QString(A->text()).remove('&') == Text) return A;
+    ADD_FAILURE() << "no item " << Text.toStdString();
+    return nullptr;
+  }
+  void Trigger(const QString& Text) {
+    QAction* A = MenuItem(Text);
+    T.ContextMenu()->hide();
+    if (A) A->trigger();
+  }
 };
 
 TEST_F(Term, DefaultsAndSetterRanges) {
@@ -521,6 +542,120 @@ TEST_F(Term, TheSelectionFollowsScrolledContent) {
   T.HideSelection();
   for (int R = -10; R <= 24; ++R)
     for (int C = 1; C <= 80; ++C) ASSERT_FALSE(Selected(R, C)) << R << "," << C;
+}
+
+// ---------------------------------------------------------------- Linux conventions
+
+TEST_F(Term, ContextMenuStatesFollowTheSelectionAndThePasteOptions) {
+  struct Case {
+    bool ToPort, ToScreen, Selection;
+  };
+  for (const Case& C : {Case{false, false, false}, Case{true, false, true}, Case{false, true, false}}) {
+    T.SetPasteToPort(C.ToPort);
+    T.SetPasteToScreen(C.ToScreen);
+    if (C.Selection) Drag(1, 1, 3, 1);
+    else T.HideSelection();
+    EXPECT_EQ(MenuItem("Copy")->isEnabled(), C.Selection);
+    EXPECT_EQ(MenuItem("Paste")->isEnabled(), C.ToPort || C.ToScreen);
+    EXPECT_TRUE(MenuItem("Select All")->isEnabled() && MenuItem("Clear")->isEnabled());
+    EXPECT_TRUE(T.ContextMenu()->isVisible());
+    T.ContextMenu()->hide();
+  }
+  // The Menu key: the platform sends a keyboard context-menu request; the menu opens at the caret.
+  T.setFocus();
+  ASSERT_TRUE(WaitFor([&] { return T.hasFocus() && !T.CaretRect().isEmpty(); }));
+  const QPoint Caret = T.viewport()->mapToGlobal(T.CaretRect().bottomLeft());
+  QContextMenuEvent Key(QContextMenuEvent::Keyboard, QPoint(), T.mapToGlobal(QPoint()));
+  QApplication::sendEvent(&T, &Key);
+  ASSERT_TRUE(WaitFor([&] { return T.ContextMenu()->isVisible(); }));
+  EXPECT_EQ(T.ContextMenu()->pos(), Caret);
+  T.ContextMenu()->hide();
+}
+
+TEST_F(Term, ContextMenuItemsDoWhatTheOperationsDo) {
+  T.SetPasteToScreen(true);
+  T.SetAutoCopy(false);
+  for (int R = 1; R <= 30; ++R) Feed("line" + std::to_string(R) + "\r\n");  // 7 rows scroll off
+  Drag(1, 1, 5, 1);
+  QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+  Trigger("Copy");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "line8\r\n");
+  // Select All: the screen and the scrollback rows from the oldest holding text.
+  Trigger("Select All");
+  EXPECT_EQ(T.SelectionRect(), (TRect{1, -6, 80, 24}));
+  EXPECT_TRUE(Selected(-6, 1) && Selected(24, 80));
+  EXPECT_FALSE(Selected(-7, 1));
+  EXPECT_EQ(T.SelectionText().substr(0, 5), "line1");
+  Trigger("Clear");
+  EXPECT_FALSE(T.HaveSelection());
+  for (int R = -10; R <= 24; ++R) EXPECT_EQ(Row(R), "") << R;
+  EXPECT_EQ(T.Buffer()->Row(), 1);
+  EXPECT_EQ(T.Buffer()->Col(), 1);
+  QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+  Trigger("Paste");
+  ASSERT_TRUE(WaitFor([&] { return Row(1) == "pasted"; }));
+  // New line after carriage return: the host hears of the user's choice; CR-only lines list.
+  std::vector<bool> Told;
+  T.OnNewLineAfterCRChange = [&](bool On) { Told.push_back(On); };
+  Trigger("New line after carriage return");
+  EXPECT_TRUE(T.NewLineAfterCR());
+  EXPECT_TRUE(MenuItem("New line after carriage return")->isChecked());
+  T.ContextMenu()->hide();
+  Feed("\r[LINKOK]\r[05C1C5]\r");
+  EXPECT_EQ(Row(2), "[LINKOK]");
+  EXPECT_EQ(Row(3), "[05C1C5]");
+  Trigger("New line after carriage return");
+  EXPECT_EQ(Told, (std::vector<bool>{true, false}));
+  T.SetNewLineAfterCR(true);  // set by the program: nobody is told
+  EXPECT_EQ(Told.size(), 2u);
+}
+
+// Pastes go through the one paste path whatever asks for them, so PasteToPort and PasteToScreen
+// rule them all; Ctrl+V stays the device's control character. The middle click pastes the
+// primary selection, never the clipboard (the offscreen platform has no primary selection).
+TEST_F(Term, ShiftInsertAndMiddleClickPasteThroughThePastePath) {
+  TKeyRecorder Rec;
+  Rec.SetTerminal(&T);
+  QClipboard* Clip = QGuiApplication::clipboard();
+  Clip->setText(QStringLiteral("clip"));
+  if (Clip->supportsSelection()) Clip->setText(QStringLiteral("primary"), QClipboard::Selection);
+  const std::string Primary = Clip->supportsSelection() ? "primary" : "";
+  struct Case {
+    const char* Name;
+    bool ToScreen;
+    std::function<void()> Do;
+    std::string Shown, Sent;
+  };
+  const Case Cases[] = {
+      {"Shift+Insert, pasting off", false, [&] { Key(Qt::Key_Insert, {}, Qt::ShiftModifier); }, "", ""},
+      {"Shift+Insert", true, [&] { Key(Qt::Key_Insert, {}, Qt::ShiftModifier); }, "clip", ""},
+      {"middle click, pasting off", false, [&] { Mouse(QEvent::MouseButtonRelease, 1, 1, Qt::MiddleButton); }, "", ""},
+      {"middle click", true, [&] { Mouse(QEvent::MouseButtonRelease, 1, 1, Qt::MiddleButton); }, Primary, ""},
+      {"Ctrl+V", true, [&] { Key(Qt::Key_V, "\x16", Qt::ControlModifier); }, "", "\x16"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    T.ClearAll();
+    Rec.Sent.clear();
+    T.SetPasteToScreen(C.ToScreen);
+    C.Do();
+    ProcessMessages();
+    EXPECT_EQ(Row(1), C.Shown);
+    EXPECT_EQ(Rec.Sent, C.Sent);
+  }
+}
+
+TEST_F(Term, ADragOffersItsTextAsThePrimarySelection) {
+  QClipboard* Clip = QGuiApplication::clipboard();
+  if (!Clip->supportsSelection()) GTEST_SKIP() << "this platform has no primary selection";
+  Feed("hello world\r\n");
+  T.SetAutoCopy(false);
+  Clip->setText(QStringLiteral("kept"));
+  Drag(7, 1, 11, 1);
+  EXPECT_EQ(Clip->text(QClipboard::Selection), "world\r\n");
+  EXPECT_EQ(Clip->text(), "kept") << "the clipboard only with AutoCopy";
+  Trigger("Select All");
+  EXPECT_EQ(Clip->text(QClipboard::Selection).left(11), "hello world");
 }
 
 }  // namespace
