@@ -112,6 +112,10 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
     (Key == Qt::Key_Escape ? CancelBtn : OkBtn)->click();
     return true;
   };
+  // The pane's "New line after carriage return" is kept from run to run as soon as it is chosen.
+  QpTerminal1->OnNewLineAfterCRChange = [this](bool On) {
+    TIniFile(FLinks.SettingsFile).WriteInteger(CommSection, "NewLineAfterCR", On ? 1 : 0);
+  };
 
   Memo1 = new QPlainTextEdit(this);
   Memo1->setGeometry(32, 364, 417, 281);
@@ -384,6 +388,7 @@ void TCommControl::LoadConfiguration() {
   }
   EditIP->setText(QString::fromStdString(Ini.ReadString(CommSection, "ipAddress", "")));
   EditPort->setText(QString::fromStdString(Ini.ReadString(CommSection, "ipPort", "")));
+  QpTerminal1->SetNewLineAfterCR(Ini.ReadInteger(CommSection, "NewLineAfterCR", 0) != 0);
   DoAction(mcUpdateRadioNumbers);
   SetOperatingMode();
   SetupPort();
