@@ -379,6 +379,7 @@ void TCommControl::LoadConfiguration() {
   ClosePortAndWait();
   TIniFile Ini(FLinks.SettingsFile);
   PortNumber = Ini.ReadInteger(CommSection, "Port", 0);
+  QpTerminal1->SetNewLineAfterCR(Ini.ReadInteger(CommSection, "NewLineAfterCR", 0) != 0);
   {
     // The mode change only chooses the device layer here: the port opens once, below, with
     // the stored address, never with the layout's placeholder texts.
@@ -388,7 +389,6 @@ void TCommControl::LoadConfiguration() {
   }
   EditIP->setText(QString::fromStdString(Ini.ReadString(CommSection, "ipAddress", "")));
   EditPort->setText(QString::fromStdString(Ini.ReadString(CommSection, "ipPort", "")));
-  QpTerminal1->SetNewLineAfterCR(Ini.ReadInteger(CommSection, "NewLineAfterCR", 0) != 0);
   DoAction(mcUpdateRadioNumbers);
   SetOperatingMode();
   SetupPort();
