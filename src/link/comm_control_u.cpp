@@ -121,6 +121,10 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
     (Key == Qt::Key_Escape ? CancelBtn : OkBtn)->click();
     return true;
   };
+  // The pane's "New line after carriage return" is kept from run to run as soon as it is chosen.
+  QpTerminal1->OnNewLineAfterCRChange = [this](bool On) {
+    TIniFile(FLinks.SettingsFile).WriteInteger(CommSection, "NewLineAfterCR", On ? 1 : 0);
+  };
 
   Memo1 = new QPlainTextEdit(this);
   Memo1->setGeometry(32, 364, 417, 281);
@@ -441,6 +445,7 @@ void TCommControl::LoadConfiguration() {
   ClosePortAndWait();
   TIniFile Ini(FLinks.SettingsFile);
   PortNumber = Ini.ReadInteger(CommSection, "Port", 0);
+  QpTerminal1->SetNewLineAfterCR(Ini.ReadInteger(CommSection, "NewLineAfterCR", 0) != 0);
   {
     // The mode change only chooses the device layer here: the port opens once, below, with
     // the stored address, never with the layout's placeholder texts.

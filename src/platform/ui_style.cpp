@@ -6,14 +6,6 @@
 #include <QPalette>
 #include <QWidget>
 
-QColor ColorToQColor(std::uint32_t Color) {
-  return QColor(int(Color & 0xFF), int((Color >> 8) & 0xFF), int((Color >> 16) & 0xFF));
-}
-
-std::uint32_t QColorToColor(const QColor& Color) {
-  return std::uint32_t(Color.red()) | (std::uint32_t(Color.green()) << 8) | (std::uint32_t(Color.blue()) << 16);
-}
-
 QFont UiFont(TUiFontFamily Family, int PixelHeight, bool Bold) {
   // The named fonts where the system has them, else the closest free ones.
   QStringList Families;

@@ -264,7 +264,7 @@ void TQpTerminalBuffer::DoLineFeeds(int aCount) {
   if (FUseNewLineMode) DoCarriageReturn();
   FBeyondMargin = false;
   const int FirstRow = FDisplayOriginRow, LastRow = LastDisplayRow();
-  BeginCursorBatch();
+  const TCursorBatch Batch(this);
   if (FCursorRow < LastRow) {
     const int Step = std::min(aCount, LastRow - FCursorRow);
     tbMoveCursor(FCursorRow + Step, FCursorCol);
@@ -275,7 +275,6 @@ void TQpTerminalBuffer::DoLineFeeds(int aCount) {
     tbScrollRows(aCount, FUseScrollRegion ? FirstRow : 0, LastRow);
     tbInvalidateRows(FirstRow, LastRow);
   }
-  EndCursorBatch();
 }
 
 void TQpTerminalBuffer::DoHorzTab() {
@@ -363,7 +362,7 @@ void TQpTerminalBuffer::WriteBytes(const std::uint8_t* aData, std::size_t aLen) 
     return;
   }
   // Moves inside the run are reported once, at its end.
-  BeginCursorBatch();
+  const TCursorBatch Batch(this);
   std::size_t I = 0;
   while (I < aLen) {
     if (FBeyondMargin) MoveCursorRight(FUseAutoWrap, true);
@@ -390,7 +389,6 @@ void TQpTerminalBuffer::WriteBytes(const std::uint8_t* aData, std::size_t aLen) 
       else MoveCursorRight(FUseAutoWrap, true);
     }
   }
-  EndCursorBatch();
 }
 
 void TQpTerminalBuffer::EndCursorBatch() {

@@ -19,6 +19,7 @@
 #include "terminal/terminal_array.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -203,6 +204,29 @@ class TQpTerminalBuffer {
   // Between these, cursor moves are reported once, at the end (nesting allowed).
   void BeginCursorBatch() { ++FQuietMoves; }
   void EndCursorBatch();
+  // A cursor batch for one scope (none for a null buffer). Its end reports the move, and that
+  // report's handler may raise; a scope left by an exception closes the batch without reporting
+  // (a raise during unwinding would end the program), and the move stays for the next report.
+  class TCursorBatch {
+   public:
+    explicit TCursorBatch(TQpTerminalBuffer* B) : FBuffer(B), FRaising(std::uncaught_exceptions()) {
+      if (FBuffer) FBuffer->BeginCursorBatch();
+    }
+    ~TCursorBatch() noexcept(false) {
+      if (!FBuffer) return;
+      if (std::uncaught_exceptions() > FRaising) {
+        if (FBuffer->FQuietMoves > 0) --FBuffer->FQuietMoves;
+      } else {
+        FBuffer->EndCursorBatch();
+      }
+    }
+    TCursorBatch(const TCursorBatch&) = delete;
+    TCursorBatch& operator=(const TCursorBatch&) = delete;
+
+   private:
+    TQpTerminalBuffer* FBuffer;
+    int FRaising;
+  };
   // Posts qpw_TermNeedsUpdate(0, LParam) unless one is already pending.
   void PostUpdateNotice(LPARAM LParam);
 

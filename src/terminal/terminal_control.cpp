@@ -1,14 +1,13 @@
+// The terminal control's core (TQpCustomTerminal; the view is in terminal_view.cpp, the mouse
+// selection and clipboard in terminal_selection.cpp): messages, the port link, input
+// processing, capture, heartbeat and painting, font and sizes, emulators and keys.
 #include "terminal/terminal_control.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QCursor>
-#include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QStyleHints>
 #include <QTimer>
 #include <QtDebug>
 
@@ -16,11 +15,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/colors.h"
 #include "platform/error_handler.h"
+#include "platform/text_util.h"
 #include "port/com_port.h"
 #include "port/port_dispatch.h"
 #include "port/trigger_engine.h"
-#include "terminal/code_page.h"
 #include "terminal/terminal_keys.h"
 #include "terminal/tty_emulator.h"
 
@@ -44,22 +44,16 @@ class TPinnedScrollBar : public QScrollBar {
   }
 };
 
+// A bar action's scroll code; -1 for actions that are no scroll request.
 int ActionCode(int Action) {
   switch (Action) {
-    case QAbstractSlider::SliderSingleStepSub: return 0;
-    case QAbstractSlider::SliderSingleStepAdd: return 1;
-    case QAbstractSlider::SliderPageStepSub: return 2;
-    case QAbstractSlider::SliderPageStepAdd: return 3;
-    case QAbstractSlider::SliderMove: return 5;
+    case QAbstractSlider::SliderSingleStepSub: return scLineUp;
+    case QAbstractSlider::SliderSingleStepAdd: return scLineDown;
+    case QAbstractSlider::SliderPageStepSub: return scPageUp;
+    case QAbstractSlider::SliderPageStepAdd: return scPageDown;
+    case QAbstractSlider::SliderMove: return scThumbTrack;
     default: return -1;
   }
-}
-
-QString AnsiText(const std::string& S) {
-  QString Out;
-  Out.reserve(qsizetype(S.size()));
-  for (char C : S) Out += QChar(AnsiToUnicode(std::uint8_t(C)));
-  return Out;
 }
 
 }  // namespace
@@ -83,6 +77,8 @@ TQpCustomTerminal::TQpCustomTerminal(QWidget* Parent) : QAbstractScrollArea(Pare
   connect(FHeartbeat, &QTimer::timeout, this, [this] { GuardedCall([this] { Beat(); }); });
   FCaretTimer = new QTimer(this);
   connect(FCaretTimer, &QTimer::timeout, this, [this] { BlinkCaret(); });
+
+  MakeContextMenu();
 
   FDefEmulator = std::make_unique<TQpTTYEmulator>(true);
   FDefEmulator->SetTerminal(this);
@@ -185,10 +181,7 @@ void TQpCustomTerminal::tmAttachToComPort() {
 void TQpCustomTerminal::AwpWaitForPort() {
   if (FWaitingForPort || !FComPort) return;
   FWaitingForPort = true;
-  struct TDone {
-    bool& F;
-    ~TDone() { F = false; }
-  } Done{FWaitingForPort};
+  const ScopeExit Done([this] { FWaitingForPort = false; });
   if (FComPort->IsLoading()) {
     PostMessage(FHandle, qpw_TermWaitForPort, 0, 0);
     return;
@@ -269,14 +262,10 @@ void TQpCustomTerminal::ApwTermStuff(TQpCharSource Source) {
     FWorkPos = 0;
   }
   // Whatever happens below, what is left is announced again and nothing is processed twice.
-  struct TRepost {
-    TQpCustomTerminal& T;
-    TQpCharSource S;
-    ~TRepost() {
-      T.FInStuff = false;
-      if (T.FWorkPos < T.FWork.size() || T.FInput->Count() > 0) T.PostStuff(S);
-    }
-  } Repost{*this, Source};
+  const ScopeExit Repost([this, Source] {
+    FInStuff = false;
+    if (FWorkPos < FWork.size() || FInput->Count() > 0) PostStuff(Source);
+  });
   const std::size_t N = std::min(FWork.size() - FWorkPos, SliceBytes);
   if (N == 0) return;
   // Only this call changes FWork, so the slice stays put while it is processed.
@@ -343,10 +332,10 @@ void TQpCustomTerminal::Beat() {
   if (FLButtonDown && FMouseSelect) {
     const QPoint P = viewport()->mapFromGlobal(QCursor::pos());
     const QSize C = ClientSize();
-    if (FUseHScrollBar && P.x() < 0) WMHScroll(0, 0);
-    else if (FUseHScrollBar && P.x() >= C.width()) WMHScroll(1, 0);
-    if (P.y() < 0) WMVScroll(0, 0);
-    else if (P.y() >= C.height()) WMVScroll(1, 0);
+    if (FUseHScrollBar && P.x() < 0) WMHScroll(scLineUp, 0);
+    else if (FUseHScrollBar && P.x() >= C.width()) WMHScroll(scLineDown, 0);
+    if (P.y() < 0) WMVScroll(scLineUp, 0);
+    else if (P.y() >= C.height()) WMVScroll(scLineDown, 0);
     if (P.x() < 0 || P.y() < 0 || P.x() >= C.width() || P.y() >= C.height()) tmGrowSelect(ClampToCells(P));
   }
   if (FBlinkTime > 0) {
@@ -398,7 +387,7 @@ void TQpCustomTerminal::RepaintAll() {
   if (FImage.isNull()) return;
   {
     QPainter P(&FImage);
-    const QColor Back = QColor(int(FColor & 0xFF), int(FColor >> 8 & 0xFF), int(FColor >> 16 & 0xFF));
+    const QColor Back = ColorToQColor(FColor);
     P.fillRect(FUnusedRightRect, Back);
     P.fillRect(FUnusedBottomRect, Back);
     if (!FUsedRect.isEmpty()) {
@@ -428,7 +417,7 @@ void TQpCustomTerminal::RepaintRows(int FromRow, int ToRow) {
 void TQpCustomTerminal::paintEvent(QPaintEvent* E) {
   QPainter P(viewport());
   const QRect R = E->rect();
-  const QColor Back = QColor(int(FColor & 0xFF), int(FColor >> 8 & 0xFF), int(FColor >> 16 & 0xFF));
+  const QColor Back = ColorToQColor(FColor);
   if (FImage.isNull()) {
     P.fillRect(R, Back);
     return;
@@ -519,6 +508,7 @@ void TQpCustomTerminal::SetColumns(int V) {
   Buffer()->SetColCount(V);
   FOriginCol = 1;
   FOriginRow = 1;
+  FitOriginToBuffer();
   tmCalcExtent();
   RepaintAll();
 }
@@ -527,6 +517,7 @@ void TQpCustomTerminal::SetRows(int V) {
   if (V <= 0 || !Buffer() || V == Rows()) return;
   HideSelection();
   Buffer()->SetRowCount(V);
+  FitOriginToBuffer();
   tmCalcExtent();
   RepaintAll();
 }
@@ -535,6 +526,7 @@ void TQpCustomTerminal::SetScrollbackRows(int V) {
   if (V <= 0 || !Buffer()) return;
   HideSelection();
   Buffer()->SetSVRowCount(V);
+  FitOriginToBuffer();
   tmCalcExtent();
   RepaintAll();
 }
@@ -565,7 +557,11 @@ void TQpCustomTerminal::SetBorderStyle(TQpBorderStyle V) {
 }
 
 void TQpCustomTerminal::Clear() { FEmulator->teClear(); }
-void TQpCustomTerminal::ClearAll() { FEmulator->teClearAll(); }
+// Erasing everything takes the marks away, so the selection's record goes with them.
+void TQpCustomTerminal::ClearAll() {
+  HideSelection();
+  FEmulator->teClearAll();
+}
 // A device sending a run of bell characters beeps once, not once per byte: at most one beep
 // per heartbeat.
 void TQpCustomTerminal::Bell() {
@@ -619,286 +615,6 @@ void TQpCustomTerminal::HookBuffer() {
   }
 }
 
-// ---------------------------------------------------------------- extent and scroll bars
-
-QSize TQpCustomTerminal::ClientSize() const {
-  const int F = frameWidth();
-  return QSize(std::max(width() - 2 * F - (FVBarShown ? ScrollBarSize : 0), 0),
-               std::max(height() - 2 * F - (FHBarShown ? ScrollBarSize : 0), 0));
-}
-
-void TQpCustomTerminal::tmCalcExtent() {
-  if (!FEmulator || !Buffer()) {
-    FClientCols = FClientRows = FClientFullCols = FClientFullRows = 0;
-    return;
-  }
-  const int W = GetTotalCharWidth(), H = GetTotalCharHeight();
-  const QSize C = ClientSize();
-  const int Cols = Columns(), RowsN = Rows(), SV = ScrollbackRows();
-  FClientCols = std::min((C.width() + W - 1) / W, Cols - FOriginCol + 1);
-  FClientFullCols = std::min(C.width() / W, Cols - FOriginCol + 1);
-  FClientRows = std::min((C.height() + H - 1) / H, RowsN - FOriginRow + 1);
-  FClientFullRows = std::min(C.height() / H, RowsN - FOriginRow + 1);
-
-  auto ForceSize = [this] {
-    if (!FForceSizePosted) {
-      FForceSizePosted = true;
-      PostMessage(FHandle, qpw_TermForceSize, 0, 0);
-    }
-  };
-  if (FClientFullCols < Cols && !FUseHScrollBar && !FHideScrollbars) {
-    FUseHScrollBar = true;
-    return ForceSize();
-  }
-  if (C.width() / W >= Cols && FUseHScrollBar) {
-    FUseHScrollBar = false;
-    return ForceSize();
-  }
-  if (FClientFullRows < RowsN && !FUseVScrollBar && !FHideScrollbars) {
-    FUseVScrollBar = true;
-    if (SV <= RowsN) return ForceSize();
-  } else if (C.height() / H >= RowsN && FUseVScrollBar) {
-    FUseVScrollBar = false;
-    return ForceSize();
-  }
-  FUsedRect = QRect(0, 0, std::min(W * FClientCols, C.width()), std::min(H * FClientRows, C.height()));
-  FUnusedRightRect = QRect(FUsedRect.right() + 1, 0, C.width() - FUsedRect.width(), FUsedRect.height());
-  FUnusedBottomRect = QRect(0, FUsedRect.height(), C.width(), C.height() - FUsedRect.height());
-  if (FImage.size() != C) {
-    FImage = C.isEmpty() ? QImage() : QImage(C, QImage::Format_RGB32);
-    if (!FImage.isNull()) FImage.fill(QColor(int(FColor & 0xFF), int(FColor >> 8 & 0xFF), int(FColor >> 16 & 0xFF)));
-  }
-  if (FHBarShown != tmNeedHScrollbar() || FVBarShown != tmNeedVScrollbar()) ForceSize();
-  if (tmNeedHScrollbar()) tmInitHScrollBar();
-  if (tmNeedVScrollbar()) tmInitVScrollBar();
-}
-
-bool TQpCustomTerminal::tmNeedHScrollbar() const {
-  return FUseHScrollBar && (!FHideScrollbars || FHideScrollbarHActive);
-}
-
-bool TQpCustomTerminal::tmNeedVScrollbar() const {
-  const bool Scrolls = Rows() < ScrollbackRows() && FScrollback;
-  if (FHideScrollbars && FHideScrollBarVActive) return FUseVScrollBar || Scrolls;
-  return (FUseVScrollBar && !FHideScrollbars) || Scrolls;
-}
-
-// With the bars hidden, a cursor beyond the fully visible columns or rows brings its bar back
-// until it returns.
-void TQpCustomTerminal::UpdateHiddenBars(int Row, int Col) {
-  const bool H = Col > FOriginCol + FClientFullCols - 1;
-  const bool V = Row > FOriginRow + FClientFullRows - 1;
-  if (H == FHideScrollbarHActive && V == FHideScrollBarVActive) return;
-  FHideScrollbarHActive = H;
-  FHideScrollBarVActive = V;
-  if ((FHBarShown != tmNeedHScrollbar() || FVBarShown != tmNeedVScrollbar()) && !FForceSizePosted) {
-    FForceSizePosted = true;
-    PostMessage(FHandle, qpw_TermForceSize, 0, 0);
-  }
-}
-
-void TQpCustomTerminal::tmInitHScrollBar() {
-  FScrollHorzInfo = {0, Columns() - 1, FClientFullCols, FOriginCol - 1};
-  QScrollBar* B = horizontalScrollBar();
-  const int Max = std::max(0, FScrollHorzInfo.Max - std::max(FScrollHorzInfo.Page, 1) + 1);
-  const QSignalBlocker Quiet(B);
-  B->setRange(0, Max);
-  B->setPageStep(std::max(FScrollHorzInfo.Page, 1));
-  B->setSingleStep(1);
-  B->setValue(FScrollHorzInfo.Pos);
-  B->setEnabled(Max > 0);
-}
-
-void TQpCustomTerminal::tmInitVScrollBar() {
-  const int Min = (!FUseVScrollBar || FScrollback) ? Rows() - ScrollbackRows() : 0;
-  FScrollVertInfo = {Min, Rows() - 1, FClientFullRows, FOriginRow - 1};
-  QScrollBar* B = verticalScrollBar();
-  const int Max = std::max(Min, FScrollVertInfo.Max - std::max(FScrollVertInfo.Page, 1) + 1);
-  const QSignalBlocker Quiet(B);
-  B->setRange(Min, Max);
-  B->setPageStep(std::max(FScrollVertInfo.Page, 1));
-  B->setSingleStep(1);
-  B->setValue(FScrollVertInfo.Pos);
-  B->setEnabled(Max > Min);
-}
-
-// The style bits: bars shown as needed, then the extent again for the new client area.
-void TQpCustomTerminal::ApplyBars() {
-  FHBarShown = tmNeedHScrollbar();
-  FVBarShown = tmNeedVScrollbar();
-  setHorizontalScrollBarPolicy(FHBarShown ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-  setVerticalScrollBarPolicy(FVBarShown ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-}
-
-void TQpCustomTerminal::ApwTermForceSize() {
-  FForceSizePosted = false;
-  ApplyBars();
-  tmCalcExtent();
-  RepaintAll();
-}
-
-void TQpCustomTerminal::resizeEvent(QResizeEvent* E) {
-  QAbstractScrollArea::resizeEvent(E);
-  tmCalcExtent();
-  const QSize C = ClientSize();
-  const int W = GetTotalCharWidth(), H = GetTotalCharHeight();
-  if (FOriginCol > 1 && W * FClientCols < C.width()) SetClientOriginCol(Columns() - C.width() / W + 1);
-  if (FOriginRow >= 2 && H * FClientRows < C.height()) SetClientOriginRow(Rows() - C.height() / H + 1);
-  RepaintAll();
-}
-
-void TQpCustomTerminal::SetClientOriginCol(int V) {
-  V = std::clamp(V, 1, std::max(Columns() - FClientFullCols + 1, 1));
-  if (V == FOriginCol) return;
-  FOriginCol = V;
-  tmCalcExtent();
-  FScrollHorzInfo.Pos = FOriginCol - 1;
-  if (tmNeedHScrollbar()) {
-    const QSignalBlocker Quiet(horizontalScrollBar());
-    horizontalScrollBar()->setValue(FScrollHorzInfo.Pos);
-  }
-  RepaintAll();
-}
-
-void TQpCustomTerminal::SetClientOriginRow(int V) {
-  const int Low = (FUseVScrollBar && !FScrollback) ? 1 : Rows() - ScrollbackRows() + 1;
-  const int High = std::max(Rows() - FClientFullRows + 1, 1);
-  V = std::clamp(V, std::min(Low, High), High);
-  if (V == FOriginRow) return;
-  FOriginRow = V;
-  tmCalcExtent();
-  FScrollVertInfo.Pos = FOriginRow - 1;
-  if (tmNeedVScrollbar()) {
-    const QSignalBlocker Quiet(verticalScrollBar());
-    verticalScrollBar()->setValue(FScrollVertInfo.Pos);
-  }
-  RepaintAll();
-}
-
-void TQpCustomTerminal::WMHScroll(int Code, int Thumb) {
-  int V = FOriginCol;
-  switch (Code) {
-    case 0: --V; break;
-    case 1: ++V; break;
-    case 2: V -= FClientFullCols; break;
-    case 3: V += FClientFullCols; break;
-    case 4:
-    case 5: V = Thumb + 1; break;
-    default: return;
-  }
-  V = std::clamp(V, 1, std::max(Columns() - FClientFullCols + 1, 1));
-  if (V != FOriginCol) SetClientOriginCol(V);
-}
-
-void TQpCustomTerminal::WMVScroll(int Code, int Thumb) {
-  if (FUseVScrollBar && FAutoScrollback) {
-    if (Code == 0 && FOriginRow == 1 && !FScrollback) SetScrollback(true);
-    else if (FScrollback && FOriginRow > 1) SetScrollback(false);
-  }
-  int V = FOriginRow;
-  switch (Code) {
-    case 0: --V; break;
-    case 1: ++V; break;
-    case 2: V -= FClientFullRows; break;
-    case 3: V += FClientFullRows; break;
-    case 4:
-    case 5: V = Thumb + 1; break;
-    default: return;
-  }
-  V = std::min(V, Rows() - FClientFullRows + 1);
-  SetClientOriginRow(V);
-}
-
-void TQpCustomTerminal::SetScrollback(bool V) {
-  if (V == FScrollback) return;
-  FScrollback = V;
-  if (tmNeedVScrollbar()) tmInitVScrollBar();
-  if (FVBarShown != tmNeedVScrollbar() && !FForceSizePosted) {
-    FForceSizePosted = true;
-    PostMessage(FHandle, qpw_TermForceSize, 0, 0);
-  }
-}
-
-void TQpCustomTerminal::SetHideScrollbars(bool V) {
-  if (V == FHideScrollbars) return;
-  FHideScrollbars = V;
-  tmCalcExtent();
-  if (FVBarShown != tmNeedVScrollbar() || FHBarShown != tmNeedHScrollbar()) ApwTermForceSize();
-}
-
-void TQpCustomTerminal::SetFollowCursor(bool V) {
-  FFollowCursor = V;
-  if (V) DoFollowCursor();
-}
-
-// Follows the external emulator's cursor only: the control's own emulator never moves the view.
-void TQpCustomTerminal::DoFollowCursor() {
-  if (!FExternal || !FExternal->Buffer()) return;
-  const int C = FExternal->Buffer()->Col(), R = FExternal->Buffer()->Row();
-  if (C < FOriginCol) SetClientOriginCol(C);
-  else if (C > FOriginCol + FClientFullCols) SetClientOriginCol(C - FClientFullCols);
-  if (R < FOriginRow) SetClientOriginRow(R);
-  else if (R >= FOriginRow + FClientFullRows) SetClientOriginRow(R - FClientFullRows);
-}
-
-// ---------------------------------------------------------------- caret
-
-QRect TQpCustomTerminal::CaretRect() const { return FCaretOn ? FCaretRect : QRect(); }
-
-void TQpCustomTerminal::tmPositionCaret() {
-  const QRect Old = FCaretOn ? FCaretRect : QRect();
-  FCaretOn = false;
-  TQpTerminalBuffer* B = Buffer();
-  if (B && hasFocus() && FCursorType != ctNone) {
-    const int W = GetTotalCharWidth(), H = GetTotalCharHeight();
-    int X, Row;
-    if (B->UseAbsAddress()) {
-      X = W * (B->Col() - FOriginCol);
-      Row = B->Row();
-    } else {
-      X = W * (B->Col() + B->OriginCol() - FOriginCol - 1);
-      Row = B->Row() + B->OriginRow() - 1;
-    }
-    int Y = H * (Row - FOriginRow);
-    if (FCursorType == ctUnderline) Y += H - 2;
-    const QSize C = ClientSize();
-    if (X >= 0 && X < C.width() && Y >= 0 && Y < C.height()) {
-      FCaretRect = QRect(X, Y, W, FCursorType == ctUnderline ? 2 : H);
-      FCaretOn = true;
-    }
-  }
-  if (Old != (FCaretOn ? FCaretRect : QRect())) {
-    if (!Old.isEmpty()) viewport()->update(Old);
-    if (FCaretOn) viewport()->update(FCaretRect);
-  }
-}
-
-void TQpCustomTerminal::BlinkCaret() {
-  FCaretPhase = !FCaretPhase;
-  if (FCaretOn) viewport()->update(FCaretRect);
-}
-
-void TQpCustomTerminal::SetCursorType(TQpCursorType V) {
-  if (V == FCursorType) return;
-  FCursorType = V;
-  tmPositionCaret();
-}
-
-void TQpCustomTerminal::focusInEvent(QFocusEvent* E) {
-  QAbstractScrollArea::focusInEvent(E);
-  FCaretPhase = true;
-  const int Flash = QGuiApplication::styleHints()->cursorFlashTime();
-  if (Flash > 0) FCaretTimer->start(Flash / 2);
-  tmPositionCaret();
-}
-
-void TQpCustomTerminal::focusOutEvent(QFocusEvent* E) {
-  FCaretTimer->stop();
-  if (FCaretOn) viewport()->update(FCaretRect);
-  FCaretOn = false;
-  QAbstractScrollArea::focusOutEvent(E);
-}
-
 // ---------------------------------------------------------------- keyboard
 
 bool TQpCustomTerminal::focusNextPrevChild(bool Next) {
@@ -941,6 +657,11 @@ void TQpCustomTerminal::KeyPress(QKeyEvent* E) {
     CopyToClipboard();
     return;
   }
+  // Shift+Insert pastes, as Linux programs do (Ctrl+V stays a control character for the device).
+  if (Key == Qt::Key_Insert && (Mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == Qt::ShiftModifier) {
+    PasteFromClipboard();
+    return;
+  }
   if (Key == Qt::Key_Shift || Key == Qt::Key_Control || Key == Qt::Key_Alt || Key == Qt::Key_Meta) return;
   // Enter and Esc belong to the window's default and cancel buttons when it has them.
   if ((Key == Qt::Key_Return || Key == Qt::Key_Enter || Key == Qt::Key_Escape) &&
@@ -951,229 +672,15 @@ void TQpCustomTerminal::KeyPress(QKeyEvent* E) {
   if (Code != 0) {
     FEmulator->KeyDown(Code, Shift);
     if (Code == 0) return;  // the emulator took it
+    // Not a slip: by design the window's own key-down step asks the emulator again when the
+    // control does not take all keys, so such a key reaches KeyDown twice.
     if (!FWantAllKeys) FEmulator->KeyDown(Code, Shift);
   }
   // Character step
   const std::u16string Chars = TermKeyChars(Key, Mods, E->text());
   if (Chars.empty()) return;
-  if (auto* Tty = dynamic_cast<TQpTTYEmulator*>(FEmulator)) {
-    Tty->KeyPressText(Chars);
-  } else {
-    for (char16_t C : Chars) {
-      char16_t K = C;
-      FEmulator->KeyPress(K);
-    }
-  }
+  FEmulator->KeyPressText(Chars);
   if (!FUseLazyDisplay && FEmulator->NeedsUpdate()) LazyPaintNow(false);
-}
-
-// ---------------------------------------------------------------- mouse selection
-
-QPoint TQpCustomTerminal::ClampToCells(QPoint P) const {
-  const int W = GetTotalCharWidth(), H = GetTotalCharHeight();
-  return QPoint(std::clamp(P.x(), 0, std::max(W * FClientCols - 1, 0)),
-                std::clamp(P.y(), 0, std::max(H * FClientRows - 1, 0)));
-}
-
-void TQpCustomTerminal::mousePressEvent(QMouseEvent* E) {
-  GuardedCall([&] { MousePress(E); });
-}
-
-void TQpCustomTerminal::MousePress(QMouseEvent* E) {
-  QAbstractScrollArea::mousePressEvent(E);
-  if (E->button() != Qt::LeftButton) return;
-  if (!hasFocus()) setFocus(Qt::MouseFocusReason);
-  FLButtonDown = true;
-  FMoved = false;
-  if (FMouseSelect) tmStartSelect(ClampToCells(E->position().toPoint()));
-}
-
-void TQpCustomTerminal::mouseMoveEvent(QMouseEvent* E) {
-  GuardedCall([&] { MouseMove(E); });
-}
-
-void TQpCustomTerminal::MouseMove(QMouseEvent* E) {
-  QAbstractScrollArea::mouseMoveEvent(E);
-  if (!FLButtonDown || !FMouseSelect) return;
-  FMoved = true;
-  tmGrowSelect(ClampToCells(E->position().toPoint()));
-}
-
-void TQpCustomTerminal::mouseReleaseEvent(QMouseEvent* E) {
-  GuardedCall([&] { MouseRelease(E); });
-}
-
-void TQpCustomTerminal::MouseRelease(QMouseEvent* E) {
-  QAbstractScrollArea::mouseReleaseEvent(E);
-  if (E->button() != Qt::LeftButton || !FLButtonDown) return;
-  if (FMouseSelect && FAutoCopy) CopyToClipboard();
-  FLButtonDown = false;
-}
-
-void TQpCustomTerminal::tmStartSelect(QPoint P) {
-  const TRect Old = FLButtonRect;
-  const int First = Rows() - ScrollbackRows();
-  if (Old.Left > 0 && Old.Right > 0 && Old.Top > First && Old.Bottom > First) HideSelection();
-  const int W = GetTotalCharWidth(), H = GetTotalCharHeight();
-  FLButtonAnchor = QPoint(P.x() / W + FOriginCol, P.y() / H + FOriginRow);
-  FLButtonRect = {FLButtonAnchor.x(), FLButtonAnchor.y(), FLButtonAnchor.x(), FLButtonAnchor.y()};
-}
-
-namespace {
-// The columns of row Row that selection S covers (From > To when none).
-void RowSpan(const TRect& S, int Row, int Cols, int& From, int& To) {
-  From = 1;
-  To = 0;
-  if (S.Left <= 0 || Row < S.Top || Row > S.Bottom) return;
-  From = Row == S.Top ? S.Left : 1;
-  To = Row == S.Bottom ? S.Right : Cols;
-}
-}  // namespace
-
-void TQpCustomTerminal::tmGrowSelect(QPoint P) {
-  TQpTerminalBuffer* B = Buffer();
-  if (!B) return;
-  // Until the first move the rectangle is the anchor cell, unmarked.
-  const TRect Old = FHaveSelection && FLButtonRect.Left > 0 ? FLButtonRect : TRect{};
-  FHaveSelection = true;
-  const int W = GetTotalCharWidth(), H = GetTotalCharHeight();
-  const int Cols = B->ColCount();
-  const int Col = std::clamp(P.x() / W + FOriginCol, 1, Cols);
-  const int Row = std::clamp(P.y() / H + FOriginRow, B->RowCount() - B->SVRowCount() + 1, B->RowCount());
-  const int AC = FLButtonAnchor.x(), AR = FLButtonAnchor.y();
-  TRect N;
-  if (Row < AR) N = {Col, Row, AC, AR};
-  else if (Row > AR) N = {AC, AR, Col, Row};
-  else N = {std::min(AC, Col), Row, std::max(AC, Col), Row};
-  // Only rows whose marks change are touched.
-  const int Top = std::min(Old.Left > 0 ? Old.Top : N.Top, N.Top);
-  const int Bottom = std::max(Old.Left > 0 ? Old.Bottom : N.Bottom, N.Bottom);
-  for (int R = Top; R <= Bottom; ++R) {
-    int OF, OT, NF, NT;
-    RowSpan(Old, R, Cols, OF, OT);
-    RowSpan(N, R, Cols, NF, NT);
-    if (OF == NF && OT == NT) continue;
-    TQpTerminalCharAttrs* A = B->GetLineAttrPtr(R);
-    if (!A) continue;
-    for (int C = OF; C <= OT; ++C) A[C - 1] &= TQpTerminalCharAttrs(~AttrBit(tcaSelected));
-    for (int C = NF; C <= NT; ++C) A[C - 1] |= AttrBit(tcaSelected);
-    RepaintRows(R, R);
-  }
-  FLButtonRect = N;
-}
-
-void TQpCustomTerminal::MarkSelection(const TRect& S, bool On) {
-  TQpTerminalBuffer* B = Buffer();
-  if (!B || S.Left <= 0) return;
-  for (int R = S.Top; R <= S.Bottom; ++R) {
-    int F, T;
-    RowSpan(S, R, B->ColCount(), F, T);
-    TQpTerminalCharAttrs* A = B->GetLineAttrPtr(R);
-    if (!A) continue;
-    for (int C = std::max(F, 1); C <= std::min(T, B->ColCount()); ++C) {
-      if (On) A[C - 1] |= AttrBit(tcaSelected);
-      else A[C - 1] &= TQpTerminalCharAttrs(~AttrBit(tcaSelected));
-    }
-  }
-  RepaintRows(S.Top, S.Bottom);
-}
-
-void TQpCustomTerminal::HideSelection() {
-  MarkSelection(FLButtonRect, false);
-  FLButtonRect = TRect{};
-  FLButtonAnchor = QPoint();
-  FHaveSelection = false;
-}
-
-void TQpCustomTerminal::WMCancelMode() {
-  HideSelection();
-  FLButtonDown = false;
-}
-
-void TQpCustomTerminal::SetMouseSelect(bool V) {
-  if (V == FMouseSelect) return;
-  FMouseSelect = V;
-  if (!V) {
-    FLButtonDown = false;
-    if (Buffer()) HideSelection();
-  }
-}
-
-// The marks move with the rows they are in; the record of the selection follows them. A scroll
-// of only part of the rows (a region, inserted or deleted lines) that cuts through the
-// selection ends it, clearing every mark it may have carried along.
-void TQpCustomTerminal::SelectionScrolled(int Count, int TopRow, int BottomRow) {
-  TQpTerminalBuffer* B = Buffer();
-  if (!B || FLButtonRect.Left <= 0) return;
-  const int First = B->RowCount() - B->SVRowCount() + 1, Last = B->RowCount();
-  TRect& S = FLButtonRect;
-  if (TopRow == First && BottomRow == Last) {
-    S.Top -= Count;
-    S.Bottom -= Count;
-    FLButtonAnchor.ry() -= Count;
-    if (S.Bottom < First || S.Top > Last) {
-      S = TRect{};
-      FHaveSelection = false;
-      return;
-    }
-    if (S.Top < First) {
-      S.Top = First;
-      S.Left = 1;
-    }
-    if (S.Bottom > Last) {
-      S.Bottom = Last;
-      S.Right = B->ColCount();
-    }
-    return;
-  }
-  if (S.Bottom < TopRow || S.Top > BottomRow) return;
-  for (int R = TopRow; R <= BottomRow; ++R) {
-    if (TQpTerminalCharAttrs* A = B->GetLineAttrPtr(R))
-      for (int C = 0; C < B->ColCount(); ++C) A[C] &= TQpTerminalCharAttrs(~AttrBit(tcaSelected));
-  }
-  MarkSelection(S, false);
-  RepaintRows(TopRow, BottomRow);
-  S = TRect{};
-  FHaveSelection = false;
-}
-
-std::string TQpCustomTerminal::SelectionText() const {
-  const TQpTerminalBuffer* B = Buffer();
-  const TRect& S = FLButtonRect;
-  std::string Out;
-  if (!B || S.Left <= 0) return Out;
-  for (int R = S.Top; R <= S.Bottom; ++R) {
-    const auto* Chars = static_cast<const char*>(B->GetLineCharPtr(R));
-    int F, T;
-    RowSpan(S, R, B->ColCount(), F, T);
-    if (Chars)
-      for (int C = std::max(F, 1); C <= std::min(T, B->ColCount()); ++C) Out += Chars[C - 1];
-    Out += "\r\n";
-  }
-  return Out;
-}
-
-// An empty selection leaves the clipboard as it is.
-void TQpCustomTerminal::CopyToClipboard() {
-  const std::string Text = SelectionText();
-  if (Text.empty()) return;
-  QGuiApplication::clipboard()->setText(AnsiText(Text));
-}
-
-void TQpCustomTerminal::PasteFromClipboard() {
-  if (!FPasteToScreen && !FPasteToPort) return;
-  const QString Q = QGuiApplication::clipboard()->text();
-  if (Q.isEmpty()) return;
-  const std::string Text = UnicodeToAnsiString(Q.toStdU16String());
-  if (FPasteToScreen && FPasteToPort && FComPort) {
-    for (char C : Text) {
-      WriteChar(C);
-      PortPutChar(std::uint8_t(C));
-    }
-    return;
-  }
-  if (FPasteToScreen) WriteString(Text);
-  if (FPasteToPort && FComPort) PortPutString(Text);
 }
 
 // ---------------------------------------------------------------- cell access

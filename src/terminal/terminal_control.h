@@ -13,9 +13,14 @@
 // Display: the emulator paints into a backing image the size of the client area (lazily: at
 // most every heartbeat, 100 ms); the viewport shows the image and the caret on top of it.
 //
+// Beside the design's Windows habits (Ctrl+C / Ctrl+Insert copy, copy on release) the control
+// keeps the Linux ones: a context menu (right click, Menu key), a drag selection offered as the
+// primary selection, middle click and Shift+Insert pasting through the same paste path.
+//
 // Everything but the receiver runs on the GUI thread.
 
 #include <QAbstractScrollArea>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
@@ -31,6 +36,8 @@
 #include "terminal/term_byte_queue.h"
 #include "terminal/terminal_emulator.h"
 
+class QAction;
+class QMenu;
 class QTimer;
 class QScrollBar;
 class TQpCustomComPort;
@@ -67,6 +74,9 @@ constexpr bool qpc_TermScrollback = false;
 constexpr bool qpc_TermUseLazyDisplay = true;
 constexpr bool qpc_TermWantAllKeys = true;
 constexpr bool qpc_FreezeScrollback = true;
+
+// Scroll requests as the bars make them; for the horizontal bar "up" is left and "down" right.
+enum TScrollCode { scLineUp = 0, scLineDown = 1, scPageUp = 2, scPageDown = 3, scThumbPosition = 4, scThumbTrack = 5 };
 
 // What a scroll bar shows: range, page and position as the view computes them.
 struct TQpScrollInfo {
@@ -154,6 +164,12 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   bool WantAllKeys() const { return FWantAllKeys; }
   void SetWantAllKeys(bool V) { FWantAllKeys = V; }
   void SetFreezeScrollBack(bool V) { FFreezeScrollBack = V; }
+  // A carriage return also moves to the next line, so a device that ends its lines with CR alone
+  // shows them as a list; CR LF still ends one line. Off by default; it acts on what comes next.
+  bool NewLineAfterCR() const override { return FNewLineAfterCR; }
+  void SetNewLineAfterCR(bool V) { FNewLineAfterCR = V; }
+  // The user switched NewLineAfterCR in the context menu (a host may store the choice).
+  std::function<void(bool On)> OnNewLineAfterCRChange;
   TColor Color() const override { return FColor; }
   void SetColor(TColor V) override;
   TColor FontColor() const override { return FFontColor; }
@@ -207,7 +223,8 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   QRect UnusedBottomRect() const { return FUnusedBottomRect; }
   // The client area in pixels (inside the edge, beside the bars).
   QSize ClientSize() const;
-  // Scroll requests as the bars make them: codes 0..5 (line -/+, page -/+, thumb position, track).
+  // Scroll requests as the bars make them: a TScrollCode (other codes are ignored) and, for the
+  // thumb codes, its position.
   void WMHScroll(int Code, int Thumb);
   void WMVScroll(int Code, int Thumb);
   // Where the caret is drawn, empty when it is not shown.
@@ -220,8 +237,18 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   TRect SelectionRect() const { return FLButtonRect; }
   void CopyToClipboard();
   void PasteFromClipboard();
+  // The primary selection (the text last selected anywhere), pasted as PasteFromClipboard does:
+  // only with PasteToPort or PasteToScreen. Nothing where the platform has no such selection.
+  void PasteFromSelection();
   void HideSelection();
+  // The screen, and the scrollback above it from its oldest row holding text.
+  void SelectAll();
   std::string SelectionText() const;
+
+  // ---- context menu: Copy, Paste, Select All, Clear, New line after carriage return ----
+  // Made with the control; each opening brings its items' states up to date.
+  QMenu* ContextMenu() const { return FMenu; }
+  void ShowContextMenu(const QPoint& GlobalPos);
 
   // ---- lazy display, for the heartbeat and tests ----
   void Beat();
@@ -255,6 +282,7 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   void paintEvent(QPaintEvent* E) override;
   void resizeEvent(QResizeEvent* E) override;
   void keyPressEvent(QKeyEvent* E) override;
+  void contextMenuEvent(QContextMenuEvent* E) override;
   void mousePressEvent(QMouseEvent* E) override;
   void mouseMoveEvent(QMouseEvent* E) override;
   void mouseReleaseEvent(QMouseEvent* E) override;
@@ -287,6 +315,9 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   void tmInitHScrollBar();
   void tmInitVScrollBar();
   void ApplyBars();
+  int ClampOriginCol(int V, int FullCols) const;
+  int ClampOriginRow(int V, int FullRows) const;
+  void FitOriginToBuffer();
   void tmPositionCaret();
   void BlinkCaret();
   void WriteCapture(const std::uint8_t* Data, std::size_t Len);
@@ -297,6 +328,9 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   void MarkSelection(const TRect& R, bool On);
   void SelectionScrolled(int Count, int TopRow, int BottomRow);
   void WMCancelMode();
+  void PasteFrom(QClipboard::Mode Mode);
+  void OfferSelection();
+  void MakeContextMenu();
   void HookBuffer();
   void UnhookBuffer();
 
@@ -340,6 +374,7 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   bool FFollowCursor = qpc_TermFollowsCursor;
   bool FPasteToPort = qpc_TermPasteToPort, FPasteToScreen = qpc_TermPasteToScreen;
   bool FScrollback = qpc_TermScrollback;
+  bool FNewLineAfterCR = false;
   TColor FColor = 0x000000, FFontColor = 0xC0C0C0;
   QFont FFont;
   int FCharWidth = 0, FCharHeight = 0, FCharHPadding = 0, FCharVPadding = 0;
@@ -365,6 +400,9 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   bool FCaptureReported = false;
   bool FSelectionHooked = false;
   QElapsedTimer FBellTimer;
+
+  QMenu* FMenu = nullptr;
+  QAction *FCopyAction = nullptr, *FPasteAction = nullptr, *FNewLineAction = nullptr;
 };
 
 class TQpTerminal : public TQpCustomTerminal {

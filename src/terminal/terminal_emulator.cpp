@@ -5,6 +5,12 @@
 
 namespace {
 
+// How an attribute command changes the current set: each family's commands in this order
+// (the Selected family lists Remove before Only).
+enum TAttrOp { opAdd = 0, opOnly = 1, opRemove = 2, opInvert = 3 };
+static_assert(ecBoldOnly - ecAddBold == opOnly && ecRemoveBold - ecAddBold == opRemove &&
+              ecInvertBold - ecAddBold == opInvert && ecAddUnderLine - ecAddBold == 4);
+
 struct TTermEmuLink {
   TQpTerminalHost* telTerm;
   TQpTerminalEmulator* telEmu;
@@ -112,15 +118,7 @@ void TQpTerminalEmulator::ExecuteTerminalCommands(const TQpEmuCommandList& Comma
 
 // The cursor is reported once for the whole list, where it ends.
 void TQpTerminalEmulator::teProcessCommandList(const TQpEmuCommandList& CommandList) {
-  struct TBatch {
-    TQpTerminalBuffer* B;
-    explicit TBatch(TQpTerminalBuffer* Buf) : B(Buf) {
-      if (B) B->BeginCursorBatch();
-    }
-    ~TBatch() {
-      if (B) B->EndCursorBatch();
-    }
-  } Batch(FTerminalBuffer.get());
+  const TQpTerminalBuffer::TCursorBatch Batch(FTerminalBuffer.get());
   for (int I = 0; I < CommandList.Count(); ++I) teProcessCommand(CommandList.Item(I).Command, &CommandList.Item(I).Params);
 }
 
@@ -130,20 +128,19 @@ void TQpTerminalEmulator::teProcessCommand(TQpEmuCommand Command, const TQpEmuCo
   auto Bool = [&](const char* Name, int Pos, bool Def) { return Params ? Params->GetBooleanValue(Name, Pos, Def) : Def; };
   auto Int = [&](const char* Name, int Pos, int Def) { return Params ? Params->GetIntegerValue(Name, Pos, Def) : Def; };
   auto Color = [&](const char* Name, int Pos, TColor Def) { return Params ? Params->GetTColorValue(Name, Pos, Def) : Def; };
-  // Attribute families: Add, Only, Remove, Invert (Selected: Add, Remove, Only, Invert).
-  auto Family = [&](TQpTerminalCharAttr A, int Op) {
+  auto Family = [&](TQpTerminalCharAttr A, TAttrOp Op) {
     const TQpTerminalCharAttrs Bit = AttrBit(A), Cur = B.GetCharAttrs();
     switch (Op) {
-      case 0: B.SetCharAttrs(Cur | Bit); break;
-      case 1: B.SetCharAttrs(Bit); break;
-      case 2: B.SetCharAttrs(Cur & TQpTerminalCharAttrs(~Bit)); break;
-      default: B.SetCharAttrs(Cur ^ Bit);
+      case opAdd: B.SetCharAttrs(Cur | Bit); break;
+      case opOnly: B.SetCharAttrs(Bit); break;
+      case opRemove: B.SetCharAttrs(Cur & TQpTerminalCharAttrs(~Bit)); break;
+      case opInvert: B.SetCharAttrs(Cur ^ Bit); break;
     }
   };
   if (Command >= ecAddBold && Command <= ecInvertInvisible) {
     const int I = Command - ecAddBold;
     static constexpr TQpTerminalCharAttr Order[] = {tcaBold, tcaUnderline, tcaStrikethrough, tcaBlink, tcaReverse, tcaInvisible};
-    Family(Order[I / 4], I % 4);
+    Family(Order[I / 4], TAttrOp(I % 4));
     return;
   }
   switch (Command) {
@@ -214,10 +211,10 @@ void TQpTerminalEmulator::teProcessCommand(TQpEmuCommand Command, const TQpEmuCo
       B.SetCharAttrs(A);
       break;
     }
-    case ecAddSelected: Family(tcaSelected, 0); break;
-    case ecRemoveSelected: Family(tcaSelected, 2); break;
-    case ecSelectedOnly: Family(tcaSelected, 1); break;
-    case ecInvertSelected: Family(tcaSelected, 3); break;
+    case ecAddSelected: Family(tcaSelected, opAdd); break;
+    case ecRemoveSelected: Family(tcaSelected, opRemove); break;
+    case ecSelectedOnly: Family(tcaSelected, opOnly); break;
+    case ecInvertSelected: Family(tcaSelected, opInvert); break;
     case ecRemoveAllAttr: B.SetCharAttrs(0); break;
     case ecRemoveAllAttrIgnoreSelect: B.SetCharAttrs(B.GetCharAttrs() & AttrBit(tcaSelected)); break;
     case ecClearAndHome:

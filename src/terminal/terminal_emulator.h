@@ -67,6 +67,10 @@ class TQpTerminalHost {
   virtual bool FreezeScrollBack() const { return false; }
   virtual int VertScrollPos() const { return ClientOriginRow() - 1; }
 
+  // Input: a carriage return also moves to the next line (for devices that end lines with CR
+  // alone); a line feed straight after it belongs to the same line end.
+  virtual bool NewLineAfterCR() const { return false; }
+
   // Port
   virtual bool HalfDuplex() const { return false; }
   virtual bool HasPort() const { return false; }
@@ -140,6 +144,14 @@ class TQpTerminalEmulator {
   // Key: a virtual-key code, zeroed when handled; Shift: modifier bits.
   virtual void KeyDown(std::uint16_t& Key, unsigned Shift) { (void)Key, (void)Shift; }
   virtual void KeyPress(char16_t& Key) { (void)Key; }
+  // One key event's text; by default every UTF-16 unit as KeyPress (an emulator may take the
+  // text whole, as the TTY emulator does to send one character for a surrogate pair).
+  virtual void KeyPressText(const std::u16string& Text) {
+    for (char16_t C : Text) {
+      char16_t K = C;
+      KeyPress(K);
+    }
+  }
   virtual void LazyPaint(QPainter& P) { (void)P; }
   virtual void Paint(QPainter& P, const QRect& Clip);
   virtual void ProcessBlock(const std::uint8_t* aData, std::size_t aDataLen, TQpCharSource CharSource) {

@@ -1,5 +1,6 @@
 #include "terminal/tty_emulator.h"
 
+#include "platform/colors.h"
 #include "terminal/code_page.h"
 
 #include <QFontMetrics>
@@ -9,10 +10,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
-
-QColor ToQColor(TColor C) { return QColor(int(C & 0xFF), int((C >> 8) & 0xFF), int((C >> 16) & 0xFF)); }
 
 // Bold brightens: each of red, green and blue up by 128, at most 255.
 TColor Brighten(TColor C) {
@@ -62,31 +62,54 @@ TQpEmuCommand TQpTTYEmulator::ttyCharToCommand(char aCh) {
   }
 }
 
+// A control byte. The carriage return, the common one, goes without the command switch.
+void TQpTTYEmulator::ttyControl(std::uint8_t aCh, bool aNewLine) {
+  TQpTerminalBuffer& B = *FTerminalBuffer;
+  const bool CrFedLine = std::exchange(FCrFedLine, false);
+  switch (aCh) {
+    case '\r':
+      B.DoCarriageReturn();
+      if (aNewLine) {
+        B.DoLineFeed();
+        FCrFedLine = true;
+      }
+      break;
+    case '\n':
+      if (!CrFedLine) B.DoLineFeed();
+      break;
+    default: {
+      const TQpEmuCommand Command = ttyCharToCommand(char(aCh));
+      if (Command == ecNone) FCrFedLine = CrFedLine;  // a dropped byte (padding) is no text
+      else teProcessCommand(Command, nullptr);
+    }
+  }
+}
+
 void TQpTTYEmulator::ProcessBlock(const std::uint8_t* aData, std::size_t aDataLen, TQpCharSource CharSource) {
   TQpTerminalBuffer& B = *FTerminalBuffer;
+  const bool NewLine = FTerminal && FTerminal->NewLineAfterCR();
+  if (!NewLine) FCrFedLine = false;
   if (!OnProcessChar) {
     // Runs of printable bytes go to the buffer whole; the cursor is reported once a block.
-    struct TBatch {
-      TQpTerminalBuffer& B;
-      explicit TBatch(TQpTerminalBuffer& Buf) : B(Buf) { B.BeginCursorBatch(); }
-      ~TBatch() { B.EndCursorBatch(); }
-    } Batch(B);
+    const TQpTerminalBuffer::TCursorBatch Batch(&B);
     std::size_t I = 0;
     while (I < aDataLen) {
       std::size_t J = I;
       while (J < aDataLen && aData[J] >= 32) ++J;
-      if (J > I) B.WriteBytes(aData + I, J - I);
-      if (J < aDataLen && aData[J] == '\n') {
+      if (J > I) {
+        B.WriteBytes(aData + I, J - I);
+        FCrFedLine = false;
+      }
+      if (J == aDataLen) break;
+      if (aData[J] == '\n') {
         std::size_t K = J + 1;  // a run of line feeds scrolls once
         while (K < aDataLen && aData[K] == '\n' && K - J < 1u << 20) ++K;
-        B.DoLineFeeds(int(K - J));
+        // The first may end a line its carriage return already fed.
+        B.DoLineFeeds(int(K - J) - (std::exchange(FCrFedLine, false) ? 1 : 0));
         I = K;
         continue;
       }
-      if (J < aDataLen) {
-        if (aData[J] == '\r') B.DoCarriageReturn();  // the common one, without the command switch
-        else teProcessCommand(ttyCharToCommand(char(aData[J])), nullptr);
-      }
+      ttyControl(aData[J], NewLine);
       I = J + 1;
     }
     return;
@@ -101,8 +124,12 @@ void TQpTTYEmulator::ProcessBlock(const std::uint8_t* aData, std::size_t aDataLe
     FCommandList.Clear();
     teProcessCommandList(Commands);
     for (char C : Replace) {
-      if (std::uint8_t(C) >= 32) B.WriteChar(C);
-      else teProcessCommand(ttyCharToCommand(C), nullptr);
+      if (std::uint8_t(C) >= 32) {
+        B.WriteChar(C);
+        FCrFedLine = false;
+      } else {
+        ttyControl(std::uint8_t(C), NewLine);
+      }
     }
   }
 }
@@ -172,7 +199,7 @@ void TQpTTYEmulator::Paint(QPainter& P, const QRect& Clip) {
 }
 
 void TQpTTYEmulator::ttyDrawChars(QPainter& P, int aRow, int aStartCol, int aEndCol, bool aVisible) {
-  (void)aVisible;
+  (void)aVisible;  // kept from the design: always true here, this emulator draws no blinking text
   TQpTerminalHost& T = *FTerminal;
   const TQpTerminalBuffer& B = *FTerminalBuffer;
   const int OriginRow = T.ClientOriginRow(), OriginCol = T.ClientOriginCol();
@@ -223,12 +250,12 @@ const std::uint32_t* TQpTTYEmulator::ttyGlyphCell(TGlyphSet& Set, std::uint8_t C
   std::uint32_t* Cell = Set.Pixels.data() + std::size_t(Ch) * std::size_t(W * H);
   if (Set.Ready[Ch]) return Cell;
   QImage Img(W, H, QImage::Format_RGB32);
-  Img.fill(ToQColor(Set.Bg));
+  Img.fill(ColorToQColor(Set.Bg));
   const quint32 G = FGlyphTable[Ch];
   if (G != 0 && Set.Fg != Set.Bg && FRawFont.isValid()) {
     QPainter Q(&Img);
     Q.setRenderHint(QPainter::TextAntialiasing, false);
-    Q.setPen(ToQColor(Set.Fg));
+    Q.setPen(ColorToQColor(Set.Fg));
     QGlyphRun Run;
     Run.setRawFont(FRawFont);
     Run.setGlyphIndexes({G});
@@ -282,7 +309,7 @@ void TQpTTYEmulator::ttyExecutePaintScript(QPainter& P, int aRow) {
       std::uint32_t* To = Strip + X0 + (I - N.pnStart) * W;
       for (int Y = 0; Y < H; ++Y) std::memcpy(To + Y * Stride, Cell + Y * W, std::size_t(W) * 4);
     }
-    const std::uint32_t Pen = 0xFF000000u | (Fg & 0xFF) << 16 | (Fg & 0xFF00) | (Fg >> 16 & 0xFF);
+    const std::uint32_t Pen = ColorToQRgb(Fg);
     const int RunWidth = (N.pnEnd - N.pnStart + 1) * W;
     if (N.pnAttr & AttrBit(tcaUnderline)) std::fill_n(Strip + (H - 2) * Stride + X0, RunWidth, Pen);
     if (N.pnAttr & AttrBit(tcaStrikethrough)) std::fill_n(Strip + (H / 2) * Stride + X0, RunWidth, Pen);

@@ -1,9 +1,11 @@
 #pragma once
 // The TTY emulator: a glass teletype. Bytes from 32 up are written to the screen buffer; bell,
 // backspace, tab, line feed and carriage return act on the cursor; other control bytes are
-// dropped. It paints the buffer through a QPainter it is given, row by row in runs of equal
-// colours and attributes, either every row under a clip rectangle (Paint) or the rows the
-// buffer reports changed (LazyPaint).
+// dropped. With the host's NewLineAfterCR a carriage return also feeds a line, and a line feed
+// right after it (dropped bytes between them aside) is part of the same line end. It paints the
+// buffer through a QPainter it is given, row by row in runs of equal colours and attributes,
+// either every row under a clip rectangle (Paint) or the rows the buffer reports changed
+// (LazyPaint).
 //
 // GUI thread only (painting included); the linked control supplies the painter.
 
@@ -30,7 +32,7 @@ class TQpTTYEmulator : public TQpTerminalEmulator {
   // Backspace goes out as DEL; other characters in the ANSI code page, "?" where it has none.
   void KeyPress(char16_t& Key) override;
   // Every character of one key event's text, as KeyPress each.
-  void KeyPressText(const std::u16string& Text);
+  void KeyPressText(const std::u16string& Text) override;
   void LazyPaint(QPainter& P) override;
   void Paint(QPainter& P, const QRect& Clip) override;
   void ProcessBlock(const std::uint8_t* aData, std::size_t aDataLen, TQpCharSource CharSource) override;
@@ -48,6 +50,7 @@ class TQpTTYEmulator : public TQpTerminalEmulator {
     TQpTerminalCharAttrs pnAttr;
     std::uint8_t pnCSet;
   };
+  void ttyControl(std::uint8_t aCh, bool aNewLine);
   void ttySyncColors();
   void ttyDrawChars(QPainter& P, int aRow, int aStartCol, int aEndCol, bool aVisible);
   void ttyExecutePaintScript(QPainter& P, int aRow);
@@ -70,6 +73,9 @@ class TQpTTYEmulator : public TQpTerminalEmulator {
   std::array<quint32, 256> FGlyphTable{};
   int FBaseline = 0;
   bool FRefresh = false;
+  // The last byte was a carriage return that also fed a line (the host's NewLineAfterCR): a
+  // line feed next completes that line end. Kept between blocks, so any split gives one screen.
+  bool FCrFedLine = false;
 };
 
 // The character cell of a terminal font: the "Terminal" font's is pinned at 8 x 12 pixels

@@ -4,6 +4,7 @@
 //   0xFF c a b  runs command c (mod 97) with integer arguments made from a and b
 //               (extremes included: INT_MIN, -1, 0, 1, 300, INT_MAX)
 //   0xFE k v    resizes: k selects columns, screen rows or all rows, v the count
+// The first byte's low bit, read and still processed, switches the host's NewLineAfterCR on.
 // After every step the buffer must keep its cursor inside and its change record sane.
 
 #include "terminal/tty_emulator.h"
@@ -24,6 +25,18 @@ void Check(bool Ok) {
   if (!Ok) std::abort();
 }
 
+// A host that only answers whether a carriage return also feeds a line.
+class TCrHost : public TQpTerminalHost {
+ public:
+  explicit TCrHost(bool CrFeeds) : FCrFeeds(CrFeeds) {}
+  TQpTerminalEmulator* Emulator() const override { return nullptr; }
+  void SetEmulator(TQpTerminalEmulator*) override {}
+  bool NewLineAfterCR() const override { return FCrFeeds; }
+
+ private:
+  bool FCrFeeds;
+};
+
 void CheckInvariants(TQpTerminalBuffer& B) {
   Check(B.CursorRowInternal() >= 0 && B.CursorRowInternal() < B.SVRowCount());
   Check(B.CursorColInternal() >= 0 && B.CursorColInternal() < B.ColCount());
@@ -40,7 +53,9 @@ void CheckInvariants(TQpTerminalBuffer& B) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-  TQpTTYEmulator E;
+  TCrHost Host(Size > 0 && (Data[0] & 1));
+  TQpTTYEmulator E(true);  // a default emulator: it serves the host without a link record
+  E.SetTerminal(&Host);
   TQpTerminalBuffer& B = *E.Buffer();
   B.SetSVRowCount(40);  // small, so scrolls reach the scrollback's end quickly
   std::size_t I = 0;

@@ -1,14 +1,21 @@
 // The terminal pane in the Communications window: its place and defaults, the device's text in
-// it over the LAN, what is typed in it going to the device, Enter and Esc as OK and Cancel, and
-// what it looks like.
+// it over the LAN, what is typed in it going to the device, Enter and Esc as OK and Cancel, its
+// context menu with pasting off, the stored "New line after carriage return", and what it looks
+// like.
 
 #include <gtest/gtest.h>
 
 #include <poll.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 
@@ -64,6 +71,31 @@ class PaneTest : public ::testing::Test {
   void Key(Qt::Key K, const QString& Text = {}, Qt::KeyboardModifiers Mods = Qt::NoModifier) {
     QKeyEvent Press(QEvent::KeyPress, K, Mods, Text);
     QApplication::sendEvent(Comm->QpTerminal1, &Press);
+  }
+  void Mouse(QEvent::Type Type, QPointF At, Qt::MouseButton B) {
+    QWidget* V = Comm->QpTerminal1->viewport();
+    QMouseEvent E(Type, At, V->mapToGlobal(At), B, Type == QEvent::MouseButtonRelease ? Qt::NoButton : B, Qt::NoModifier);
+    QApplication::sendEvent(V, &E);
+  }
+  // The pane's context menu, opened as a right click opens it, and its item named Text.
+  QAction* MenuItem(const QString& Text) {
+    QMenu* M = Comm->QpTerminal1->ContextMenu();
+    if (!M->isVisible()) {
+      QWidget* V = Comm->QpTerminal1->viewport();
+      QContextMenuEvent E(QContextMenuEvent::Mouse, QPoint(60, 30), V->mapToGlobal(QPoint(60, 30)));
+      QApplication::sendEvent(V, &E);
+    }
+    for (QAction* A : M->actions())
+      if (QString(A->text()).remove('&') == Text) return A;
+    ADD_FAILURE() << "no item " << Text.toStdString();
+    return nullptr;
+  }
+  // The window with the menu, a window of its own, drawn where it stands.
+  QImage ShotWithMenu() const {
+    QImage Shot = Comm->grab().toImage();
+    QMenu* M = Comm->QpTerminal1->ContextMenu();
+    if (M->isVisible()) QPainter(&Shot).drawImage(Comm->mapFromGlobal(M->pos()), M->grab().toImage());
+    return Shot;
   }
 
   TempDir Dir;
@@ -170,4 +202,75 @@ TEST_F(PaneTest, ScreenshotShowsSilverTextOnBlack) {
   EXPECT_GT(Silver, 200);
   EXPECT_EQ(Pane.pixel(400, 300), qRgb(0, 0, 0));
   EXPECT_EQ(Pane.pixel(7, 11), qRgb(0, 0, 0));
+}
+
+// Pasting is off on this pane: the menu's Paste is greyed, and neither Shift+Insert nor a middle
+// click sends the clipboard to the device, while Ctrl+V is still the device's control character.
+TEST_F(PaneTest, ContextMenuAndPasteKeysWithPastingOff) {
+  Create(LanSettings());
+  ASSERT_TRUE(Accept());
+  ASSERT_TRUE(WaitFor([&] { return Comm->LanConnected && Comm->QpTerminal1->Attached(); }));
+  Comm->show();
+  TQpTerminal& T = *Comm->QpTerminal1;
+  T.setFocus();
+  SendAll(Fd, "QUILL-2 ready\r\n");
+  ASSERT_TRUE(WaitFor([&] { return T.Line(1).rfind("QUILL-2", 0) == 0; }));
+  ASSERT_TRUE(WaitFor([&] { return T.PaintCount() > 0 && !T.Buffer()->HasDisplayChanged(); }));
+  EXPECT_FALSE(MenuItem("Paste")->isEnabled());
+  EXPECT_FALSE(MenuItem("Copy")->isEnabled());
+  EXPECT_TRUE(MenuItem("Select All")->isEnabled());
+  const QImage Shot = ShotWithMenu();
+  Shot.save(QString::fromStdString(ScreenshotPath("comm-pane-menu.png")));
+  MenuItem("Paste")->trigger();  // greyed: nothing happens
+  T.ContextMenu()->hide();
+  // A drag over "QUILL-2" copies it, and the menu's Copy is there for it.
+  Mouse(QEvent::MouseButtonPress, QPointF(3, 5), Qt::LeftButton);
+  Mouse(QEvent::MouseMove, QPointF(6 * 8 + 3, 5), Qt::LeftButton);
+  Mouse(QEvent::MouseButtonRelease, QPointF(6 * 8 + 3, 5), Qt::LeftButton);
+  QGuiApplication::clipboard()->setText(QStringLiteral("secret"));
+  EXPECT_TRUE(MenuItem("Copy")->isEnabled());
+  MenuItem("Copy")->trigger();
+  T.ContextMenu()->hide();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "QUILL-2\r\n");
+  QGuiApplication::clipboard()->setText(QStringLiteral("secret"));
+  Key(Qt::Key_Insert, {}, Qt::ShiftModifier);
+  Mouse(QEvent::MouseButtonPress, QPointF(3, 5), Qt::MiddleButton);
+  Mouse(QEvent::MouseButtonRelease, QPointF(3, 5), Qt::MiddleButton);
+  Key(Qt::Key_V, QStringLiteral("\x16"), Qt::ControlModifier);
+  ASSERT_TRUE(Expect("\x16"));
+  EXPECT_EQ(Received.find("secret"), std::string::npos);
+  EXPECT_EQ(T.Line(2).find("secret"), std::string::npos);
+}
+
+TEST_F(PaneTest, NewLineAfterCarriageReturnIsStoredAndRestored) {
+  struct Case {
+    const char* Stored;
+    bool On;
+  };
+  for (const Case& C : {Case{"", false}, Case{"NewLineAfterCR=0\n", false}, Case{"NewLineAfterCR=1\n", true}}) {
+    Create("[Comm]\nMode=-1\n" + std::string(C.Stored));
+    EXPECT_EQ(Comm->QpTerminal1->NewLineAfterCR(), C.On) << C.Stored;
+  }
+  // Chosen in the menu, it is written at once and read by the next window.
+  MenuItem("New line after carriage return")->trigger();
+  Comm->QpTerminal1->ContextMenu()->hide();
+  EXPECT_EQ(TIniFile(Dir.File("quill.ini")).ReadInteger("Comm", "NewLineAfterCR", -1), 0);
+  MenuItem("New line after carriage return")->trigger();
+  Comm->QpTerminal1->ContextMenu()->hide();
+  EXPECT_EQ(TIniFile(Dir.File("quill.ini")).ReadInteger("Comm", "NewLineAfterCR", -1), 1);
+  Comm.reset();
+  Create(LanSettings() + "NewLineAfterCR=1\n");
+  EXPECT_TRUE(Comm->QpTerminal1->NewLineAfterCR());
+  // The device's lines, ended by CR alone, come as a list.
+  ASSERT_TRUE(Accept());
+  ASSERT_TRUE(WaitFor([&] { return Comm->QpTerminal1->Attached(); }));
+  Comm->show();
+  SendAll(Fd, "QUILL-2 ready\r\n[LINKOK]\r[05C1C5]\r[LINKOK]\r");
+  TQpTerminal& T = *Comm->QpTerminal1;
+  ASSERT_TRUE(WaitFor([&] { return T.Line(4).rfind("[LINKOK]", 0) == 0 && T.PendingBytes() == 0; }));
+  EXPECT_EQ(T.Line(1).substr(0, 13), "QUILL-2 ready");
+  EXPECT_EQ(T.Line(2).substr(0, 8), "[LINKOK]");
+  EXPECT_EQ(T.Line(3).substr(0, 8), "[05C1C5]");
+  ASSERT_TRUE(WaitFor([&] { return T.PaintCount() > 0 && !T.Buffer()->HasDisplayChanged(); }));
+  Comm->grab().save(QString::fromStdString(ScreenshotPath("comm-pane-newline.png")));
 }

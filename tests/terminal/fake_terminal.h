@@ -30,6 +30,7 @@ class TFakeTerminal : public TQpTerminalHost {
   int TotalCharWidth() const override { return 8; }
   int TotalCharHeight() const override { return 12; }
   bool FreezeScrollBack() const override { return Freeze; }
+  bool NewLineAfterCR() const override { return CrFeeds; }
   bool HalfDuplex() const override { return Half; }
   bool HasPort() const override { return Port; }
   bool PortOpen() const override { return Open; }
@@ -39,6 +40,7 @@ class TFakeTerminal : public TQpTerminalHost {
 
   TQpTerminalEmulator* FEmulator = nullptr;
   bool Lazy = false, Follow = false, Freeze = false, Half = false, Port = true, Open = true, Master = true;
+  bool CrFeeds = false;
   int Follows = 0, Repaints = 0, Bells = 0;
   std::vector<std::pair<int, int>> Moves;
   TColor Back = qpc_TermBufBackColor, Fore = qpc_TermBufForeColor;

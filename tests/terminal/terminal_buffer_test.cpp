@@ -11,6 +11,7 @@
 #include <climits>
 #include <functional>
 #include <numeric>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -529,6 +530,22 @@ TEST(TerminalBuffer, CursorEventOnlyOnActualMoves) {
   EXPECT_EQ(Moves, Expected);
   EXPECT_TRUE(B.HasCursorMoved());
   EXPECT_FALSE(B.HasCursorMoved());
+}
+
+// A scroll handler raising inside a batch must not leave the cursor's reports muted for good.
+TEST(TerminalBuffer, ABatchLeftByAnExceptionDoesNotSilenceLaterMoves) {
+  TQpTerminalBuffer B;
+  MakeSmall(B);
+  B.SetCursorPosition(4, 1);
+  std::vector<std::pair<int, int>> Moves;
+  B.OnCursorMoved = [&](TQpTerminalBuffer*, int Row, int Col) { Moves.emplace_back(Row, Col); };
+  B.OnScrollRows = [](TQpTerminalBuffer*, int, int, int) { throw std::runtime_error("scroll"); };
+  EXPECT_THROW(B.DoLineFeeds(3), std::runtime_error);
+  EXPECT_THROW(B.WriteString("0123456789x"), std::runtime_error);  // wraps at the bottom: a scroll
+  B.OnScrollRows = nullptr;
+  Moves.clear();
+  B.SetCursorPosition(2, 5);
+  EXPECT_EQ(Moves, (std::vector<std::pair<int, int>>{{2, 5}}));
 }
 
 TEST(TerminalBuffer, OneUpdateNoticeUntilPainterTakesTheChanges) {

@@ -1,5 +1,6 @@
 // The terminal control on its own (offscreen, no port): the input queue, processing and lazy
-// display, capture, the view's extent, scroll bars and caret, keys, selection and clipboard.
+// display, capture, the view's extent, scroll bars and caret, keys, selection and clipboard,
+// and the context menu.
 
 #include "terminal/terminal_control.h"
 #include "terminal/terminal_keys.h"
@@ -10,9 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
 
@@ -110,6 +114,23 @@ struct Term : ::testing::Test {
     QApplication::sendEvent(&T, &E);
   }
   bool Selected(int R, int C) const { return T.Attributes(R, C) & AttrBit(tcaSelected); }
+  // Opens the context menu as a right click at a cell does and gives the item named Text.
+  QAction* MenuItem(const QString& Text, int Col = 1, int RowN = 1) {
+    if (!T.ContextMenu()->isVisible()) {
+      const QPoint P((Col - 1) * W + 3, (RowN - 1) * H + 5);
+      QContextMenuEvent E(QContextMenuEvent::Mouse, P, T.viewport()->mapToGlobal(P));
+      QApplication::sendEvent(T.viewport(), &E);
+    }
+    for (QAction* A : T.ContextMenu()->actions())
+      if (QString(A->text()).remove('&') == Text) return A;
+    ADD_FAILURE() << "no item " << Text.toStdString();
+    return nullptr;
+  }
+  void Trigger(const QString& Text) {
+    QAction* A = MenuItem(Text);
+    T.ContextMenu()->hide();
+    if (A) A->trigger();
+  }
 };
 
 TEST_F(Term, DefaultsAndSetterRanges) {
@@ -254,7 +275,7 @@ TEST_F(Term, HorizontalThumbMovesTheOriginWithinItsRange) {
   EXPECT_EQ(T.ClientOriginCol(), 30);
   B->triggerAction(QAbstractSlider::SliderPageStepSub);
   EXPECT_EQ(T.ClientOriginCol(), 1);
-  T.WMHScroll(5, 9);
+  T.WMHScroll(scThumbTrack, 9);
   EXPECT_EQ(T.ClientOriginCol(), 10);
   // Widening the pane while scrolled right brings the origin back: no empty columns.
   T.SetClientOriginCol(31);
@@ -282,7 +303,7 @@ TEST_F(Term, ScrollbackRangeAndAutoScrollback) {
   ProcessMessages();
   ASSERT_TRUE(T.UsingVScrollBar());
   EXPECT_EQ(T.ScrollVertInfo().Min, 0);
-  T.WMVScroll(0, 0);  // line up at the top: scroll-back goes on
+  T.WMVScroll(scLineUp, 0);  // line up at the top: scroll-back goes on
   EXPECT_TRUE(T.Scrollback());
   EXPECT_EQ(T.ScrollVertInfo().Min, 24 - 200);
   EXPECT_EQ(T.ScrollVertInfo().Max, 23);
@@ -290,9 +311,60 @@ TEST_F(Term, ScrollbackRangeAndAutoScrollback) {
   T.SetClientOriginRow(-1000);
   EXPECT_EQ(T.ClientOriginRow(), -175);
   T.SetClientOriginRow(5);
-  T.WMVScroll(1, 0);  // below row 1 with scroll-back on: it goes off
+  T.WMVScroll(scLineDown, 0);  // below row 1 with scroll-back on: it goes off
   EXPECT_FALSE(T.Scrollback());
   EXPECT_EQ(T.ClientOriginRow(), 6);
+}
+
+// Shrinking the buffer under a view scrolled far from the screen brings the origin back inside
+// at once, with the bar's position in its new range: left where it was, the pane showed stale
+// rows or, its client row count negative, nothing at all.
+TEST(TermView, ShrinkingTheBufferBringsTheOriginBackInside) {
+  const auto RowsThenOrigin = [](int Rows, int Origin) {
+    return [=](TQpTerminal& T) {
+      T.SetRows(Rows);
+      ProcessMessages();
+      T.SetClientOriginRow(Origin);
+      ASSERT_EQ(T.ClientOriginRow(), Origin);
+    };
+  };
+  struct Case {
+    const char* Name;
+    std::function<void(TQpTerminal&)> ScrollAway, Shrink;
+    int Origin, ClientRows;  // 26 rows fit, 27 show in part
+  };
+  const Case Cases[] = {
+      {"scrollback rows",
+       [](TQpTerminal& T) {
+         T.SetScrollback(true);
+         ProcessMessages();
+         T.SetClientOriginRow(-1000);
+         ASSERT_EQ(T.ClientOriginRow(), -175);
+       },
+       [](TQpTerminal& T) { T.SetScrollbackRows(50); }, 24 - 50 + 1, 27},
+      {"rows, the bar goes", RowsThenOrigin(100, 70), [](TQpTerminal& T) { T.SetRows(24); }, 1, 24},
+      {"rows, the bar stays", RowsThenOrigin(100, 70), [](TQpTerminal& T) { T.SetRows(30); }, 30 - 26 + 1, 26},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    TQpTerminal T;
+    T.resize(405, 337);
+    T.show();
+    ProcessMessages();
+    C.ScrollAway(T);
+    C.Shrink(T);
+    for (const char* When : {"at once", "after the bars' messages"}) {
+      SCOPED_TRACE(When);
+      EXPECT_EQ(T.ClientOriginRow(), C.Origin);
+      EXPECT_EQ(T.ClientRows(), C.ClientRows);
+      EXPECT_EQ(T.ScrollVertInfo().Pos, C.Origin - 1);
+      if (T.verticalScrollBar()->isVisible()) {
+        EXPECT_EQ(T.verticalScrollBar()->value(), C.Origin - 1);
+        EXPECT_GE(T.verticalScrollBar()->value(), T.verticalScrollBar()->minimum());
+      }
+      ProcessMessages();
+    }
+  }
 }
 
 TEST_F(Term, CaretIsACellOrTwoLinesAndOnlyWithFocus) {
@@ -470,6 +542,120 @@ TEST_F(Term, TheSelectionFollowsScrolledContent) {
   T.HideSelection();
   for (int R = -10; R <= 24; ++R)
     for (int C = 1; C <= 80; ++C) ASSERT_FALSE(Selected(R, C)) << R << "," << C;
+}
+
+// ---------------------------------------------------------------- Linux conventions
+
+TEST_F(Term, ContextMenuStatesFollowTheSelectionAndThePasteOptions) {
+  struct Case {
+    bool ToPort, ToScreen, Selection;
+  };
+  for (const Case& C : {Case{false, false, false}, Case{true, false, true}, Case{false, true, false}}) {
+    T.SetPasteToPort(C.ToPort);
+    T.SetPasteToScreen(C.ToScreen);
+    if (C.Selection) Drag(1, 1, 3, 1);
+    else T.HideSelection();
+    EXPECT_EQ(MenuItem("Copy")->isEnabled(), C.Selection);
+    EXPECT_EQ(MenuItem("Paste")->isEnabled(), C.ToPort || C.ToScreen);
+    EXPECT_TRUE(MenuItem("Select All")->isEnabled() && MenuItem("Clear")->isEnabled());
+    EXPECT_TRUE(T.ContextMenu()->isVisible());
+    T.ContextMenu()->hide();
+  }
+  // The Menu key: the platform sends a keyboard context-menu request; the menu opens at the caret.
+  T.setFocus();
+  ASSERT_TRUE(WaitFor([&] { return T.hasFocus() && !T.CaretRect().isEmpty(); }));
+  const QPoint Caret = T.viewport()->mapToGlobal(T.CaretRect().bottomLeft());
+  QContextMenuEvent Key(QContextMenuEvent::Keyboard, QPoint(), T.mapToGlobal(QPoint()));
+  QApplication::sendEvent(&T, &Key);
+  ASSERT_TRUE(WaitFor([&] { return T.ContextMenu()->isVisible(); }));
+  EXPECT_EQ(T.ContextMenu()->pos(), Caret);
+  T.ContextMenu()->hide();
+}
+
+TEST_F(Term, ContextMenuItemsDoWhatTheOperationsDo) {
+  T.SetPasteToScreen(true);
+  T.SetAutoCopy(false);
+  for (int R = 1; R <= 30; ++R) Feed("line" + std::to_string(R) + "\r\n");  // 7 rows scroll off
+  Drag(1, 1, 5, 1);
+  QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+  Trigger("Copy");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "line8\r\n");
+  // Select All: the screen and the scrollback rows from the oldest holding text.
+  Trigger("Select All");
+  EXPECT_EQ(T.SelectionRect(), (TRect{1, -6, 80, 24}));
+  EXPECT_TRUE(Selected(-6, 1) && Selected(24, 80));
+  EXPECT_FALSE(Selected(-7, 1));
+  EXPECT_EQ(T.SelectionText().substr(0, 5), "line1");
+  Trigger("Clear");
+  EXPECT_FALSE(T.HaveSelection());
+  for (int R = -10; R <= 24; ++R) EXPECT_EQ(Row(R), "") << R;
+  EXPECT_EQ(T.Buffer()->Row(), 1);
+  EXPECT_EQ(T.Buffer()->Col(), 1);
+  QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+  Trigger("Paste");
+  ASSERT_TRUE(WaitFor([&] { return Row(1) == "pasted"; }));
+  // New line after carriage return: the host hears of the user's choice; CR-only lines list.
+  std::vector<bool> Told;
+  T.OnNewLineAfterCRChange = [&](bool On) { Told.push_back(On); };
+  Trigger("New line after carriage return");
+  EXPECT_TRUE(T.NewLineAfterCR());
+  EXPECT_TRUE(MenuItem("New line after carriage return")->isChecked());
+  T.ContextMenu()->hide();
+  Feed("\r[LINKOK]\r[05C1C5]\r");
+  EXPECT_EQ(Row(2), "[LINKOK]");
+  EXPECT_EQ(Row(3), "[05C1C5]");
+  Trigger("New line after carriage return");
+  EXPECT_EQ(Told, (std::vector<bool>{true, false}));
+  T.SetNewLineAfterCR(true);  // set by the program: nobody is told
+  EXPECT_EQ(Told.size(), 2u);
+}
+
+// Pastes go through the one paste path whatever asks for them, so PasteToPort and PasteToScreen
+// rule them all; Ctrl+V stays the device's control character. The middle click pastes the
+// primary selection, never the clipboard (the offscreen platform has no primary selection).
+TEST_F(Term, ShiftInsertAndMiddleClickPasteThroughThePastePath) {
+  TKeyRecorder Rec;
+  Rec.SetTerminal(&T);
+  QClipboard* Clip = QGuiApplication::clipboard();
+  Clip->setText(QStringLiteral("clip"));
+  if (Clip->supportsSelection()) Clip->setText(QStringLiteral("primary"), QClipboard::Selection);
+  const std::string Primary = Clip->supportsSelection() ? "primary" : "";
+  struct Case {
+    const char* Name;
+    bool ToScreen;
+    std::function<void()> Do;
+    std::string Shown, Sent;
+  };
+  const Case Cases[] = {
+      {"Shift+Insert, pasting off", false, [&] { Key(Qt::Key_Insert, {}, Qt::ShiftModifier); }, "", ""},
+      {"Shift+Insert", true, [&] { Key(Qt::Key_Insert, {}, Qt::ShiftModifier); }, "clip", ""},
+      {"middle click, pasting off", false, [&] { Mouse(QEvent::MouseButtonRelease, 1, 1, Qt::MiddleButton); }, "", ""},
+      {"middle click", true, [&] { Mouse(QEvent::MouseButtonRelease, 1, 1, Qt::MiddleButton); }, Primary, ""},
+      {"Ctrl+V", true, [&] { Key(Qt::Key_V, "\x16", Qt::ControlModifier); }, "", "\x16"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    T.ClearAll();
+    Rec.Sent.clear();
+    T.SetPasteToScreen(C.ToScreen);
+    C.Do();
+    ProcessMessages();
+    EXPECT_EQ(Row(1), C.Shown);
+    EXPECT_EQ(Rec.Sent, C.Sent);
+  }
+}
+
+TEST_F(Term, ADragOffersItsTextAsThePrimarySelection) {
+  QClipboard* Clip = QGuiApplication::clipboard();
+  if (!Clip->supportsSelection()) GTEST_SKIP() << "this platform has no primary selection";
+  Feed("hello world\r\n");
+  T.SetAutoCopy(false);
+  Clip->setText(QStringLiteral("kept"));
+  Drag(7, 1, 11, 1);
+  EXPECT_EQ(Clip->text(QClipboard::Selection), "world\r\n");
+  EXPECT_EQ(Clip->text(), "kept") << "the clipboard only with AutoCopy";
+  Trigger("Select All");
+  EXPECT_EQ(Clip->text(QClipboard::Selection).left(11), "hello world");
 }
 
 }  // namespace

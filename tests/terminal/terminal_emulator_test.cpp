@@ -347,17 +347,52 @@ const TStreamCase GStreamCases[] = {
 INSTANTIATE_TEST_SUITE_P(Tty, TtyStreams, ::testing::ValuesIn(GStreamCases),
                          [](const auto& I) { return std::string(I.param.Name); });
 
-TEST(TtyEmulator, StreamSplitAnywhereGivesTheSameScreen) {
-  const std::string S = "abc\r\ndefghijklmnop\tq\b\r\n\x1b[1mX\x07\nyz";
-  TQpTTYEmulator Whole;
-  MakeSmall(*Whole.Buffer());
-  Whole.ProcessString(S);
-  for (std::size_t Cut = 1; Cut < S.size(); ++Cut) {
+// A carriage return that also feeds a line: device lines ended by CR alone become a list, and
+// CR LF still ends one line (a dropped byte between them aside).
+TEST(TtyEmulator, NewLineAfterCarriageReturn) {
+  struct TCase {
+    std::string Stream;
+    const char* Expected;
+  };
+  const TCase Cases[] = {
+      {"[LINKOK]\r[05C1C5]\r", "[LINKOK]|[05C1C5]@3,1"},
+      {"a\r\nb", "a|b@2,2"},
+      {std::string("a\r\0\nb", 5), "a|b@2,2"},
+      {"a\r\n\nb", "a||b@3,2"},
+      {"a\n\rb", "a||b@3,2"},
+      {"a\r\rb", "a||b@3,2"},
+      {"1\r2\r3\r4\r5", "2|3|4|5@4,2"},  // at the bottom it scrolls
+  };
+  for (const TCase& C : Cases) {
+    TFakeTerminal T;
+    T.CrFeeds = true;
     TQpTTYEmulator E;
+    E.SetTerminal(&T);
     MakeSmall(*E.Buffer());
-    E.ProcessString(S.substr(0, Cut));
-    E.ProcessString(S.substr(Cut));
-    EXPECT_EQ(ScreenDump(*E.Buffer()), ScreenDump(*Whole.Buffer())) << Cut;
+    E.ProcessString(C.Stream);
+    EXPECT_EQ(ScreenDump(*E.Buffer()), C.Expected) << C.Stream;
+  }
+}
+
+TEST(TtyEmulator, StreamSplitAnywhereGivesTheSameScreen) {
+  const std::string S = std::string("abc\r\ndefghijklmnop\tq\b\r\n\x1b[1mX\x07\nyz\rCR\r\0\nLF\r\n\n", 43);
+  for (const bool CrFeeds : {false, true}) {
+    TFakeTerminal T;
+    T.CrFeeds = CrFeeds;
+    const auto Fresh = [&] {
+      auto E = std::make_unique<TQpTTYEmulator>(true);  // a default one: several may serve one host
+      E->SetTerminal(&T);
+      MakeSmall(*E->Buffer());
+      return E;
+    };
+    const auto Whole = Fresh();
+    Whole->ProcessString(S);
+    for (std::size_t Cut = 1; Cut < S.size(); ++Cut) {
+      const auto E = Fresh();
+      E->ProcessString(S.substr(0, Cut));
+      E->ProcessString(S.substr(Cut));
+      EXPECT_EQ(ScreenDump(*E->Buffer()), ScreenDump(*Whole->Buffer())) << CrFeeds << " " << Cut;
+    }
   }
 }
 
