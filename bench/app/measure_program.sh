@@ -24,7 +24,9 @@ start_pair() {  # $1: extra quill-sim options
 stop_pair() { kill "$quill" "$sim" 2>/dev/null || true; wait "$quill" "$sim" 2>/dev/null || true; }
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-switches() { awk '/ctxt_switches/ {s += $2} END {print s}' "/proc/$1/status"; }
+# Every thread's context switches: /proc/PID/status counts the main thread's only. Threads that
+# ended between two readings take theirs with them, so compare runs with the same threads.
+switches() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/ctxt_switches/ {s += $2} END {print s + 0}'; }
 rss_kib() { awk '/VmRSS/ {print $2}' "/proc/$1/status"; }
 hz=$(getconf CLK_TCK)
 
