@@ -8,7 +8,7 @@
 # replays it from then on, and the script fails.
 set -euo pipefail
 cd "$(dirname "$0")"
-TARGETS=(packet_codec line_assembler ws_connection ini_file serial_device_map tty_input keymap_loader charset_loader)
+TARGETS=(packet_codec line_assembler ws_connection socks_reply ini_file serial_device_map tty_input keymap_loader charset_loader)
 WANT=${1:-all}
 SECONDS_EACH=${2:-60}
 if [ "$WANT" != all ] && ! printf '%s\n' "${TARGETS[@]}" | grep -qx -- "$WANT"; then

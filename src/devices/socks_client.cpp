@@ -100,8 +100,12 @@ std::size_t TSocksNegotiation::Feed(const std::uint8_t* Data, std::size_t Len) {
     const auto B = [this](std::size_t I) { return std::uint8_t(FHave[I]); };
     switch (FState) {
       case snSocks4Reply:
-        // The version byte of a SOCKS 4 reply is 0 by the protocol, 4 by some proxies: not
-        // checked.
+        // The version byte of a SOCKS 4 reply is 0 by the protocol, 4 by some proxies; anything
+        // else is no SOCKS server, whatever its second byte says.
+        if (B(0) != 0 && B(0) != 4) {
+          Fail(QPWSUNKNOWNERROR);
+          break;
+        }
         switch (B(1)) {
           case 90: FTunnelUp = true; Complete(); break;
           case 91: Fail(QPWSREQUESTFAILED); break;
@@ -111,7 +115,9 @@ std::size_t TSocksNegotiation::Feed(const std::uint8_t* Data, std::size_t Len) {
         }
         break;
       case snMethodReply:
-        if (B(1) == 0x00) {
+        if (B(0) != 0x05) {
+          Fail(QPWSUNKNOWNERROR);
+        } else if (B(1) == 0x00) {
           FOut += Socks5Request();
           Arm(snRequestHead, 5);
         } else if (B(1) == 0x02) {
@@ -126,7 +132,8 @@ std::size_t TSocksNegotiation::Feed(const std::uint8_t* Data, std::size_t Len) {
         }
         break;
       case snAuthReply:
-        if (B(1) == 0x00) {
+        // The user/password exchange has its own version, 1.
+        if (B(0) == 0x01 && B(1) == 0x00) {
           FOut += Socks5Request();
           Arm(snRequestHead, 5);
         } else {
@@ -134,6 +141,11 @@ std::size_t TSocksNegotiation::Feed(const std::uint8_t* Data, std::size_t Len) {
         }
         break;
       case snRequestHead: {
+        if (B(0) != 0x05 || B(2) != 0x00) {
+          // Not a SOCKS 5 reply: the length of the rest cannot be trusted, so nothing is read on.
+          Fail(QPWSUNKNOWNERROR);
+          break;
+        }
         const std::uint8_t Reply = B(1);
         FReplyOk = Reply == 0;
         if (Reply >= 1 && Reply <= 8)

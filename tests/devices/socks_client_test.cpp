@@ -83,6 +83,28 @@ std::vector<TExchange> Exchanges() {
        QPWSUNSUPPORTEDREPLY, true},
       {"socks5 unknown address type", Req(svSocks5), {"\x05\x02\x00\x02"s, Socks5Connect},
        "\x05\x00\x05\x00\x00\x07\x00"s, QPWSINVALIDREPLY, false},
+      // A peer that is no SOCKS server: a 0 where the reply code sits is no success unless the
+      // version (and reserved) bytes around it are right. Each reply fails where it is read.
+      {"socks4 all zero", Req(svSocks4), {"\x04\x01\x15\x77\xc0\xa8\x00\x13\x00"s},
+       std::string(8, '\0'), QPWSUNKNOWNERROR, false},
+      {"socks4a all zero", Req(svSocks4a, "u"),
+       {"\x04\x01\x15\x77\x00\x00\x00\x01u\x00" "device.example\x00"s}, std::string(8, '\0'),
+       QPWSUNKNOWNERROR, false},
+      {"socks4 version cd", Req(svSocks4), {"\x04\x01\x15\x77\xc0\xa8\x00\x13\x00"s},
+       "\xcd\x5a\x00\x00\x00\x00\x00\x00"s, QPWSUNKNOWNERROR, false},
+      {"socks5 all zero", Req(svSocks5), {"\x05\x02\x00\x02"s}, std::string(2, '\0'),
+       QPWSUNKNOWNERROR, false},
+      {"socks5 with password all zero", Req(svSocks5, "quill", "s3cret"), {"\x05\x02\x00\x02"s},
+       std::string(2, '\0'), QPWSUNKNOWNERROR, false},
+      {"socks5 password status version 0", Req(svSocks5, "quill", "s3cret"),
+       {"\x05\x02\x00\x02"s, Pass}, "\x05\x02\x00\x00"s, QPWSUNKNOWNERROR, false},
+      {"socks5 request reply all zero", Req(svSocks5), {"\x05\x02\x00\x02"s, Socks5Connect},
+       "\x05\x00"s + std::string(5, '\0'), QPWSUNKNOWNERROR, false},
+      {"socks5 request reply version 48 reserved ff", Req(svSocks5),
+       {"\x05\x02\x00\x02"s, Socks5Connect}, "\x05\x00\x48\x00\xff\x01\x7f"s, QPWSUNKNOWNERROR,
+       false},
+      {"socks5 request reply reserved 1", Req(svSocks5), {"\x05\x02\x00\x02"s, Socks5Connect},
+       "\x05\x00\x05\x00\x01\x01\x7f"s, QPWSUNKNOWNERROR, false},
   };
 }
 

@@ -5,9 +5,10 @@
 #include "terminal/terminal_maps.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
   if (Size == 0) return 0;
@@ -15,14 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   const std::string Rest(reinterpret_cast<const char*>(Data + 1), Size - 1);
   if ((Data[0] & 1) == 0) {
     const bool Ok = M.LoadFromBinData(Data + 1, Size - 1);
-    if (!Ok && M.Count() != 0) std::abort();
+    FUZZ_CHECK(Ok || M.Count() == 0, "refused data left " + std::to_string(M.Count()) + " entries");
   } else {
     M.LoadFromText(Rest);
   }
   const std::string Stored = M.StoreToBinData();
   TQpCharSetMapping Back;
-  if (!Back.LoadFromBinData(reinterpret_cast<const std::uint8_t*>(Stored.data()), Stored.size())) std::abort();
-  if (Back.Count() != M.Count()) std::abort();
+  FUZZ_CHECK(Back.LoadFromBinData(reinterpret_cast<const std::uint8_t*>(Stored.data()), Stored.size()),
+             "stored map refused");
+  FUZZ_CHECK(Back.Count() == M.Count(),
+             std::to_string(Back.Count()) + " of " + std::to_string(M.Count()) + " entries back");
   std::vector<std::string> Fonts;
   M.GetFontNames(Fonts);
   for (const char* Set : {"VT100-UK", "VT100-linedraw", ""}) {
@@ -31,10 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     std::string Font, Run;
     std::size_t Total = 0;
     while (M.GetNextDrawCommand(Font, Run)) {
-      if (Run.empty() || Font.size() > MaxKeyString) std::abort();
+      FUZZ_CHECK(!Run.empty() && Font.size() <= MaxKeyString, std::string(Set) + ": font \"" + Font + "\"");
       Total += Run.size();
     }
-    if (!Text.empty() && Total != Text.size()) std::abort();
+    FUZZ_CHECK(Text.empty() || Total == Text.size(),
+               std::string(Set) + ": runs of " + std::to_string(Total) + " bytes for " + std::to_string(Text.size()));
   }
   return 0;
 }

@@ -4,8 +4,9 @@
 #include "terminal/terminal_maps.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
+
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
   if (Size == 0) return 0;
@@ -13,14 +14,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   const bool Binary = (Data[0] & 1) == 0;
   if (Binary) {
     const bool Ok = M.LoadFromBinData(Data + 1, Size - 1);
-    if (!Ok && M.Count() != 0) std::abort();  // refused data leaves the map empty
+    FUZZ_CHECK(Ok || M.Count() == 0, "refused data left " + std::to_string(M.Count()) + " keys");
   } else {
     M.LoadFromText(std::string(reinterpret_cast<const char*>(Data + 1), Size - 1));
   }
   const std::string Stored = M.StoreToBinData();
   TQpKeyboardMapping Back;
-  if (!Back.LoadFromBinData(reinterpret_cast<const std::uint8_t*>(Stored.data()), Stored.size())) std::abort();
-  if (Back.Count() != M.Count()) std::abort();
+  FUZZ_CHECK(Back.LoadFromBinData(reinterpret_cast<const std::uint8_t*>(Stored.data()), Stored.size()),
+             "stored map refused");
+  FUZZ_CHECK(Back.Count() == M.Count(),
+             std::to_string(Back.Count()) + " of " + std::to_string(M.Count()) + " keys back");
   (void)M.DebugText();
   return 0;
 }
