@@ -256,6 +256,7 @@ void TCommControl::HandleCommFailure() {
   ComLabel->setText(QStringLiteral("Disabled"));
   SetLinkStatus(lsDisconnected);
   PortNumber = 0;
+  if (FLinks.LinkChanged) FLinks.LinkChanged();
   DoAction(mcDisableStayOnTop);
   ShowError("Communications failed");
   DoAction(mcRecallStayOnTOp);
@@ -409,6 +410,10 @@ void TCommControl::SetOperatingMode() {
 }
 
 void TCommControl::SetupPort() {
+  // Also when the setup fails half-way: the port may be closed now.
+  const ScopeExit Announce([this] {
+    if (FLinks.LinkChanged) FLinks.LinkChanged();
+  });
   LinkTries = 0;
   ClosePortAndWait();
   SetLinkStatus(lsDisconnected);
@@ -444,6 +449,9 @@ void TCommControl::ComModeClick() {
 
 void TCommControl::ComPortBtnClick() {
   if (!ComListBox->currentItem()) return;
+  const ScopeExit Announce([this] {
+    if (FLinks.LinkChanged) FLinks.LinkChanged();
+  });
   LinkTries = 0;
   Port->SetOpen(false);
   ComLabel->setText(QStringLiteral("Disabled"));
