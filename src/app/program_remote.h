@@ -1,0 +1,54 @@
+#pragma once
+// The program as the session bus service sees it (TRemoteControl over the windows), and the
+// start-up steps around it: claiming the bus name of the settings file, or handing over to
+// the instance that holds it. GUI thread only.
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "defs/defines_u.h"
+#include "remote/remote_control.h"
+
+class TProgram;
+class QDBusConnection;
+
+class TProgramRemote : public TRemoteControl {
+ public:
+  // Watches Program's windows from now on (their change hooks) until destroyed.
+  explicit TProgramRemote(TProgram& Program);
+  ~TProgramRemote() override;
+  TProgramRemote(const TProgramRemote&) = delete;
+  TProgramRemote& operator=(const TProgramRemote&) = delete;
+
+  TRemoteState State() const override;
+  std::string CannotSend() const override;
+  std::string Busy() const override;
+  std::string ClickAntenna(int Antenna) override;
+  std::string ClickAuto() override;
+  void ChooseRadio(int Radio) override;
+  void ShowWindow() override;
+
+  // The main window has closed and the program is ending: nothing more is taken.
+  void SetClosing() { FClosing = true; }
+
+ private:
+  void Record(const TNetPacket& Packet);
+  void Notify();
+
+  TProgram& FProgram;
+  std::array<TRemoteRadio, 2> FRadios;
+  bool FClosing = false;
+};
+
+// What start-up found on the session bus for its settings file.
+enum class TRemoteClaim {
+  rcClaimed,  // the name is ours: serve it
+  rcTaken,    // another instance holds it
+  rcOff,      // no session bus (Why says so): run without remote control
+};
+TRemoteClaim ClaimRemoteName(const std::string& BusName, std::string& Why);
+
+// Asks the instance holding BusName to show its window, waiting up to TimeoutMs for it to
+// answer (it may still be starting); false when it did not.
+bool ShowOtherInstance(const std::string& BusName, int TimeoutMs);
