@@ -178,12 +178,13 @@ int RunProgram(int argc, char** argv) {
   // the first to the front and ends.
   const std::string BusName = RemoteBusName(SettingsFile, DefaultFile);
   std::string NoRemote;
-  const TRemoteClaim Claim = ClaimRemoteName(BusName, NoRemote);
-  if (Claim == TRemoteClaim::rcTaken) {
+  const auto HandOver = [&] {
     if (ShowOtherInstance(BusName, 1500)) return 0;
     std::fprintf(stderr, "quill: another instance uses %s but does not answer\n", SettingsFile.c_str());
     return 1;
-  }
+  };
+  TRemoteClaim Claim = LookForInstance(BusName, NoRemote);
+  if (Claim == TRemoteClaim::rcTaken) return HandOver();
   if (Claim == TRemoteClaim::rcOff) std::fprintf(stderr, "quill: %s; remote control is off\n", NoRemote.c_str());
   SetDialogs(std::make_shared<QtDialogs>());
 
@@ -221,13 +222,27 @@ int RunProgram(int argc, char** argv) {
   // The service goes before the program it talks to.
   std::unique_ptr<TProgramRemote> Remote;
   std::unique_ptr<TRemoteService> Service;
-  if (Claim == TRemoteClaim::rcClaimed) {
+  if (Claim == TRemoteClaim::rcFree) {
     Remote = std::make_unique<TProgramRemote>(*Program);
     Service = std::make_unique<TRemoteService>(*Remote);
     if (!Service->Attach(QDBusConnection::sessionBus())) {
-      std::fprintf(stderr, "quill: the session bus refused the controller object; remote control is off\n");
+      NoRemote = "the session bus refused the controller object";
+      Claim = TRemoteClaim::rcOff;
+    } else {
+      Claim = ClaimRemoteName(BusName, NoRemote);
+    }
+    if (Claim != TRemoteClaim::rcClaimed) {
       Service.reset();
       Remote.reset();
+    }
+    if (Claim == TRemoteClaim::rcOff) std::fprintf(stderr, "quill: %s; remote control is off\n", NoRemote.c_str());
+    if (Claim == TRemoteClaim::rcTaken) {
+      // Started at the same moment as another instance, which got the name first: this one
+      // goes without a trace (no settings written).
+      SignalNotifier.reset();
+      Program.reset();
+      SetDialogs(nullptr);
+      return HandOver();
     }
   }
   QuillMain->OnFormClose = [&Remote] {

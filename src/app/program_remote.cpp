@@ -6,11 +6,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
-#include <QElapsedTimer>
 #include <QRadioButton>
-#include <QThread>
 
-#include <algorithm>
 #include <exception>
 #include <functional>
 
@@ -163,7 +160,7 @@ void TProgramRemote::ShowWindow() {
 
 // ---- start-up ----
 
-TRemoteClaim ClaimRemoteName(const std::string& BusName, std::string& Why) {
+TRemoteClaim LookForInstance(const std::string& BusName, std::string& Why) {
   if (!SessionBusConfigured()) {
     Why = "no session bus (DBUS_SESSION_BUS_ADDRESS is not set)";
     return TRemoteClaim::rcOff;
@@ -173,7 +170,16 @@ TRemoteClaim ClaimRemoteName(const std::string& BusName, std::string& Why) {
     Why = "the session bus cannot be reached (" + Bus.lastError().message().toStdString() + ")";
     return TRemoteClaim::rcOff;
   }
-  // Claiming is the check: of two instances starting together, one gets the name.
+  const QDBusReply<bool> Held = Bus.interface()->isServiceRegistered(QString::fromStdString(BusName));
+  if (!Held.isValid()) {
+    Why = "the session bus does not answer (" + Held.error().message().toStdString() + ")";
+    return TRemoteClaim::rcOff;
+  }
+  return Held.value() ? TRemoteClaim::rcTaken : TRemoteClaim::rcFree;
+}
+
+TRemoteClaim ClaimRemoteName(const std::string& BusName, std::string& Why) {
+  QDBusConnection Bus = QDBusConnection::sessionBus();
   const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> Reply = Bus.interface()->registerService(
       QString::fromStdString(BusName), QDBusConnectionInterface::DontQueueService,
       QDBusConnectionInterface::DontAllowReplacement);
@@ -185,22 +191,7 @@ TRemoteClaim ClaimRemoteName(const std::string& BusName, std::string& Why) {
 }
 
 bool ShowOtherInstance(const std::string& BusName, int TimeoutMs) {
-  QDBusConnection Bus = QDBusConnection::sessionBus();
-  QElapsedTimer Clock;
-  Clock.start();
-  for (;;) {
-    QDBusMessage Call = QDBusMessage::createMethodCall(QString::fromStdString(BusName), QString::fromLatin1(RemoteObjectPath),
-                                                       QString::fromLatin1(RemoteInterface), QStringLiteral("ShowWindow"));
-    const int Left = int(std::max<qint64>(1, TimeoutMs - Clock.elapsed()));
-    const QDBusMessage Answer = Bus.call(Call, QDBus::Block, Left);
-    if (Answer.type() == QDBusMessage::ReplyMessage) return true;
-    // Between claiming its name and building its windows the other instance has no object
-    // yet; it will have one soon.
-    const QString Error = Answer.errorName();
-    const bool Starting = Error == QLatin1String("org.freedesktop.DBus.Error.UnknownObject") ||
-                          Error == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod") ||
-                          Error == QLatin1String("org.freedesktop.DBus.Error.UnknownInterface");
-    if (!Starting || Clock.elapsed() >= TimeoutMs) return false;
-    QThread::msleep(20);
-  }
+  QDBusMessage Call = QDBusMessage::createMethodCall(QString::fromStdString(BusName), QString::fromLatin1(RemoteObjectPath),
+                                                     QString::fromLatin1(RemoteInterface), QStringLiteral("ShowWindow"));
+  return QDBusConnection::sessionBus().call(Call, QDBus::Block, TimeoutMs).type() == QDBusMessage::ReplyMessage;
 }

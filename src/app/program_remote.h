@@ -43,12 +43,17 @@ class TProgramRemote : public TRemoteControl {
 
 // What start-up found on the session bus for its settings file.
 enum class TRemoteClaim {
-  rcClaimed,  // the name is ours: serve it
+  rcFree,     // no instance holds the name (claim it once the object is in place)
+  rcClaimed,  // the name is ours
   rcTaken,    // another instance holds it
   rcOff,      // no session bus (Why says so): run without remote control
 };
+// The cheap look before the windows are built: is there a bus, and who holds the name?
+TRemoteClaim LookForInstance(const std::string& BusName, std::string& Why);
+// Takes the name once the object is published, so no client ever finds the name without the
+// object. rcTaken when another instance started at the same moment and got it first.
 TRemoteClaim ClaimRemoteName(const std::string& BusName, std::string& Why);
 
-// Asks the instance holding BusName to show its window, waiting up to TimeoutMs for it to
-// answer (it may still be starting); false when it did not.
+// Asks the instance holding BusName to show its window, waiting up to TimeoutMs for the
+// answer; false when it did not answer.
 bool ShowOtherInstance(const std::string& BusName, int TimeoutMs);
