@@ -16,6 +16,7 @@ PACKAGES=(
   librsvg2-bin
   desktop-file-utils appstream man-db groff-base dpkg-dev file
   dante-server microsocks
+  dbus-daemon
 )
 
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
