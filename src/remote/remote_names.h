@@ -1,6 +1,7 @@
 #pragma once
 // Where the controller is found on the session bus, shared by the program and quill-ctl:
-// the bus name for a settings file, the object, the interface and the error names.
+// the bus name for a settings file, the object, the interface and the error names. Plain
+// functions of their arguments and the environment: any thread.
 
 #include <string>
 
