@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -385,4 +386,44 @@ TEST_F(MainWindowFixture, WindowsCarryTheProgramIconAndDesktopEntry) {
   const QIcon Icon = W->windowIcon();
   EXPECT_EQ(Icon.availableSizes(), ProgramIcon().availableSizes());
   EXPECT_EQ(Icon.pixmap(QSize(32, 32)).toImage(), ProgramIcon().pixmap(QSize(32, 32)).toImage());
+}
+
+// Observers (the session bus service) hear of every change the window shows, and of every
+// status packet of either radio, but not of codes the window ignores.
+TEST_F(MainWindowFixture, ObserversHearOfEachChangeTheWindowShows) {
+  auto W = Make();
+  int Shown = 0;
+  std::vector<int> Reported;
+  W->OnDisplayChanged = [&] { ++Shown; };
+  W->OnStatusPacket = [&](const TNetPacket& P) { Reported.push_back(P.Data[0]); };
+  struct Step {
+    const char* What;
+    std::function<void()> Do;
+    int Shown;
+    std::vector<int> Reported;
+  };
+  const std::vector<Step> Steps = {
+      {"link up", [&] { W->ExecuteAction(Action{mcCommLinkOk}); }, 1, {}},
+      {"link down", [&] { W->ExecuteAction(Action{mcCommLinkFail}); }, 1, {}},
+      {"status of the followed radio", [&] { Status(*W, "\x01\x05\x01\x03"s); }, 1, {1}},
+      {"status of the other radio", [&] { Status(*W, "\x02\x07\x00\x01"s); }, 1, {2}},
+      {"a status packet too short to read", [&] { Status(*W, "\x01\x05"s); }, 1, {}},
+      {"a code the window ignores", [&] { W->ExecuteAction(Action{10030}); }, 0, {}},
+      {"the radio choice", [&] {
+         W->RadioNumber->setCurrentIndex(1);
+         W->RadioNumberClick();
+       }, 1, {}},
+      {"a rename", [&] {
+         Script->Answers.push_back("Beverage");
+         Click(*W->AntBtn2, Qt::RightButton);
+       }, 1, {}},
+  };
+  for (const Step& S : Steps) {
+    Shown = 0;
+    Reported.clear();
+    S.Do();
+    EXPECT_EQ(Shown, S.Shown) << S.What;
+    EXPECT_EQ(Reported, S.Reported) << S.What;
+  }
+  EXPECT_EQ(W->AntBtn2->Caption(), "Beverage");
 }
