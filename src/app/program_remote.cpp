@@ -38,9 +38,9 @@ class TCapturedBoxes : public Dialogs {
   std::string First;
 };
 
-// Runs a click as the window would, with its error boxes (and an error that would reach the
-// default error handler) turned into the returned text.
-std::string Captured(const std::function<void()>& Click) {
+}  // namespace
+
+std::string CaptureErrorBoxes(const std::function<void()>& Click) {
   auto Boxes = std::make_shared<TCapturedBoxes>();
   Boxes->Inner = SetDialogs(Boxes);
   {
@@ -53,8 +53,6 @@ std::string Captured(const std::function<void()>& Click) {
   }
   return Boxes->First;
 }
-
-}  // namespace
 
 TProgramRemote::TProgramRemote(TProgram& Program) : FProgram(Program) {
   TQuillMain& Main = *FProgram.QuillMain;
@@ -135,12 +133,12 @@ std::string TProgramRemote::Busy() const {
 
 std::string TProgramRemote::ClickAntenna(int Antenna) {
   TQuillMain& Main = *FProgram.QuillMain;
-  return Captured([&] { Main.AntBtn1Click(Main.AntButtons[size_t(Antenna)]); });
+  return CaptureErrorBoxes([&] { Main.AntBtn1Click(Main.AntButtons[size_t(Antenna)]); });
 }
 
 std::string TProgramRemote::ClickAuto() {
   TQuillMain& Main = *FProgram.QuillMain;
-  return Captured([&] { Main.AutoBtnClick(Main.AutoBtn); });
+  return CaptureErrorBoxes([&] { Main.AutoBtnClick(Main.AutoBtn); });
 }
 
 void TProgramRemote::ChooseRadio(int Radio) {

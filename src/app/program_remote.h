@@ -10,6 +10,8 @@
 #include "defs/defines_u.h"
 #include "remote/remote_control.h"
 
+#include <functional>
+
 class TProgram;
 class QDBusConnection;
 
@@ -40,6 +42,11 @@ class TProgramRemote : public TRemoteControl {
   std::array<TRemoteRadio, 2> FRadios;
   bool FClosing = false;
 };
+
+// Runs Click as the window would, but the first error box it would show (or the error that
+// would reach the default error handler) becomes the returned text instead of a box; empty
+// when there was none. Input boxes still go to the user.
+std::string CaptureErrorBoxes(const std::function<void()>& Click);
 
 // What start-up found on the session bus for its settings file.
 enum class TRemoteClaim {

@@ -12,11 +12,13 @@
 
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "link/net_defs.h"
 #include "app/program.h"
+#include "app/program_remote.h"
 #include "app/quill_main_u.h"
 #include "link/packet_codec.h"
 #include "platform/dialogs.h"
@@ -426,4 +428,32 @@ TEST_F(MainWindowFixture, ObserversHearOfEachChangeTheWindowShows) {
     EXPECT_EQ(Reported, S.Reported) << S.What;
   }
   EXPECT_EQ(W->AntBtn2->Caption(), "Beverage");
+}
+
+// A click made for a caller on the bus shows no box: the box's text (or the error that would
+// reach the default error handler) is the caller's answer. Input boxes still reach the user,
+// and the user's boxes are back afterwards.
+TEST_F(MainWindowFixture, AClickForTheBusGivesBackTheErrorBoxInsteadOfShowingIt) {
+  struct Case {
+    const char* What;
+    std::function<void()> Click;
+    std::string Text;
+  };
+  const std::vector<Case> Cases = {
+      {"error boxes", [] {
+         GetDialogs().ErrorBox("Communications failed");
+         GetDialogs().ErrorBox("a second box");
+       }, "Communications failed"},
+      {"an error left to the default handler", [] { throw std::runtime_error("Unable to write to q.ini"); },
+       "Unable to write to q.ini"},
+      {"no error", [] {}, ""},
+  };
+  for (const Case& C : Cases) EXPECT_EQ(CaptureErrorBoxes(C.Click), C.Text) << C.What;
+  EXPECT_TRUE(Script->Errors.empty());
+  Script->Answers.push_back("Beverage");
+  std::string Answer;
+  EXPECT_EQ(CaptureErrorBoxes([&] { Answer = GetDialogs().InputBox("Antenna 2 Name", "New name:", "Antenna 2"); }), "");
+  EXPECT_EQ(Answer, "Beverage");
+  GetDialogs().ErrorBox("after");
+  EXPECT_EQ(Script->Errors, std::vector<std::string>{"after"});
 }
