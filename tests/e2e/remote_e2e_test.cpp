@@ -129,6 +129,15 @@ TEST_F(RemoteFixture, StatusSelectAndWatchFromTheCommandLine) {
   EXPECT_TRUE(Shows("Band1=15")) << Seen;
   ASSERT_TRUE(Sim.Control("antenna 2 7"));
   EXPECT_TRUE(Shows("Antenna2=7")) << Seen;
+
+  // Following radio 2, as the list's choice: the next command goes to C2.
+  EXPECT_EQ(Ctl(Bus, Ini, {"follow", "2"}).Code, 0);
+  EXPECT_TRUE(Shows("FollowedRadio=2")) << Seen;
+  EXPECT_EQ(Ctl(Bus, Ini, {"select", "3"}).Code, 0);
+  ASSERT_TRUE(WaitFor([&] { return !Received(Sim, "< [C20535").empty(); }, 30000));
+  EXPECT_EQ(Received(Sim, "< [C20535"), std::vector<std::string>{"< [C205350103]"});
+  EXPECT_TRUE(Shows("Antenna2=3")) << Seen;
+
   ::kill(pid_t(Watch.processId()), SIGINT);
   ASSERT_TRUE(Watch.waitForFinished(30000));
   EXPECT_EQ(Watch.exitStatus(), QProcess::NormalExit);
