@@ -4,16 +4,13 @@
 // the instance that holds it. GUI thread only.
 
 #include <array>
-#include <memory>
+#include <functional>
 #include <string>
 
 #include "defs/defines_u.h"
 #include "remote/remote_control.h"
 
-#include <functional>
-
 class TProgram;
-class QDBusConnection;
 
 class TProgramRemote : public TRemoteControl {
  public:
