@@ -12,8 +12,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
-#include <QDBusVariant>
-#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSocketNotifier>
@@ -128,9 +126,7 @@ class TWatcher : public QObject {
  public slots:
   void Changed(const QString& Interface, const QVariantMap& Props, const QStringList&) {
     if (Interface != QLatin1String(RemoteInterface) || Props.isEmpty()) return;
-    QVariantMap Plain;
-    for (auto It = Props.begin(); It != Props.end(); ++It) Plain.insert(It.key(), It.value());
-    PrintChanges(Plain, Json);
+    PrintChanges(Props, Json);
   }
 };
 
