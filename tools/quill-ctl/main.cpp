@@ -29,13 +29,16 @@ constexpr int ExitDone = 0, ExitRefused = 1, ExitNoController = 2;
 constexpr int CallTimeoutMs = 10000;
 
 const char* Usage = R"(Commands:
-  status              the controller's state in one line (--json: an object)
+  status                the controller's state in one line (--json: an object)
   select N [--radio R]  select antenna N (1-8) for radio R (default: the followed radio)
-  auto [--radio R]    switch automatic mode on for radio R (default: the followed radio)
-  follow R            follow radio R (1 or 2) in the main window
-  watch               print the state, then each change, one line per property, until
-                      interrupted (--json: one object per change)
-  show                bring the main window to the front)";
+  auto [--radio R]      switch automatic mode on for radio R (default: the followed radio)
+  follow R              follow radio R (1 or 2) in the main window
+  watch                 print the state, then each change, one line per property, until
+                        interrupted (--json: one object per change)
+  show                  bring the main window to the front
+
+Exit status: 0 done, 1 refused by the controller or a wrong command line, 2 no controller
+running.)";
 
 QString Str(const char* S) { return QString::fromLatin1(S); }
 
