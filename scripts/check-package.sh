@@ -45,22 +45,26 @@ ok "release build installed into $STAGE"
 expected=(
   usr/bin/quill
   usr/bin/quill-sim
+  usr/bin/quill-ctl
+  usr/share/dbus-1/interfaces/local.quill.Controller1.xml
   "usr/share/applications/$APP_ID.desktop"
   "usr/share/metainfo/$APP_ID.metainfo.xml"
   "usr/share/icons/hicolor/scalable/apps/$APP_ID.svg"
   usr/share/man/man1/quill.1.gz
   usr/share/man/man1/quill-sim.1.gz
+  usr/share/man/man1/quill-ctl.1.gz
   usr/share/doc/quill/README.md
   usr/share/doc/quill/USER-GUIDE.md
   usr/share/doc/quill/ARCHITECTURE.md
   usr/share/doc/quill/PACKAGING.md
+  usr/share/doc/quill/REMOTE-CONTROL.md
 )
 for s in "${ICON_SIZES[@]}"; do expected+=("usr/share/icons/hicolor/${s}x$s/apps/$APP_ID.png"); done
 want=$(printf '%s\n' "${expected[@]}" | sort)
 have=$(cd "$STAGE" && find . -type f -o -type l | sed 's|^\./||' | sort)
 [ "$want" = "$have" ] || fail "staged files differ from the expected list:
 $(diff <(echo "$want") <(echo "$have") || true)"
-for f in usr/bin/quill usr/bin/quill-sim; do [ -x "$STAGE/$f" ] || fail "$f is not executable"; done
+for f in usr/bin/quill usr/bin/quill-sim usr/bin/quill-ctl; do [ -x "$STAGE/$f" ] || fail "$f is not executable"; done
 ok "${#expected[@]} files, each where it belongs"
 
 for s in "${ICON_SIZES[@]}"; do
@@ -86,7 +90,7 @@ out=$(appstreamcli validate-tree --no-net "$STAGE" 2>&1) || fail "appstreamcli v
 if grep -Eq '^ *(E|W):' <<<"$out"; then fail "appstreamcli validate-tree: $out"; fi
 ok "appstreamcli validate --no-net, validate-tree"
 
-for page in quill quill-sim; do
+for page in quill quill-sim quill-ctl; do
   err=$(mktemp)
   text=$(MANWIDTH=80 MANPAGER=cat man --warnings -l "$STAGE/usr/share/man/man1/$page.1.gz" 2>"$err") ||
     { cat "$err" >&2; rm -f "$err"; fail "man -l $page.1.gz"; }
@@ -103,6 +107,10 @@ no_display=(env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY)
 version=$("${no_display[@]}" "$STAGE/usr/bin/quill" --version 2>/dev/null) || fail "staged quill --version"
 [ "$version" = "quill 1.0" ] || fail "staged quill --version printed: $version"
 "$STAGE/usr/bin/quill-sim" --help >/dev/null || fail "staged quill-sim --help"
+"$STAGE/usr/bin/quill-ctl" --help >/dev/null || fail "staged quill-ctl --help"
+# The installed interface is well-formed XML naming the interface the program serves.
+grep -q '<interface name="local.quill.Controller1">' "$STAGE/usr/share/dbus-1/interfaces/local.quill.Controller1.xml" ||
+  fail "the installed interface file does not describe local.quill.Controller1"
 ok "staged programs start ($version)"
 
 # --- The Debian package --------------------------------------------------------------------
@@ -127,7 +135,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 depends=$(field Depends)
 # What the programs link, as dpkg-shlibdeps names it, each with a lowest version.
-for lib in libc6 libstdc++6 libgcc-s1 libqt6core6 libqt6gui6 libqt6widgets6; do
+for lib in libc6 libstdc++6 libgcc-s1 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6; do
   [[ ", $depends" == *", $lib (>= "* ]] || fail "Depends lacks $lib: $depends"
 done
 ok "package fields; Depends: $depends"
@@ -151,6 +159,7 @@ if [ "$install_for_real" -eq 1 ]; then
   version=$("${no_display[@]}" quill --version 2>/dev/null) || fail "installed quill --version"
   [ "$version" = "quill 1.0" ] || fail "installed quill --version printed: $version"
   quill-sim --help >/dev/null || fail "installed quill-sim --help"
+  quill-ctl --help >/dev/null || fail "installed quill-ctl --help"
   man -w quill >/dev/null || fail "man does not find quill(1)"
   "${SUDO[@]}" apt-get remove -y quill </dev/null >"$log" 2>&1 || { cat "$log" >&2; fail "apt-get remove quill"; }
   [ ! -e /usr/bin/quill ] || fail "/usr/bin/quill is still there after the removal"

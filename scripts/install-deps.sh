@@ -19,9 +19,9 @@ PACKAGE=(dpkg-dev file)
 GTEST=(libgtest-dev libgmock-dev)
 # What the tests start or read: telnetd behind socat, the SOCKS servers dante and microsocks,
 # unshare for a private network, the services file; pgrep for the check below; the package
-# checks' validators and man.
+# checks' validators and man; a private session bus for the remote-control tests.
 TEST=(socat inetutils-telnetd util-linux netbase procps dante-server microsocks
-  desktop-file-utils appstream man-db groff-base)
+  desktop-file-utils appstream man-db groff-base dbus-daemon)
 # clang with libFuzzer and its sanitizer runtimes.
 FUZZ=(clang libclang-rt-14-dev)
 # Google Benchmark, libvterm for the terminal comparison, strace for the close-time script.

@@ -10,6 +10,7 @@
 #endif
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QIcon>
@@ -32,7 +33,10 @@
 #include "platform/ini_file.h"
 #include "platform/qt_dialogs.h"
 #include "platform/serial_device_map.h"
+#include "remote/remote_names.h"
+#include "remote/remote_service.h"
 #include "port/port_select.h"
+#include "program_remote.h"
 #include "quill_main_u.h"
 
 namespace {
@@ -88,6 +92,9 @@ TProgram::TProgram(const std::string& SettingsFile) {
   Links.ExecuteAction = [this](TBasicAction& Action) { return QuillMain->ExecuteAction(Action); };
   Links.GetPortList = [this] { return GetComPorts->GetPortList(); };
   Links.ExtractPortNumber = &TGetComPorts::ExtractPortNumber;
+  Links.LinkChanged = [this] {
+    if (OnLinkChanged) OnLinkChanged();
+  };
   CommControl = std::make_unique<TCommControl>(std::move(Links));
   FLink = std::make_unique<TCommControlLink>(*CommControl);
   QuillMain->SetCommLink(FLink.get());
@@ -315,8 +322,22 @@ int RunProgram(int argc, char** argv) {
   DescribeOptions(Parser, SettingsOption);
   Parser.process(App);
 
+  const std::string DefaultFile = DefaultSettingsFile();
   const std::string SettingsFile =
-      Parser.isSet(SettingsOption) ? Parser.value(SettingsOption).toStdString() : DefaultSettingsFile();
+      Parser.isSet(SettingsOption) ? Parser.value(SettingsOption).toStdString() : DefaultFile;
+
+  // One instance per settings file, settled before any window is built: a second one brings
+  // the first to the front and ends.
+  const std::string BusName = RemoteBusName(SettingsFile, DefaultFile);
+  std::string NoRemote;
+  const auto HandOver = [&] {
+    if (ShowOtherInstance(BusName, 1500)) return 0;
+    std::fprintf(stderr, "quill: another instance uses %s but does not answer\n", SettingsFile.c_str());
+    return 1;
+  };
+  TRemoteClaim Claim = LookForInstance(BusName, NoRemote);
+  if (Claim == TRemoteClaim::rcTaken) return HandOver();
+  if (Claim == TRemoteClaim::rcOff) std::fprintf(stderr, "quill: %s; remote control is off\n", NoRemote.c_str());
   SetDialogs(std::make_shared<QtDialogs>());
 
   InstallSignalHandlers();
@@ -350,8 +371,40 @@ int RunProgram(int argc, char** argv) {
     SetDialogs(nullptr);
     return 0;
   }
+  // The service goes before the program it talks to.
+  std::unique_ptr<TProgramRemote> Remote;
+  std::unique_ptr<TRemoteService> Service;
+  if (Claim == TRemoteClaim::rcFree) {
+    Remote = std::make_unique<TProgramRemote>(*Program);
+    Service = std::make_unique<TRemoteService>(*Remote);
+    if (!Service->Attach(QDBusConnection::sessionBus())) {
+      NoRemote = "the session bus refused the controller object";
+      Claim = TRemoteClaim::rcOff;
+    } else {
+      Claim = ClaimRemoteName(BusName, NoRemote);
+    }
+    if (Claim != TRemoteClaim::rcClaimed) {
+      Service.reset();
+      Remote.reset();
+    }
+    if (Claim == TRemoteClaim::rcOff) std::fprintf(stderr, "quill: %s; remote control is off\n", NoRemote.c_str());
+    if (Claim == TRemoteClaim::rcTaken) {
+      // Started at the same moment as another instance, which got the name first: this one
+      // goes without a trace (no settings written).
+      SignalNotifier.reset();
+      Program.reset();
+      SetDialogs(nullptr);
+      return HandOver();
+    }
+  }
+  QuillMain->OnFormClose = [&Remote] {
+    if (Remote) Remote->SetClosing();
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+  };
   QuillMain->show();
   int Code = App.exec();
+  Service.reset();
+  Remote.reset();
   SignalNotifier.reset();
   Program.reset();
   SetDialogs(nullptr);

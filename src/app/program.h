@@ -2,6 +2,7 @@
 // Program start-up: options, the settings file in use, the windows in their fixed order, and
 // the message loop.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,8 @@ class TProgram {
   std::unique_ptr<TQuillMain> QuillMain;
   std::unique_ptr<TGetComPorts> GetComPorts;
   std::unique_ptr<TCommControl> CommControl;
+  // Called after the Communications window has set its port up, switched or torn it down.
+  std::function<void()> OnLinkChanged;
 
  private:
   std::unique_ptr<TCommLink> FLink;

@@ -146,8 +146,9 @@ bool TQuillMain::ExecuteAction(std::int32_t Tag) {
       UpdateStatus();
       break;
     default:
-      break;
+      return true;
   }
+  if (OnDisplayChanged) OnDisplayChanged();
   return true;
 }
 
@@ -156,6 +157,7 @@ void TQuillMain::UpdateStatus() {
   const TNetPacket Packet = FCommLink->GetPacket();
   // Radio, band, automatic mode and antenna: a shorter packet cannot be read and changes nothing.
   if (Packet.Data.size() < 4) return;
+  if (OnStatusPacket) OnStatusPacket(Packet);
   auto Byte = [&](int N) { return static_cast<std::uint8_t>(Packet.Data[size_t(N - 1)]); };
   if (Byte(1) != RadioNumber->currentIndex() + 1) return;
 
@@ -195,10 +197,14 @@ void TQuillMain::AntBtn1MouseDown(QObject* Sender, TMouseButton Button, TShiftSt
   if (Name.empty()) return;
   // A caption is one line, as the settings file stores it.
   AntButtons[N]->SetCaption(IniOneLine(Name));
+  if (OnDisplayChanged) OnDisplayChanged();
   SaveConfiguration();
 }
 
-void TQuillMain::RadioNumberClick() { NetAddress = baseQuill + 1 + RadioNumber->currentIndex(); }
+void TQuillMain::RadioNumberClick() {
+  NetAddress = baseQuill + 1 + RadioNumber->currentIndex();
+  if (OnDisplayChanged) OnDisplayChanged();
+}
 
 void TQuillMain::CommLedClick(QObject*) {
   if (FCommLink) FCommLink->ShowWindow();

@@ -58,6 +58,12 @@ class TQuillMain : public QWidget {
 
   // Runs at the end of closing, after the link shutdown and the settings save.
   std::function<void()> OnFormClose;
+  // Observers of what the window shows (the session bus service): OnDisplayChanged runs after
+  // the window has shown a change (link indicator, status, followed radio, an antenna name);
+  // OnStatusPacket for every readable status packet, of either radio, before the window
+  // decides whether it shows it. Neither may raise.
+  std::function<void()> OnDisplayChanged;
+  std::function<void(const TNetPacket&)> OnStatusPacket;
 
   QGroupBox* GroupBox1 = nullptr;
   TIndicatorPanel* CommLed = nullptr;

@@ -285,6 +285,7 @@ void TCommControl::HandleCommFailure() {
   ComLabel->setText(QStringLiteral("Disabled"));
   SetLinkStatus(lsDisconnected);
   PortNumber = 0;
+  if (FLinks.LinkChanged) FLinks.LinkChanged();
   if (FReconnect && ComMode->ItemIndex() == 1 && Lost > 0) {
     // Before the box, which waits for the user while the device may come back; and the box
     // from a turn of its own: shown inside the link timer's call it would stop the link tests
@@ -321,6 +322,7 @@ std::string TCommControl::ReopenLostPort(int ComNumber) {
   ComLabel->setText(QStringLiteral("Using COM%1").arg(ComNumber));
   LinkTries = 0;
   LinkTestTimer = 0;  // the next link test at once
+  if (FLinks.LinkChanged) FLinks.LinkChanged();
   return "";
 }
 
@@ -483,6 +485,10 @@ void TCommControl::SetOperatingMode() {
 
 void TCommControl::SetupPort() {
   Recovery->Cancel();  // the user's choice replaces any wait for a lost port
+  // Also when the setup fails half-way: the port may be closed now.
+  const ScopeExit Announce([this] {
+    if (FLinks.LinkChanged) FLinks.LinkChanged();
+  });
   LinkTries = 0;
   ClosePortAndWait();
   SetLinkStatus(lsDisconnected);
@@ -520,6 +526,9 @@ void TCommControl::ComModeClick() {
 void TCommControl::ComPortBtnClick() {
   if (!ComListBox->currentItem()) return;
   Recovery->Cancel();
+  const ScopeExit Announce([this] {
+    if (FLinks.LinkChanged) FLinks.LinkChanged();
+  });
   LinkTries = 0;
   Port->SetOpen(false);
   ComLabel->setText(QStringLiteral("Disabled"));

@@ -45,6 +45,9 @@ class TCommControl : public QWidget, public TPacketReactions {
     std::function<bool(TBasicAction&)> ExecuteAction;          // the main window's action hook
     std::function<std::vector<std::string>()> GetPortList;      // the discovery window's list
     std::function<std::int32_t(const std::string&)> ExtractPortNumber;
+    // Called after the port has been set up, switched or torn down (mode, address, COM
+    // number), for observers of the link; must not raise.
+    std::function<void()> LinkChanged;
   };
   explicit TCommControl(TLinks Links, QWidget* Parent = nullptr);
   ~TCommControl() override;

@@ -11,11 +11,14 @@
 #include <QMouseEvent>
 
 #include <filesystem>
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "link/net_defs.h"
 #include "app/program.h"
+#include "app/program_remote.h"
 #include "app/quill_main_u.h"
 #include "link/packet_codec.h"
 #include "platform/dialogs.h"
@@ -385,4 +388,72 @@ TEST_F(MainWindowFixture, WindowsCarryTheProgramIconAndDesktopEntry) {
   const QIcon Icon = W->windowIcon();
   EXPECT_EQ(Icon.availableSizes(), ProgramIcon().availableSizes());
   EXPECT_EQ(Icon.pixmap(QSize(32, 32)).toImage(), ProgramIcon().pixmap(QSize(32, 32)).toImage());
+}
+
+// Observers (the session bus service) hear of every change the window shows, and of every
+// status packet of either radio, but not of codes the window ignores.
+TEST_F(MainWindowFixture, ObserversHearOfEachChangeTheWindowShows) {
+  auto W = Make();
+  int Shown = 0;
+  std::vector<int> Reported;
+  W->OnDisplayChanged = [&] { ++Shown; };
+  W->OnStatusPacket = [&](const TNetPacket& P) { Reported.push_back(P.Data[0]); };
+  struct Step {
+    const char* What;
+    std::function<void()> Do;
+    int Shown;
+    std::vector<int> Reported;
+  };
+  const std::vector<Step> Steps = {
+      {"link up", [&] { W->ExecuteAction(Action{mcCommLinkOk}); }, 1, {}},
+      {"link down", [&] { W->ExecuteAction(Action{mcCommLinkFail}); }, 1, {}},
+      {"status of the followed radio", [&] { Status(*W, "\x01\x05\x01\x03"s); }, 1, {1}},
+      {"status of the other radio", [&] { Status(*W, "\x02\x07\x00\x01"s); }, 1, {2}},
+      {"a status packet too short to read", [&] { Status(*W, "\x01\x05"s); }, 1, {}},
+      {"a code the window ignores", [&] { W->ExecuteAction(Action{10030}); }, 0, {}},
+      {"the radio choice", [&] {
+         W->RadioNumber->setCurrentIndex(1);
+         W->RadioNumberClick();
+       }, 1, {}},
+      {"a rename", [&] {
+         Script->Answers.push_back("Beverage");
+         Click(*W->AntBtn2, Qt::RightButton);
+       }, 1, {}},
+  };
+  for (const Step& S : Steps) {
+    Shown = 0;
+    Reported.clear();
+    S.Do();
+    EXPECT_EQ(Shown, S.Shown) << S.What;
+    EXPECT_EQ(Reported, S.Reported) << S.What;
+  }
+  EXPECT_EQ(W->AntBtn2->Caption(), "Beverage");
+}
+
+// A click made for a caller on the bus shows no box: the box's text (or the error that would
+// reach the default error handler) is the caller's answer. Input boxes still reach the user,
+// and the user's boxes are back afterwards.
+TEST_F(MainWindowFixture, AClickForTheBusGivesBackTheErrorBoxInsteadOfShowingIt) {
+  struct Case {
+    const char* What;
+    std::function<void()> Click;
+    std::string Text;
+  };
+  const std::vector<Case> Cases = {
+      {"error boxes", [] {
+         GetDialogs().ErrorBox("Communications failed");
+         GetDialogs().ErrorBox("a second box");
+       }, "Communications failed"},
+      {"an error left to the default handler", [] { throw std::runtime_error("Unable to write to q.ini"); },
+       "Unable to write to q.ini"},
+      {"no error", [] {}, ""},
+  };
+  for (const Case& C : Cases) EXPECT_EQ(CaptureErrorBoxes(C.Click), C.Text) << C.What;
+  EXPECT_TRUE(Script->Errors.empty());
+  Script->Answers.push_back("Beverage");
+  std::string Answer;
+  EXPECT_EQ(CaptureErrorBoxes([&] { Answer = GetDialogs().InputBox("Antenna 2 Name", "New name:", "Antenna 2"); }), "");
+  EXPECT_EQ(Answer, "Beverage");
+  GetDialogs().ErrorBox("after");
+  EXPECT_EQ(Script->Errors, std::vector<std::string>{"after"});
 }

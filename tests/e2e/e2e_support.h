@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <QProcess>
+#include <QProcessEnvironment>
 
 #include <chrono>
 #include <csignal>
@@ -131,11 +132,20 @@ inline bool Catches(qint64 Pid, int Signal) {
 // The program as a child process on the offscreen platform, with a settings file of its own.
 class TQuill {
  public:
-  explicit TQuill(const std::string& SettingsFile) {
-    P.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  // Env: the program's environment (this process's by default). KeepErrors: its standard
+  // error is kept for the test (ReadErrors) instead of passed through.
+  explicit TQuill(const std::string& SettingsFile,
+                  const QProcessEnvironment& Env = QProcessEnvironment::systemEnvironment(), bool KeepErrors = false) {
+    P.setProcessChannelMode(KeepErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
+    P.setProcessEnvironment(Env);
     P.start(QString::fromLocal8Bit(std::getenv("QUILL_BIN_DIR")) + "/quill",
             {"--settings", QString::fromStdString(SettingsFile)});
   }
+  std::string ReadErrors() {
+    Errors += P.readAllStandardError().toStdString();
+    return Errors;
+  }
+  std::string Errors;
   ~TQuill() {
     if (P.state() != QProcess::NotRunning) {
       P.kill();

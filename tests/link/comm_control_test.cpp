@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "link/net_defs.h"
@@ -86,6 +87,7 @@ class CommControlTest : public ::testing::Test {
     };
     Links.GetPortList = [Ports] { return Ports; };
     Links.ExtractPortNumber = &TGetComPorts::ExtractPortNumber;
+    Links.LinkChanged = [this] { ++LinkChanges; };
     Comm = std::make_unique<TCommControl>(Links);
     Comm->Timer1->stop();
     GuardedCall([&] { Comm->FormCreate(); });
@@ -114,6 +116,7 @@ class CommControlTest : public ::testing::Test {
   ScopedScriptedDialogs Script;
   TPeer Peer;
   std::vector<int> Actions;
+  int LinkChanges = 0;
   std::unique_ptr<TCommControl> Comm;
 };
 
@@ -373,4 +376,34 @@ TEST_F(CommControlTest, SerialOpenErrorsCarryTheSystemsReason) {
   unsetenv("QUILL_COM_MAP");
   ASSERT_EQ(Script->Errors.size(), 1u);
   EXPECT_EQ(Script->Errors[0], "Error opening COM port: Is a directory");
+}
+
+// Observers of the link (the session bus service) hear of every setup, switch and teardown of
+// the port, also when the setup fails.
+TEST_F(CommControlTest, LinkObserversHearOfEverySetupSwitchAndTeardown) {
+  Create(LanSettings());
+  EXPECT_GE(LinkChanges, 1);
+  Comm->Timer1Timer();  // fills the port list
+  struct Step {
+    const char* What;
+    std::function<void()> Do;
+  };
+  const std::vector<Step> Steps = {
+      {"OK", [&] { Comm->OkBtnClick(); }},
+      {"a failing setup", [&] {
+         Comm->EditIP->setText("");
+         Comm->SetupPort();
+       }},
+      {"the mode", [&] { Comm->ComMode->SetItemIndex(1); }},
+      {"the port list", [&] {
+         Comm->ComListBox->setCurrentRow(0);
+         Comm->ComPortBtnClick();
+       }},
+      {"a failed write", [&] { Comm->HandleCommFailure(); }},
+  };
+  for (const Step& S : Steps) {
+    const int Before = LinkChanges;
+    GuardedCall(S.Do);
+    EXPECT_GT(LinkChanges, Before) << S.What;
+  }
 }

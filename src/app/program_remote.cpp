@@ -1,0 +1,195 @@
+#include "program_remote.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QRadioButton>
+
+#include <exception>
+#include <functional>
+
+#include "controls/indicator_panel.h"
+#include "devices/net_port.h"
+#include "link/comm_control_u.h"
+#include "link/radio_group.h"
+#include "platform/dialogs.h"
+#include "platform/error_handler.h"
+#include "platform/text_util.h"
+#include "program.h"
+#include "quill_main_u.h"
+#include "remote/remote_names.h"
+
+namespace {
+
+// Stands in for the dialogs during a call from the bus: the first error box's text is kept
+// for the caller instead of being shown; input boxes still go to the user.
+class TCapturedBoxes : public Dialogs {
+ public:
+  void ErrorBox(const std::string& Text) override {
+    if (First.empty()) First = Text;
+  }
+  std::string InputBox(const std::string& Caption, const std::string& Prompt, const std::string& Default) override {
+    return Inner ? Inner->InputBox(Caption, Prompt, Default) : Default;
+  }
+  std::shared_ptr<Dialogs> Inner;
+  std::string First;
+};
+
+}  // namespace
+
+std::string CaptureErrorBoxes(const std::function<void()>& Click) {
+  auto Boxes = std::make_shared<TCapturedBoxes>();
+  Boxes->Inner = SetDialogs(Boxes);
+  {
+    const ScopeExit Restore([&] { SetDialogs(Boxes->Inner); });
+    try {
+      Click();
+    } catch (...) {
+      Boxes->ErrorBox(ExceptionText(std::current_exception()));
+    }
+  }
+  return Boxes->First;
+}
+
+TProgramRemote::TProgramRemote(TProgram& Program) : FProgram(Program) {
+  TQuillMain& Main = *FProgram.QuillMain;
+  Main.OnStatusPacket = [this](const TNetPacket& Packet) { Record(Packet); };
+  Main.OnDisplayChanged = [this] { Notify(); };
+  FProgram.OnLinkChanged = [this] { Notify(); };
+}
+
+TProgramRemote::~TProgramRemote() {
+  FProgram.QuillMain->OnStatusPacket = nullptr;
+  FProgram.QuillMain->OnDisplayChanged = nullptr;
+  FProgram.OnLinkChanged = nullptr;
+}
+
+void TProgramRemote::Record(const TNetPacket& Packet) {
+  const auto Byte = [&](size_t N) { return static_cast<std::uint8_t>(Packet.Data[N - 1]); };
+  const int Radio = Byte(1);
+  if (Radio < 1 || Radio > 2) return;
+  TRemoteRadio& R = FRadios[size_t(Radio - 1)];
+  const int Band = Byte(2), Antenna = Byte(4);
+  // As the window shows them: no band name outside 1 to 12, no antenna outside 1 to 8.
+  R.Band = Band >= 1 && Band <= MaxBands ? BandList[size_t(Band)] : "";
+  R.Auto = Byte(3) != 0;
+  R.Antenna = Antenna >= 1 && Antenna <= MaxAntennas ? Antenna : 0;
+  ++R.Reports;
+}
+
+void TProgramRemote::Notify() {
+  if (OnChanged) OnChanged();
+}
+
+TRemoteState TProgramRemote::State() const {
+  const TQuillMain& Main = *FProgram.QuillMain;
+  const TCommControl& Comm = *FProgram.CommControl;
+  TRemoteState S;
+  S.LinkState = Main.CommLed->text().toStdString();
+  const int Mode = Comm.ComMode->ItemIndex();
+  if (Mode >= 0) S.Mode = Comm.ComMode->Button(Mode)->text().toStdString();
+  if (Mode == 0 && !Comm.Port->WsAddress().empty()) {
+    S.Port = Comm.Port->WsAddress() + ":" + Comm.Port->WsPort();
+  } else if (Mode == 1 && Comm.Port->ComNumber() != 0) {
+    S.Port = "COM" + std::to_string(Comm.Port->ComNumber());
+  }
+  S.FollowedRadio = Main.RadioNumber->currentIndex() + 1;
+  S.Radios = FRadios;
+  for (int N = 1; N <= MaxAntennas; ++N) S.AntennaNames[size_t(N - 1)] = Main.AntButtons[size_t(N)]->Caption();
+  return S;
+}
+
+std::string TProgramRemote::CannotSend() const {
+  const TCommControl& Comm = *FProgram.CommControl;
+  // What SendPacket needs to write anything, per mode.
+  switch (Comm.ComMode->ItemIndex()) {
+    case 0:
+      return Comm.Port->Open() ? "" : "No port is open";
+    case 1:
+      return Comm.Port->Open() && Comm.Port->ComNumber() != 0 ? "" : "No port is open";
+    default:
+      return "No communications mode is chosen";
+  }
+}
+
+std::string TProgramRemote::Busy() const {
+  if (FClosing) return "The controller is closing";
+  // A user could not click now either.
+  if (QApplication::activeModalWidget()) return "A message box is waiting for the user";
+  const TCommControl& Comm = *FProgram.CommControl;
+  if (Comm.NetBusy) return "A command is being sent";
+  if (Comm.Port->Open()) {
+    try {
+      if (Comm.Port->OutBuffUsed() > 0) return "The last command has not left yet";
+    } catch (const std::exception&) {
+      // A port that cannot say is no reason to wait; the command itself will tell.
+    }
+  }
+  return {};
+}
+
+std::string TProgramRemote::ClickAntenna(int Antenna) {
+  TQuillMain& Main = *FProgram.QuillMain;
+  return CaptureErrorBoxes([&] { Main.AntBtn1Click(Main.AntButtons[size_t(Antenna)]); });
+}
+
+std::string TProgramRemote::ClickAuto() {
+  TQuillMain& Main = *FProgram.QuillMain;
+  return CaptureErrorBoxes([&] { Main.AutoBtnClick(Main.AutoBtn); });
+}
+
+void TProgramRemote::ChooseRadio(int Radio) {
+  TQuillMain& Main = *FProgram.QuillMain;
+  Main.RadioNumber->setCurrentIndex(Radio - 1);
+  GuardedCall([&] { Main.RadioNumberClick(); });
+}
+
+void TProgramRemote::ShowWindow() {
+  if (FClosing) return;
+  TQuillMain& Main = *FProgram.QuillMain;
+  Main.setWindowState((Main.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  Main.show();
+  Main.raise();
+  Main.activateWindow();
+}
+
+// ---- start-up ----
+
+TRemoteClaim LookForInstance(const std::string& BusName, std::string& Why) {
+  if (!SessionBusConfigured()) {
+    Why = "no session bus (DBUS_SESSION_BUS_ADDRESS is not set)";
+    return TRemoteClaim::rcOff;
+  }
+  QDBusConnection Bus = QDBusConnection::sessionBus();
+  if (!Bus.isConnected() || !Bus.interface()) {
+    Why = "the session bus cannot be reached (" + Bus.lastError().message().toStdString() + ")";
+    return TRemoteClaim::rcOff;
+  }
+  const QDBusReply<bool> Held = Bus.interface()->isServiceRegistered(QString::fromStdString(BusName));
+  if (!Held.isValid()) {
+    Why = "the session bus does not answer (" + Held.error().message().toStdString() + ")";
+    return TRemoteClaim::rcOff;
+  }
+  return Held.value() ? TRemoteClaim::rcTaken : TRemoteClaim::rcFree;
+}
+
+TRemoteClaim ClaimRemoteName(const std::string& BusName, std::string& Why) {
+  QDBusConnection Bus = QDBusConnection::sessionBus();
+  const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> Reply = Bus.interface()->registerService(
+      QString::fromStdString(BusName), QDBusConnectionInterface::DontQueueService,
+      QDBusConnectionInterface::DontAllowReplacement);
+  if (!Reply.isValid()) {
+    Why = "the bus name " + BusName + " cannot be claimed (" + Reply.error().message().toStdString() + ")";
+    return TRemoteClaim::rcOff;
+  }
+  return Reply.value() == QDBusConnectionInterface::ServiceRegistered ? TRemoteClaim::rcClaimed : TRemoteClaim::rcTaken;
+}
+
+bool ShowOtherInstance(const std::string& BusName, int TimeoutMs) {
+  QDBusMessage Call = QDBusMessage::createMethodCall(QString::fromStdString(BusName), QString::fromLatin1(RemoteObjectPath),
+                                                     QString::fromLatin1(RemoteInterface), QStringLiteral("ShowWindow"));
+  return QDBusConnection::sessionBus().call(Call, QDBus::Block, TimeoutMs).type() == QDBusMessage::ReplyMessage;
+}

@@ -1,0 +1,122 @@
+#pragma once
+// The controller's D-Bus service: object "/" with interface local.quill.Controller1
+// (packaging/local.quill.Controller1.xml, from which the adaptor is generated). It checks the
+// arguments, lets one call at a time reach the program (TRemoteControl), paces commands to
+// the device, and announces every change of a property. GUI thread only: construction, calls,
+// the program's change notices and destruction all happen there.
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "remote/remote_control.h"
+
+class TRemoteService : public QObject, protected QDBusContext {
+  Q_OBJECT
+  Q_PROPERTY(QString LinkState READ LinkState)
+  Q_PROPERTY(QString Mode READ Mode)
+  Q_PROPERTY(QString Port READ Port)
+  Q_PROPERTY(int FollowedRadio READ FollowedRadio)
+  Q_PROPERTY(QString Band1 READ Band1)
+  Q_PROPERTY(QString Band2 READ Band2)
+  Q_PROPERTY(bool Auto1 READ Auto1)
+  Q_PROPERTY(bool Auto2 READ Auto2)
+  Q_PROPERTY(int Antenna1 READ Antenna1)
+  Q_PROPERTY(int Antenna2 READ Antenna2)
+  Q_PROPERTY(QStringList AntennaNames READ AntennaNames)
+
+ public:
+  // Calls that wait their turn: at most this many, each at most this long; beyond either the
+  // call fails as busy. A client can thus never pile up commands for the device.
+  static constexpr std::size_t MaxWaiting = 8;
+  static constexpr std::uint64_t MaxWaitMs = 2000;
+  // After a command, the next one waits for the device's next status report of that radio,
+  // at most the link supervisor's retry delay (8 ticks of 50 ms).
+  static constexpr std::uint64_t AnswerWaitMs = 400;
+  // How often waiting calls look again when nothing has announced a change.
+  static constexpr int RecheckMs = 50;
+
+  struct TError {
+    std::string Name;  // empty: done
+    std::string Text;
+  };
+  enum TKind { ckSelectAntenna, ckSetAuto, ckFollowRadio };
+  struct TCall {
+    TKind Kind = ckSelectAntenna;
+    int Radio = 0;
+    int Antenna = 0;
+    std::function<void(const TError&)> Reply;  // called exactly once
+  };
+
+  // Clock: milliseconds, steady (the program's tick count unless a test gives one).
+  explicit TRemoteService(TRemoteControl& Control, std::function<std::uint64_t()> Clock = {},
+                          QObject* Parent = nullptr);
+  // Waiting calls are answered as failed; the object leaves the bus.
+  ~TRemoteService() override;
+  TRemoteService(const TRemoteService&) = delete;
+  TRemoteService& operator=(const TRemoteService&) = delete;
+
+  // Puts the object and its interface at "/" on Connection; false when that path is taken.
+  bool Attach(const QDBusConnection& Connection);
+
+  // Takes one call: answered at once (refused, or done), or when its turn comes.
+  void Submit(TCall Call);
+  // Runs the waiting calls whose turn has come; fails those that waited too long.
+  void Pump();
+  std::size_t Waiting() const { return FWaiting.size(); }
+
+  // The interface's methods (through the adaptor). Failures are D-Bus errors.
+  void SelectAntenna(int Radio, int Antenna);
+  void SetAuto(int Radio);
+  void FollowRadio(int Radio);
+  void ShowWindow();
+
+  QString LinkState() const;
+  QString Mode() const;
+  QString Port() const;
+  int FollowedRadio() const;
+  QString Band1() const { return Band(1); }
+  QString Band2() const { return Band(2); }
+  bool Auto1() const { return Auto(1); }
+  bool Auto2() const { return Auto(2); }
+  int Antenna1() const { return Antenna(1); }
+  int Antenna2() const { return Antenna(2); }
+  QStringList AntennaNames() const;
+
+ private:
+  struct TWaitingCall {
+    TCall Call;
+    std::uint64_t Deadline = 0;
+  };
+  QString Band(int Radio) const;
+  bool Auto(int Radio) const;
+  int Antenna(int Radio) const;
+  void SubmitFromBus(TCall Call);
+  TError Check(const TCall& Call) const;
+  bool Ready(const TCall& Call, std::string& Why) const;
+  TError Run(const TCall& Call);
+  void StateChanged();
+
+  TRemoteControl& FControl;
+  std::function<std::uint64_t()> FClock;
+  std::optional<QDBusConnection> FConnection;
+  std::deque<TWaitingCall> FWaiting;
+  std::string FWhy;       // why the first waiting call waits, for its error
+  bool FRunning = false;  // a call is under way (a click may run the event loop)
+  TRemoteState FLast;     // as last announced
+  struct {
+    bool Pending = false;
+    int Radio = 0;
+    std::uint64_t Reports = 0;
+    std::uint64_t SentAt = 0;
+  } FAnswer;              // the last command, until its radio reports again
+  QTimer FTimer;
+};
