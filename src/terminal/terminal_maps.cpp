@@ -151,6 +151,18 @@ bool ReadBinMap(const std::uint8_t* Data, std::size_t Size, std::size_t MinRecor
   return R.U32(Sig) && Sig == OurSignature;
 }
 
+// A built-in map by name: empty when there is no such resource.
+template <class Map>
+bool LoadMapFromRes(Map& M, const std::string& Name) {
+  const std::uint8_t* D = nullptr;
+  std::size_t N = 0;
+  if (!FindTermResource(Name, D, N)) {
+    M.Clear();
+    return false;
+  }
+  return M.LoadFromBinData(D, N);
+}
+
 }  // namespace
 
 std::uint32_t HashELF(const std::string& S) { return HashFrom(0, S); }
@@ -216,15 +228,7 @@ bool TQpKeyboardMapping::LoadFromBinData(const std::uint8_t* aData, std::size_t 
   return Ok;
 }
 
-bool TQpKeyboardMapping::LoadFromRes(const std::string& aResName) {
-  const std::uint8_t* D = nullptr;
-  std::size_t N = 0;
-  if (!FindTermResource(aResName, D, N)) {
-    Clear();
-    return false;
-  }
-  return LoadFromBinData(D, N);
-}
+bool TQpKeyboardMapping::LoadFromRes(const std::string& aResName) { return LoadMapFromRes(*this, aResName); }
 
 std::string TQpKeyboardMapping::StoreToBinData() const {
   std::string Out;
@@ -375,15 +379,7 @@ bool TQpCharSetMapping::LoadFromBinData(const std::uint8_t* aData, std::size_t a
   return Ok;
 }
 
-bool TQpCharSetMapping::LoadFromRes(const std::string& aResName) {
-  const std::uint8_t* D = nullptr;
-  std::size_t N = 0;
-  if (!FindTermResource(aResName, D, N)) {
-    Clear();
-    return false;
-  }
-  return LoadFromBinData(D, N);
-}
+bool TQpCharSetMapping::LoadFromRes(const std::string& aResName) { return LoadMapFromRes(*this, aResName); }
 
 std::string TQpCharSetMapping::StoreToBinData() const {
   std::string Out;
