@@ -101,6 +101,8 @@ class TIOQueue {
   TIOBuffer* Peek();  // marks the head in use; nullptr when empty or the head is in use
   void Clear();       // frees every buffer that is not in use
   TWaitResult WaitForBuffer(std::int32_t TimeoutMs);
+  // Ends a WaitForBuffer now (or the next one) without a buffer: the waiter has more to look at.
+  void Wake() { FEvent.SetEvent(); }
   std::int32_t BytesQueued();
   int Count();
 

@@ -101,11 +101,13 @@ void TDispThread::Execute() {
         DispLock Guard(D.DispSection);
         Full = D.DispatchFull;
       }
-      // A full ring waits for the reader instead of spinning on the queued input.
+      // A full ring waits for the reader instead of spinning on the queued input. Otherwise the
+      // thread sleeps until input arrives, a timer trigger is due or a status trigger wants a
+      // look: an idle port wakes it once a second, not twenty times.
       if (Full)
-        D.FRoomEvent.WaitFor(50);
+        D.FRoomEvent.WaitFor(DispatchTickMs);
       else
-        D.FQueue.WaitForBuffer(50);
+        D.FQueue.WaitForBuffer(D.IdleWaitMs());
       // Nobody else holds the dispatcher any more (its owner let go without closing): end.
       if (D.KillThreads.load() || H.use_count() == 1) {
         ByKill = true;
@@ -153,7 +155,28 @@ void TQpBaseDispatcher::StartDispThread() {
 
 void TQpBaseDispatcher::WakeDispatcher() {
   FRoomEvent.SetEvent();
+  FQueue.Wake();
   if (ComEvent) ComEvent->SetEvent();
+}
+
+std::int32_t TQpBaseDispatcher::IdleWaitMs() {
+  DispLock Guard(DataSection);
+  // Output levels and a delivery the GUI thread still holds are only seen by looking.
+  if (fEventBusy.load()) return DispatchTickMs;
+  for (const auto& S : StatusTriggers)
+    if (S.tSActive) return DispatchTickMs;
+  const auto Now = static_cast<std::int64_t>(GetTickCount64());
+  std::int64_t Soonest = -1;
+  for (const auto& T : TimerTriggers) {
+    if (!T.tActive) continue;
+    // Expired once the tick count passes ExpireTicks (TimerExpiredAt).
+    const std::int64_t Left = (T.tET.ExpireTicks + 1) * std::int64_t(TickMs) - Now;
+    if (Left <= 0) return 0;
+    if (Soonest < 0 || Left < Soonest) Soonest = Left;
+  }
+  // Without anything due, one look a second remains: an owner that let go without closing is
+  // only seen by looking (see the loop in Execute).
+  return static_cast<std::int32_t>(Soonest < 0 ? DispatchIdleCheckMs : std::min<std::int64_t>(Soonest, DispatchIdleCheckMs));
 }
 
 void TQpBaseDispatcher::StopDispThread() {

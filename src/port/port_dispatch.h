@@ -49,6 +49,10 @@ class TQpBaseDispatcher;
 constexpr std::uint32_t DispatchBufferSize = 8192;
 constexpr int MaxDataPointers = 3;
 constexpr std::uint32_t ThreadStartWait = 3000;
+// The dispatcher thread's look interval while something can only be seen by looking.
+constexpr std::int32_t DispatchTickMs = 50;
+// The longest it sleeps otherwise.
+constexpr std::int32_t DispatchIdleCheckMs = 1000;
 constexpr UINT NotifyTimeoutMs = 3000;  // per window receiver
 // Dispatcher option bits (OptionsOn/OptionsOff).
 constexpr std::uint32_t poUseEventWord = 0x04;
@@ -468,6 +472,9 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   template <class List, class Call>
   bool DeliverToEach(List& Receivers, const Call& Notify);
   void DoneThreadsWait();
+  // How long the dispatcher thread may sleep: until the earliest active timer trigger is due,
+  // a tick while a status trigger is active or a delivery is busy, DispatchIdleCheckMs at most.
+  std::int32_t IdleWaitMs();
   // The parts InitPort and InitSocket share: an empty input ring (under DispSection and
   // DataSection), and the start of the dispatcher, closing again when it throws.
   void ResetInputRing();

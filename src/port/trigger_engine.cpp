@@ -180,6 +180,7 @@ std::int32_t TQpBaseDispatcher::SetTimerTrigger(std::uint32_t TriggerHandle, std
       NewTimer(T.tET, T.tTicks);
     }
     T.tActive = Activate;
+    if (Activate) FQueue.Wake();  // the dispatcher thread sleeps until the soonest one
     return ecOK;
   }
   return ecBadTriggerHandle;
@@ -190,6 +191,7 @@ std::int32_t TQpBaseDispatcher::ExtendTimer(std::uint32_t TriggerHandle, std::in
   for (auto& T : TimerTriggers)
     if (T.tHandle == TriggerHandle) {
       T.tET.ExpireTicks += Ticks;
+      FQueue.Wake();
       return ecOK;
     }
   return ecBadTriggerHandle;
@@ -229,6 +231,7 @@ std::int32_t TQpBaseDispatcher::SetStatusTrigger(std::uint32_t TriggerHandle, st
       }
     }
     T.tSActive = Activate;
+    if (Activate) FQueue.Wake();  // status triggers are looked at every tick
     return ecOK;
   }
   return ecBadTriggerHandle;
@@ -293,6 +296,7 @@ void TQpBaseDispatcher::RestoreTriggers(TTriggerSave& Save) {
   for (auto& T : DataTriggers) Highest = std::max(Highest, T.tHandle);
   for (auto& T : StatusTriggers) Highest = std::max(Highest, T.tHandle & ~StatusTypeMask);
   TriggerCounter = std::max(TriggerCounter, Highest / 8 + 1);
+  FQueue.Wake();  // restored timers and status triggers may want the thread sooner
 }
 
 void TQpBaseDispatcher::ClearSaveBuffers(TTriggerSave& Save) { Save = TTriggerSave(); }

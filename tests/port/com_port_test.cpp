@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "memory_dispatcher.h"
 #include "platform/dialogs.h"
@@ -460,4 +462,32 @@ TEST(DispatcherThreadTest, AnAbandonedDispatcherEndsItsThread) {
   D.reset();  // no Destroy, no close
   ASSERT_TRUE(WaitFor([&] { return W.expired(); }));
 }
+}  // namespace
+
+namespace {
+
+// Timer triggers through the dispatcher thread, which sleeps until the soonest one is due: each
+// fires once per arming, never before its time, also when armed while the thread sleeps.
+TEST_F(ComPortTest, TimerTriggersFireOnTimeFromASleepingDispatcher) {
+  using Clock = std::chrono::steady_clock;
+  std::vector<std::pair<int, Clock::time_point>> Fired;
+  P.OnTriggerTimer = [&](TQpCustomComPort*, std::uint16_t H) { Fired.emplace_back(H, Clock::now()); };
+  const int Slow = int(P.AddTimerTrigger()), Fast = int(P.AddTimerTrigger());
+  // Idle first: the thread is asleep with nothing due.
+  EXPECT_FALSE(WaitFor([&] { return !Fired.empty(); }, 300));
+  const auto Armed = Clock::now();
+  P.SetTimerTrigger(Slow, 6, true);  // 330 ms
+  P.SetTimerTrigger(Fast, 2, true);  // 110 ms: armed later, due sooner
+  ASSERT_TRUE(WaitFor([&] { return Fired.size() == 2; }));
+  EXPECT_EQ(Fired[0].first, Fast);
+  EXPECT_EQ(Fired[1].first, Slow);
+  // A tick timer counts whole 55 ms ticks from the tick it was armed in.
+  EXPECT_GE(Fired[0].second - Armed, std::chrono::milliseconds(55));
+  EXPECT_GE(Fired[1].second - Armed, std::chrono::milliseconds(5 * 55));
+  EXPECT_FALSE(WaitFor([&] { return Fired.size() > 2; }, 300));  // once per arming
+  P.SetTimerTrigger(Fast, 1, true);
+  ASSERT_TRUE(WaitFor([&] { return Fired.size() == 3; }));
+  EXPECT_EQ(Fired[2].first, Fast);
+}
+
 }  // namespace
