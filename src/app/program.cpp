@@ -32,6 +32,7 @@
 #include "platform/ini_file.h"
 #include "platform/qt_dialogs.h"
 #include "platform/serial_device_map.h"
+#include "platform/serial_port_info.h"
 #include "port/port_select.h"
 #include "quill_main_u.h"
 
@@ -88,6 +89,7 @@ TProgram::TProgram(const std::string& SettingsFile) {
   Links.ExecuteAction = [this](TBasicAction& Action) { return QuillMain->ExecuteAction(Action); };
   Links.GetPortList = [this] { return GetComPorts->GetPortList(); };
   Links.ExtractPortNumber = &TGetComPorts::ExtractPortNumber;
+  Links.DescribePort = [this](std::int32_t N) { return GetComPorts->PortDescription(N); };
   CommControl = std::make_unique<TCommControl>(std::move(Links));
   FLink = std::make_unique<TCommControlLink>(*CommControl);
   QuillMain->SetCommLink(FLink.get());
@@ -106,11 +108,27 @@ TProgram::~TProgram() {
 
 namespace {
 
+const QCommandLineOption ListPortsOption(QStringLiteral("list-ports"),
+                                         QStringLiteral("List the serial ports with their COM numbers and devices, then exit."));
+
 void DescribeOptions(QCommandLineParser& Parser, const QCommandLineOption& SettingsOption) {
   Parser.setApplicationDescription(QStringLiteral("QUILL-2 Controller: drives a remote antenna selector."));
   Parser.addHelpOption();
   Parser.addVersionOption();
   Parser.addOption(SettingsOption);
+  Parser.addOption(ListPortsOption);
+}
+
+// One line per serial port the program can open, by COM number, with the settings' [ComMap]
+// and QUILL_COM_MAP applied as the windows would.
+int ListPorts(const std::string& SettingsFile) {
+  SetSerialMapSettingsFile(SettingsFile);
+  const TSerialDeviceMap Map;
+  const auto Entries = Map.Entries();
+  if (Entries.empty()) std::printf("No serial ports found.\n");
+  for (const auto& E : Entries) std::printf("%s\n", SerialPortLine(E, Map.Sources()).c_str());
+  std::fflush(stdout);
+  return 0;
 }
 
 // What --help says beyond the options: where the settings are, how serial devices get their
@@ -285,6 +303,11 @@ int RunProgram(int argc, char** argv) {
       Early.setApplicationDescription(HelpDescription(DefaultSettingsFile()));
       Early.process(App);  // prints, then exits: 0 for help and version, 1 for an error
       return 1;
+    }
+    if (Early.isSet(ListPortsOption)) {
+      QCoreApplication App(argc, argv);  // for the executable's path: no display needed
+      NameApplication();
+      return ListPorts(Early.isSet(SettingsOption) ? Early.value(SettingsOption).toStdString() : DefaultSettingsFile());
     }
     if (Early.isSet(QStringLiteral("help-all"))) {
       // The toolkit's own options are listed by its GUI application object, which needs a

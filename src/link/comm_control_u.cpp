@@ -403,11 +403,22 @@ void TCommControl::Timer1Timer() {
         ComListBox->clear();
         for (const auto& Name : List) ComListBox->addItem(QString::fromStdString(Name));
       }
+      UpdatePortTooltips();
     }
   }
 }
 
 // ---- window ----
+
+void TCommControl::UpdatePortTooltips() {
+  if (!FLinks.DescribePort || !FLinks.ExtractPortNumber) return;
+  for (int I = 0; I < ComListBox->count(); ++I) {
+    QListWidgetItem* Item = ComListBox->item(I);
+    const std::int32_t N = FLinks.ExtractPortNumber(Item->text().toStdString());
+    const QString Tip = N > 0 ? QString::fromStdString(FLinks.DescribePort(N)) : QString();
+    if (Item->toolTip() != Tip) Item->setToolTip(Tip);
+  }
+}
 
 void TCommControl::ClosePortAndWait() {
   Port->SetOpen(false);

@@ -45,6 +45,8 @@ class TCommControl : public QWidget, public TPacketReactions {
     std::function<bool(TBasicAction&)> ExecuteAction;          // the main window's action hook
     std::function<std::vector<std::string>()> GetPortList;      // the discovery window's list
     std::function<std::int32_t(const std::string&)> ExtractPortNumber;
+    // The tooltip of the port list's COMn: the device behind it and what it is.
+    std::function<std::string(std::int32_t)> DescribePort;
   };
   explicit TCommControl(TLinks Links, QWidget* Parent = nullptr);
   ~TCommControl() override;
@@ -143,6 +145,8 @@ class TCommControl : public QWidget, public TPacketReactions {
   void ClosePortAndWait();
   void HandleLine();
   void ShowError(const std::string& Text);
+  // Each port's tooltip from the discovery window's descriptions, refreshed with the list.
+  void UpdatePortTooltips();
   // Opens COMn again for the recovery; "" when open, else the reason.
   std::string ReopenLostPort(int ComNumber);
 

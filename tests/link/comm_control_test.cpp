@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 
 #include "link/net_defs.h"
@@ -86,6 +87,7 @@ class CommControlTest : public ::testing::Test {
     };
     Links.GetPortList = [Ports] { return Ports; };
     Links.ExtractPortNumber = &TGetComPorts::ExtractPortNumber;
+    Links.DescribePort = [this](std::int32_t N) { return Describe(N); };
     Comm = std::make_unique<TCommControl>(Links);
     Comm->Timer1->stop();
     GuardedCall([&] { Comm->FormCreate(); });
@@ -112,6 +114,7 @@ class CommControlTest : public ::testing::Test {
 
   TempDir Dir;
   ScopedScriptedDialogs Script;
+  std::function<std::string(std::int32_t)> Describe = [](std::int32_t) { return std::string(); };
   TPeer Peer;
   std::vector<int> Actions;
   std::unique_ptr<TCommControl> Comm;
@@ -245,6 +248,25 @@ TEST_F(CommControlTest, StoredModesAndPortList) {
   Comm->Timer1Timer();
   ASSERT_EQ(Comm->ComListBox->count(), 3);
   EXPECT_EQ(Comm->ComListBox->item(2)->text(), "COM3");
+}
+
+TEST_F(CommControlTest, PortListItemsShowTheirDeviceAsTooltip) {
+  std::map<std::int32_t, std::string> Devices = {{1, "/dev/ttyS0 \u2014 serial8250 driver"},
+                                                 {33, "/dev/ttyUSB0 \u2014 FT232R USB UART (A50285BI)"}};
+  Describe = [&](std::int32_t N) { return Devices.count(N) ? Devices[N] : std::string(); };
+  Create("[Comm]\nMode=1\n", {"Disable", "COM1", "COM33"});
+  Comm->Timer1Timer();
+  ASSERT_EQ(Comm->ComListBox->count(), 3);
+  // The items keep their names; "Disable" has no device.
+  EXPECT_EQ(Comm->ComListBox->item(2)->text(), "COM33");
+  EXPECT_EQ(Comm->ComListBox->item(0)->toolTip(), "");
+  EXPECT_EQ(Comm->ComListBox->item(1)->toolTip(), QString::fromUtf8("/dev/ttyS0 \u2014 serial8250 driver"));
+  EXPECT_EQ(Comm->ComListBox->item(2)->toolTip(), QString::fromUtf8("/dev/ttyUSB0 \u2014 FT232R USB UART (A50285BI)"));
+  // Another adapter behind the same number: the list stays, its tooltip follows at the next look.
+  Devices[33] = "/dev/ttyUSB0 \u2014 USB Serial, 1a86:7523, ch341-uart";
+  Comm->SecondTimer = 0;
+  Comm->Timer1Timer();
+  EXPECT_EQ(Comm->ComListBox->item(2)->toolTip(), QString::fromUtf8("/dev/ttyUSB0 \u2014 USB Serial, 1a86:7523, ch341-uart"));
 }
 
 TEST_F(CommControlTest, SerialPortThatCannotOpen) {
