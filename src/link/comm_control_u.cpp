@@ -28,6 +28,7 @@
 #include "platform/ini_file.h"
 #include "platform/messages.h"
 #include "platform/serial_device_map.h"
+#include "platform/serial_port_info.h"
 #include "platform/text_util.h"
 #include "port/port_errors.h"
 #include "terminal/terminal_control.h"
@@ -78,7 +79,16 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   ReconnectAction->setCheckable(true);
   connect(ReconnectAction, &QAction::triggered, this, [this](bool On) { GuardedCall([this, On] { SetReconnect(On); }); });
   ComListBox->addAction(ReconnectAction);
+  KeepAction = new QAction(ComListBox);
+  connect(KeepAction, &QAction::triggered, this, [this] { GuardedCall([this] { KeepAdapterNumber(); }); });
+  ComListBox->addAction(KeepAction);
   ComListBox->setContextMenuPolicy(Qt::ActionsContextMenu);
+  // The menu item follows the selection, and is checked again as the menu opens: the adapter
+  // may have come or gone since.
+  connect(ComListBox, &QListWidget::currentItemChanged, this, [this] { GuardedCall([this] { UpdateKeepAction(); }); });
+  ComListBox->viewport()->installEventFilter(this);
+  ComListBox->installEventFilter(this);
+  UpdateKeepAction();
 
   ComMode = new TRadioGroup(QStringLiteral("Communications Mode"), {QStringLiteral("LAN"), QStringLiteral("COM/USB")}, this);
   ComMode->setGeometry(175, 3, 185, 85);
@@ -308,6 +318,39 @@ void TCommControl::SetReconnect(bool On) {
   ReconnectAction->setChecked(On);
   TIniFile(FLinks.SettingsFile).WriteInteger(CommSection, "Reconnect", On ? 1 : 0);
   if (!On) Recovery->Cancel();
+}
+
+TSerialMapSources TCommControl::MapSources() const {
+  return FLinks.MapSources ? FLinks.MapSources() : DefaultSerialMapSources();
+}
+
+std::pair<std::int32_t, std::string> TCommControl::SelectedAdapter() const {
+  const QListWidgetItem* Item = ComListBox->currentItem();
+  if (!Item || !FLinks.ExtractPortNumber) return {0, ""};
+  const std::int32_t N = FLinks.ExtractPortNumber(Item->text().toStdString());
+  if (N <= 0 || N > MaxComNumber) return {0, ""};
+  const TSerialMapSources Sources = MapSources();
+  return {N, SerialByIdLink(TSerialDeviceMap(Sources).DevicePath(N), Sources)};
+}
+
+void TCommControl::UpdateKeepAction() {
+  const auto [N, Link] = SelectedAdapter();
+  KeepAction->setText(N > 0 ? QStringLiteral("Keep this adapter as COM%1").arg(N) : QStringLiteral("Keep this adapter as COMn"));
+  KeepAction->setEnabled(!Link.empty());
+}
+
+void TCommControl::KeepAdapterNumber() {
+  const auto [N, Link] = SelectedAdapter();
+  UpdateKeepAction();
+  if (Link.empty()) return;
+  TIniFile(FLinks.SettingsFile).WriteString(ComMapSection, "COM" + std::to_string(N), Link);
+  Log("COM" + std::to_string(N) + " is kept for " + Link);
+}
+
+bool TCommControl::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Event->type() == QEvent::ContextMenu && (Watched == ComListBox || Watched == ComListBox->viewport()))
+    GuardedCall([this] { UpdateKeepAction(); });
+  return QWidget::eventFilter(Watched, Event);
 }
 
 void TCommControl::Shutdown() {

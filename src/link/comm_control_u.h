@@ -8,11 +8,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "defs/defines_u.h"
 #include "link/line_assembler.h"
 #include "link/packet_codec.h"
+#include "platform/serial_device_map.h"
 
 class QAction;
 class QFrame;
@@ -47,6 +49,9 @@ class TCommControl : public QWidget, public TPacketReactions {
     std::function<std::int32_t(const std::string&)> ExtractPortNumber;
     // The tooltip of the port list's COMn: the device behind it and what it is.
     std::function<std::string(std::int32_t)> DescribePort;
+    // Where the COM numbers and /dev/serial/by-id are read ("Keep this adapter as COMn"); the
+    // process's device map when empty (tests give a fake tree).
+    std::function<TSerialMapSources()> MapSources;
   };
   explicit TCommControl(TLinks Links, QWidget* Parent = nullptr);
   ~TCommControl() override;
@@ -85,6 +90,12 @@ class TCommControl : public QWidget, public TPacketReactions {
   // the link then stays down until the port is picked again). Setting it writes the file.
   bool Reconnect() const { return FReconnect; }
   void SetReconnect(bool On);
+  // "Keep this adapter as COMn" for the selected port: writes COMn=<its /dev/serial/by-id link>
+  // into [ComMap], so the adapter keeps the number whatever ttyUSB number it gets later.
+  // The menu item is enabled only for a port that has such a link; UpdateKeepAction sets its
+  // text and state from the selection (done on every selection change and menu).
+  void KeepAdapterNumber();
+  void UpdateKeepAction();
 
   // Longest line kept while waiting for its carriage return.
   static constexpr std::size_t MaxLineLength = 4096;
@@ -127,6 +138,7 @@ class TCommControl : public QWidget, public TPacketReactions {
   QTimer* Timer1 = nullptr;
   std::unique_ptr<TQpWinsockPort> Port;
   QAction* ReconnectAction = nullptr;  // the port list's context menu
+  QAction* KeepAction = nullptr;       // the same menu
   std::unique_ptr<TPortRecovery> Recovery;
 
   TPacketCodec Codec{*this};
@@ -139,6 +151,7 @@ class TCommControl : public QWidget, public TPacketReactions {
   void closeEvent(QCloseEvent* Event) override;
   void keyPressEvent(QKeyEvent* Event) override;
   void showEvent(QShowEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
   void SendPacket(const std::string& Packet);
@@ -149,6 +162,9 @@ class TCommControl : public QWidget, public TPacketReactions {
   void UpdatePortTooltips();
   // Opens COMn again for the recovery; "" when open, else the reason.
   std::string ReopenLostPort(int ComNumber);
+  TSerialMapSources MapSources() const;
+  // The selected port's number and by-id link (empty when it has none).
+  std::pair<std::int32_t, std::string> SelectedAdapter() const;
 
   TLinks FLinks;
   bool FLoading = false;

@@ -10,12 +10,16 @@
 #include <QScrollBar>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QContextMenuEvent>
+#include <QAction>
+#include <QMenu>
 #include <QTextBlock>
 #include <QTimer>
 
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "link/net_defs.h"
 #include "devices/net_port.h"
@@ -88,6 +92,7 @@ class CommControlTest : public ::testing::Test {
     Links.GetPortList = [Ports] { return Ports; };
     Links.ExtractPortNumber = &TGetComPorts::ExtractPortNumber;
     Links.DescribePort = [this](std::int32_t N) { return Describe(N); };
+    if (Sources) Links.MapSources = [this] { return *Sources; };
     Comm = std::make_unique<TCommControl>(Links);
     Comm->Timer1->stop();
     GuardedCall([&] { Comm->FormCreate(); });
@@ -115,6 +120,7 @@ class CommControlTest : public ::testing::Test {
   TempDir Dir;
   ScopedScriptedDialogs Script;
   std::function<std::string(std::int32_t)> Describe = [](std::int32_t) { return std::string(); };
+  std::optional<TSerialMapSources> Sources;  // the process's device map when unset
   TPeer Peer;
   std::vector<int> Actions;
   std::unique_ptr<TCommControl> Comm;
@@ -267,6 +273,66 @@ TEST_F(CommControlTest, PortListItemsShowTheirDeviceAsTooltip) {
   Comm->SecondTimer = 0;
   Comm->Timer1Timer();
   EXPECT_EQ(Comm->ComListBox->item(2)->toolTip(), QString::fromUtf8("/dev/ttyUSB0 \u2014 USB Serial, 1a86:7523, ch341-uart"));
+}
+
+TEST_F(CommControlTest, KeepThisAdapterWritesItsStableLinkIntoTheComMap) {
+  FakeSerialTree T;
+  const FakeSerialTree::TUsb Ftdi{"0403", "6001", "FTDI", "FT232R USB UART", "A50285BI"};
+  const std::string ById = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  T.AddUsbTty("ttyUSB0", "1-1", "ftdi_sio", Ftdi);
+  T.AddPlatformTty("ttyS0", "serial8250", "serial8250");
+  Sources = TSerialMapSources{};
+  Sources->SysRoot = T.Sys;
+  Sources->DevRoot = T.Dev;
+  Sources->SettingsFile = Ini();
+  Create("[Comm]\nMode=1\n", {"Disable", "COM1", "COM33"});
+  Comm->Timer1Timer();
+  QAction* Keep = Comm->KeepAction;
+  ASSERT_TRUE(Comm->ComListBox->actions().contains(Keep)) << "in the list's context menu";
+  EXPECT_EQ(Comm->ComListBox->contextMenuPolicy(), Qt::ActionsContextMenu);
+  struct Case {
+    int Row;
+    QString Text;
+    bool Enabled;
+  };
+  // udev has not made the link yet: nothing to keep. Then per selected port.
+  Comm->ComListBox->setCurrentRow(2);
+  EXPECT_FALSE(Keep->isEnabled());
+  T.LinkById(ById, "ttyUSB0");
+  // The menu checks again as it opens: the item is enabled in the menu shown (closed again
+  // by the timer, as the menu runs a loop of its own).
+  bool EnabledInMenu = false;
+  QTimer Closer;
+  QObject::connect(&Closer, &QTimer::timeout, [&] {
+    if (auto* M = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      EnabledInMenu = M->actions().contains(Keep) && Keep->isEnabled();
+      M->close();
+    }
+  });
+  Closer.start(5);
+  const QPoint At(5, 5);
+  QContextMenuEvent Menu(QContextMenuEvent::Mouse, At, Comm->ComListBox->viewport()->mapToGlobal(At));
+  QCoreApplication::sendEvent(Comm->ComListBox->viewport(), &Menu);
+  Closer.stop();
+  EXPECT_TRUE(EnabledInMenu);
+  for (const Case& C : {Case{0, "Keep this adapter as COMn", false}, Case{1, "Keep this adapter as COM1", false},
+                        Case{2, "Keep this adapter as COM33", true}}) {
+    Comm->ComListBox->setCurrentRow(C.Row);
+    EXPECT_EQ(Keep->text(), C.Text) << C.Row;
+    EXPECT_EQ(Keep->isEnabled(), C.Enabled) << C.Row;
+  }
+  Keep->trigger();
+  const std::string Link = T.Dev + "/serial/by-id/" + ById;
+  EXPECT_EQ(TIniFile(Ini()).ReadString("ComMap", "COM33", ""), Link);
+  EXPECT_EQ(TIniFile(Ini()).ReadInteger("Comm", "Mode", -1), 1) << "the rest of the file kept";
+
+  // The adapter resets and comes back as ttyUSB1: still COM33, and COM34 is not listed.
+  T.Unplug("ttyUSB0");
+  T.AddUsbTty("ttyUSB1", "1-1", "ftdi_sio", Ftdi);
+  T.LinkById(ById, "ttyUSB1");
+  std::vector<std::string> Numbers;
+  for (const auto& E : TSerialDeviceMap(*Sources).Entries()) Numbers.push_back(E.PortName + "=" + E.Path);
+  EXPECT_EQ(Numbers, (std::vector<std::string>{"COM1=" + T.Node("ttyS0"), "COM33=" + Link}));
 }
 
 TEST_F(CommControlTest, SerialPortThatCannotOpen) {
