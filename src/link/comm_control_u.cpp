@@ -15,6 +15,7 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <cerrno>
 #include <chrono>
 
 #include "link/net_defs.h"
@@ -324,6 +325,17 @@ TSerialMapSources TCommControl::MapSources() const {
   return FLinks.MapSources ? FLinks.MapSources() : DefaultSerialMapSources();
 }
 
+std::string TCommControl::OpenErrorText(const std::string& First, const std::exception& E, int ComNumber) const {
+  std::string Text = WithSystemReason(First, E);
+  TOpenFailure Why = TOpenFailure::Other;
+  if (const auto* Io = dynamic_cast<const EInOutError*>(&E); Io && Io->ErrorCode() == EACCES) Why = TOpenFailure::Denied;
+  else if (dynamic_cast<const EAlreadyOpen*>(&E)) Why = TOpenFailure::Busy;
+  if (Why == TOpenFailure::Other || ComNumber <= 0) return Text;
+  const std::string Path = TSerialDeviceMap(MapSources()).DevicePath(ComNumber);
+  const std::string Help = DeviceAccessHelp(Path, Why, FLinks.AccessFacts ? *FLinks.AccessFacts : SystemDeviceAccessFacts());
+  return Help.empty() ? Text : Text + "\n" + Help;
+}
+
 std::pair<std::int32_t, std::string> TCommControl::SelectedAdapter() const {
   const QListWidgetItem* Item = ComListBox->currentItem();
   if (!Item || !FLinks.ExtractPortNumber) return {0, ""};
@@ -533,7 +545,7 @@ void TCommControl::SetupPort() {
           Port->SetOpen(true);
           ComLabel->setText(QStringLiteral("Using COM%1").arg(PortNumber));
         } catch (const std::exception& E) {
-          ShowError(WithSystemReason("Error opening COM port", E));
+          ShowError(OpenErrorText("Error opening COM port", E, PortNumber));
         }
       }
       break;
@@ -569,7 +581,7 @@ void TCommControl::ComPortBtnClick() {
       SetLinkStatus(lsDisconnected);
     } catch (const std::exception& E) {
       DoAction(mcDisableStayOnTop);
-      ShowError(WithSystemReason("Error opening COM" + std::to_string(Port->ComNumber()), E));
+      ShowError(OpenErrorText("Error opening COM" + std::to_string(Port->ComNumber()), E, Port->ComNumber()));
       DoAction(mcRecallStayOnTOp);
       SetLinkStatus(lsDisconnected);
       GuardedCall([this] { Port->SetOpen(false); });

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "defs/defines_u.h"
 #include "link/line_assembler.h"
 #include "link/packet_codec.h"
+#include "platform/device_access.h"
 #include "platform/serial_device_map.h"
 
 class QAction;
@@ -52,6 +54,9 @@ class TCommControl : public QWidget, public TPacketReactions {
     // Where the COM numbers and /dev/serial/by-id are read ("Keep this adapter as COMn"); the
     // process's device map when empty (tests give a fake tree).
     std::function<TSerialMapSources()> MapSources;
+    // What the system says about a device that would not open (its group, who holds it); the
+    // system's facts when empty.
+    std::optional<TDeviceAccessFacts> AccessFacts;
   };
   explicit TCommControl(TLinks Links, QWidget* Parent = nullptr);
   ~TCommControl() override;
@@ -163,6 +168,9 @@ class TCommControl : public QWidget, public TPacketReactions {
   // Opens COMn again for the recovery; "" when open, else the reason.
   std::string ReopenLostPort(int ComNumber);
   TSerialMapSources MapSources() const;
+  // An open error's box text: First, the system's reason, then the device and a fix for
+  // denied access or a busy device on the following lines.
+  std::string OpenErrorText(const std::string& First, const std::exception& E, int ComNumber) const;
   // The selected port's number and by-id link (empty when it has none).
   std::pair<std::int32_t, std::string> SelectedAdapter() const;
 

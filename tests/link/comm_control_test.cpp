@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -36,6 +38,14 @@
 #include "test_support.h"
 
 namespace {
+
+// A serial layer whose devices refuse this user, as one of a group the user is not in does
+// (the tests may run as root, whom no device refuses).
+class TDeniedDispatcher : public TQpWin32Dispatcher {
+ public:
+  using TQpWin32Dispatcher::TQpWin32Dispatcher;
+  std::int32_t OpenCom(const char*, std::uint32_t, std::uint32_t) override { return -EACCES; }
+};
 
 // A loopback peer driven from the GUI thread without blocking it (the network port lives there).
 class TPeer {
@@ -93,6 +103,7 @@ class CommControlTest : public ::testing::Test {
     Links.ExtractPortNumber = &TGetComPorts::ExtractPortNumber;
     Links.DescribePort = [this](std::int32_t N) { return Describe(N); };
     if (Sources) Links.MapSources = [this] { return *Sources; };
+    Links.AccessFacts = Facts;
     Comm = std::make_unique<TCommControl>(Links);
     Comm->Timer1->stop();
     GuardedCall([&] { Comm->FormCreate(); });
@@ -121,6 +132,7 @@ class CommControlTest : public ::testing::Test {
   ScopedScriptedDialogs Script;
   std::function<std::string(std::int32_t)> Describe = [](std::int32_t) { return std::string(); };
   std::optional<TSerialMapSources> Sources;  // the process's device map when unset
+  std::optional<TDeviceAccessFacts> Facts;    // the system's when unset
   TPeer Peer;
   std::vector<int> Actions;
   std::unique_ptr<TCommControl> Comm;
@@ -461,4 +473,56 @@ TEST_F(CommControlTest, SerialOpenErrorsCarryTheSystemsReason) {
   unsetenv("QUILL_COM_MAP");
   ASSERT_EQ(Script->Errors.size(), 1u);
   EXPECT_EQ(Script->Errors[0], "Error opening COM port: Is a directory");
+}
+
+TEST_F(CommControlTest, OpenErrorsNameTheDeviceAndTheWayIn) {
+  Facts = TDeviceAccessFacts{};
+  Facts->NodeGroup = [](const std::string&, unsigned& Gid) {
+    Gid = 20;
+    return true;
+  };
+  Facts->ProcessGroups = [] { return std::vector<unsigned>{1000}; };
+  Facts->GroupName = [](unsigned Gid) { return Gid == 20 ? std::string("dialout") : std::string(); };
+  Facts->ListedInGroup = [](unsigned) { return false; };
+  Facts->Holders = [](const std::string&) { return std::vector<TDeviceHolder>{{812, "ModemManager"}}; };
+  const std::string Join = "It belongs to the group dialout, which you are not in. Join it with\n"
+                           "    sudo usermod -aG dialout $USER\n"
+                           "then log out and in again: a new login is needed for the group to count.";
+
+  // Denied, at the stored port's setup and at a pick from the list: the first line as ever.
+  TQpCustomComPort::RegisterDeviceLayer(dlWin32, [](TQpCustomComPort* Owner) {
+    return std::make_shared<TDeniedDispatcher>(Owner);
+  });
+  Sources = TSerialMapSources{};
+  Sources->SysRoot = Dir.File("nosys");
+  Sources->EnvironmentMap = "COM7=" + Dir.File("ttyUSB0");
+  Create("[Comm]\nMode=1\nPort=7\n", {"Disable", "COM7"});
+  ASSERT_EQ(Script->Errors.size(), 1u);
+  EXPECT_EQ(Script->Errors[0], "Error opening COM port: Permission denied\nDevice: " + Dir.File("ttyUSB0") + "\n" + Join);
+  Comm->Timer1Timer();
+  Comm->ComListBox->setCurrentRow(1);
+  Comm->ComPortBtnClick();
+  EXPECT_EQ(Script->Errors.back(), "Error opening COM7: Permission denied\nDevice: " + Dir.File("ttyUSB0") + "\n" + Join);
+
+  // Busy: a real terminal another holder has locked.
+  RegisterSerialLayer();
+  const int Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(Master, 0);
+  ASSERT_EQ(grantpt(Master), 0);
+  ASSERT_EQ(unlockpt(Master), 0);
+  const std::string Pty = ptsname(Master);
+  const int Holder = ::open(Pty.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_EQ(::flock(Holder, LOCK_EX | LOCK_NB), 0);
+  setenv("QUILL_COM_MAP", ("COM7=" + Pty).c_str(), 1);
+  Sources.reset();
+  Create("[Comm]\nMode=1\n", {"Disable", "COM7"});
+  Comm->Timer1Timer();
+  Comm->ComListBox->setCurrentRow(1);
+  Comm->ComPortBtnClick();
+  unsetenv("QUILL_COM_MAP");
+  const std::string Busy = Script->Errors.back();
+  EXPECT_EQ(Busy.substr(0, Busy.find('\n')), "Error opening COM7");
+  EXPECT_EQ(Busy.rfind("Error opening COM7\nDevice: " + Pty + "\nHeld by ModemManager (pid 812).\n", 0), 0u) << Busy;
+  ::close(Holder);
+  ::close(Master);
 }
