@@ -363,6 +363,9 @@ int RunProgram(int argc, char** argv) {
 
   Program = std::make_unique<TProgram>(SettingsFile);
   TQuillMain* QuillMain = Program->QuillMain.get();
+  // Boxes raised while none of the windows is active (a port lost in the background) belong
+  // to the main window, not to the screen's corner.
+  QtDialogs::SetMainWindow(QuillMain);
   // Closing the main window ends the program, even with the Communications window showing.
   QuillMain->OnFormClose = [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); };
   if (TerminateRequested) {
@@ -376,6 +379,7 @@ int RunProgram(int argc, char** argv) {
   QuillMain->show();
   int Code = App.exec();
   SignalNotifier.reset();
+  QtDialogs::SetMainWindow(nullptr);
   Program.reset();
   SetDialogs(nullptr);
   return Code;

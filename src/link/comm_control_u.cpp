@@ -207,7 +207,7 @@ std::vector<std::string> TCommControl::LogLines() const {
   return Lines;
 }
 
-void TCommControl::ShowError(const std::string& Text) { GetDialogs().ErrorBox(Text); }
+void TCommControl::ShowError(const std::string& Text) { GetDialogs().ErrorBoxFor(this, Text); }
 
 // ---- link supervisor ----
 

@@ -503,6 +503,8 @@ TEST_F(CommControlTest, OpenErrorsNameTheDeviceAndTheWayIn) {
   Comm->ComListBox->setCurrentRow(1);
   Comm->ComPortBtnClick();
   EXPECT_EQ(Script->Errors.back(), "Error opening COM7: Permission denied\nDevice: " + Dir.File("ttyUSB0") + "\n" + Join);
+  // The window's boxes are its own (shown on it while it is shown).
+  EXPECT_EQ(Script->Owners, (std::vector<QWidget*>{Comm.get(), Comm.get()}));
 
   // Busy: a real terminal another holder has locked.
   RegisterSerialLayer();
