@@ -40,10 +40,15 @@ class ScriptedDialogs : public Dialogs {
   struct InputRequest {
     std::string Caption, Prompt, Default;
   };
-  void ErrorBox(const std::string& Text) override { ErrorBoxFor(nullptr, Text); }
-  void ErrorBoxFor(QWidget* Owner, const std::string& Text) override {
+  void ErrorBox(const std::string& Text) override {
     Errors.push_back(Text);
-    Owners.push_back(Owner);
+    Owners.push_back(PendingOwner);
+    PendingOwner = nullptr;
+  }
+  // Through ErrorBox, so a test's own ErrorBox sees every box.
+  void ErrorBoxFor(QWidget* Owner, const std::string& Text) override {
+    PendingOwner = Owner;
+    ErrorBox(Text);
   }
   std::string InputBox(const std::string& Caption, const std::string& Prompt,
                        const std::string& Default) override {
@@ -57,6 +62,9 @@ class ScriptedDialogs : public Dialogs {
   std::vector<QWidget*> Owners;  // each error box's owner, nullptr for none
   std::vector<InputRequest> Inputs;
   std::deque<std::optional<std::string>> Answers;
+
+ private:
+  QWidget* PendingOwner = nullptr;
 };
 
 // Installs a ScriptedDialogs (or a given one derived from it) for the life of a test scope.
