@@ -35,6 +35,7 @@
 #include "platform/serial_device_map.h"
 #include "remote/remote_names.h"
 #include "remote/remote_service.h"
+#include "platform/serial_port_info.h"
 #include "port/port_select.h"
 #include "program_remote.h"
 #include "quill_main_u.h"
@@ -95,6 +96,7 @@ TProgram::TProgram(const std::string& SettingsFile) {
   Links.LinkChanged = [this] {
     if (OnLinkChanged) OnLinkChanged();
   };
+  Links.DescribePort = [this](std::int32_t N) { return GetComPorts->PortDescription(N); };
   CommControl = std::make_unique<TCommControl>(std::move(Links));
   FLink = std::make_unique<TCommControlLink>(*CommControl);
   QuillMain->SetCommLink(FLink.get());
@@ -113,11 +115,27 @@ TProgram::~TProgram() {
 
 namespace {
 
+const QCommandLineOption ListPortsOption(QStringLiteral("list-ports"),
+                                         QStringLiteral("List the serial ports with their COM numbers and devices, then exit."));
+
 void DescribeOptions(QCommandLineParser& Parser, const QCommandLineOption& SettingsOption) {
   Parser.setApplicationDescription(QStringLiteral("QUILL-2 Controller: drives a remote antenna selector."));
   Parser.addHelpOption();
   Parser.addVersionOption();
   Parser.addOption(SettingsOption);
+  Parser.addOption(ListPortsOption);
+}
+
+// One line per serial port the program can open, by COM number, with the settings' [ComMap]
+// and QUILL_COM_MAP applied as the windows would.
+int ListPorts(const std::string& SettingsFile) {
+  SetSerialMapSettingsFile(SettingsFile);
+  const TSerialDeviceMap Map;
+  const auto Entries = Map.Entries();
+  if (Entries.empty()) std::printf("No serial ports found.\n");
+  for (const auto& E : Entries) std::printf("%s\n", SerialPortLine(E, Map.Sources()).c_str());
+  std::fflush(stdout);
+  return 0;
 }
 
 // What --help says beyond the options: where the settings are, how serial devices get their
@@ -293,6 +311,11 @@ int RunProgram(int argc, char** argv) {
       Early.process(App);  // prints, then exits: 0 for help and version, 1 for an error
       return 1;
     }
+    if (Early.isSet(ListPortsOption)) {
+      QCoreApplication App(argc, argv);  // for the executable's path: no display needed
+      NameApplication();
+      return ListPorts(Early.isSet(SettingsOption) ? Early.value(SettingsOption).toStdString() : DefaultSettingsFile());
+    }
     if (Early.isSet(QStringLiteral("help-all"))) {
       // The toolkit's own options are listed by its GUI application object, which needs a
       // window system: the offscreen one, as the last -platform given wins.
@@ -361,6 +384,9 @@ int RunProgram(int argc, char** argv) {
 
   Program = std::make_unique<TProgram>(SettingsFile);
   TQuillMain* QuillMain = Program->QuillMain.get();
+  // Boxes raised while none of the windows is active (a port lost in the background) belong
+  // to the main window, not to the screen's corner.
+  QtDialogs::SetMainWindow(QuillMain);
   // Closing the main window ends the program, even with the Communications window showing.
   QuillMain->OnFormClose = [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); };
   if (TerminateRequested) {
@@ -406,6 +432,7 @@ int RunProgram(int argc, char** argv) {
   Service.reset();
   Remote.reset();
   SignalNotifier.reset();
+  QtDialogs::SetMainWindow(nullptr);
   Program.reset();
   SetDialogs(nullptr);
   return Code;

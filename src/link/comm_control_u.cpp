@@ -15,6 +15,7 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 
@@ -29,6 +30,7 @@
 #include "platform/ini_file.h"
 #include "platform/messages.h"
 #include "platform/serial_device_map.h"
+#include "platform/serial_port_info.h"
 #include "platform/text_util.h"
 #include "port/port_errors.h"
 #include "terminal/terminal_control.h"
@@ -79,7 +81,16 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   ReconnectAction->setCheckable(true);
   connect(ReconnectAction, &QAction::triggered, this, [this](bool On) { GuardedCall([this, On] { SetReconnect(On); }); });
   ComListBox->addAction(ReconnectAction);
+  KeepAction = new QAction(ComListBox);
+  connect(KeepAction, &QAction::triggered, this, [this] { GuardedCall([this] { KeepAdapterNumber(); }); });
+  ComListBox->addAction(KeepAction);
   ComListBox->setContextMenuPolicy(Qt::ActionsContextMenu);
+  // The menu item follows the selection, and is checked again as the menu opens: the adapter
+  // may have come or gone since.
+  connect(ComListBox, &QListWidget::currentItemChanged, this, [this] { GuardedCall([this] { UpdateKeepAction(); }); });
+  ComListBox->viewport()->installEventFilter(this);
+  ComListBox->installEventFilter(this);
+  UpdateKeepAction();
 
   ComMode = new TRadioGroup(QStringLiteral("Communications Mode"), {QStringLiteral("LAN"), QStringLiteral("COM/USB")}, this);
   ComMode->setGeometry(175, 3, 185, 85);
@@ -205,7 +216,7 @@ std::vector<std::string> TCommControl::LogLines() const {
   return Lines;
 }
 
-void TCommControl::ShowError(const std::string& Text) { GetDialogs().ErrorBox(Text); }
+void TCommControl::ShowError(const std::string& Text) { GetDialogs().ErrorBoxFor(this, Text); }
 
 // ---- link supervisor ----
 
@@ -333,6 +344,50 @@ void TCommControl::SetReconnect(bool On) {
   if (!On) Recovery->Cancel();
 }
 
+TSerialMapSources TCommControl::MapSources() const {
+  return FLinks.MapSources ? FLinks.MapSources() : DefaultSerialMapSources();
+}
+
+std::string TCommControl::OpenErrorText(const std::string& First, const std::exception& E, int ComNumber) const {
+  std::string Text = WithSystemReason(First, E);
+  TOpenFailure Why = TOpenFailure::Other;
+  if (const auto* Io = dynamic_cast<const EInOutError*>(&E); Io && Io->ErrorCode() == EACCES) Why = TOpenFailure::Denied;
+  else if (dynamic_cast<const EAlreadyOpen*>(&E)) Why = TOpenFailure::Busy;
+  if (Why == TOpenFailure::Other || ComNumber <= 0) return Text;
+  const std::string Path = TSerialDeviceMap(MapSources()).DevicePath(ComNumber);
+  const std::string Help = DeviceAccessHelp(Path, Why, FLinks.AccessFacts ? *FLinks.AccessFacts : SystemDeviceAccessFacts());
+  return Help.empty() ? Text : Text + "\n" + Help;
+}
+
+std::pair<std::int32_t, std::string> TCommControl::SelectedAdapter() const {
+  const QListWidgetItem* Item = ComListBox->currentItem();
+  if (!Item || !FLinks.ExtractPortNumber) return {0, ""};
+  const std::int32_t N = FLinks.ExtractPortNumber(Item->text().toStdString());
+  if (N <= 0 || N > MaxComNumber) return {0, ""};
+  const TSerialMapSources Sources = MapSources();
+  return {N, SerialByIdLink(TSerialDeviceMap(Sources).DevicePath(N), Sources)};
+}
+
+void TCommControl::UpdateKeepAction() {
+  const auto [N, Link] = SelectedAdapter();
+  KeepAction->setText(N > 0 ? QStringLiteral("Keep this adapter as COM%1").arg(N) : QStringLiteral("Keep this adapter as COMn"));
+  KeepAction->setEnabled(!Link.empty());
+}
+
+void TCommControl::KeepAdapterNumber() {
+  const auto [N, Link] = SelectedAdapter();
+  UpdateKeepAction();
+  if (Link.empty()) return;
+  TIniFile(FLinks.SettingsFile).WriteString(ComMapSection, "COM" + std::to_string(N), Link);
+  Log("COM" + std::to_string(N) + " is kept for " + Link);
+}
+
+bool TCommControl::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Event->type() == QEvent::ContextMenu && (Watched == ComListBox || Watched == ComListBox->viewport()))
+    GuardedCall([this] { UpdateKeepAction(); });
+  return QWidget::eventFilter(Watched, Event);
+}
+
 void TCommControl::Shutdown() {
   SetLinkStatus(lsDisconnected);
   Timer1->stop();
@@ -426,11 +481,22 @@ void TCommControl::Timer1Timer() {
         ComListBox->clear();
         for (const auto& Name : List) ComListBox->addItem(QString::fromStdString(Name));
       }
+      UpdatePortTooltips();
     }
   }
 }
 
 // ---- window ----
+
+void TCommControl::UpdatePortTooltips() {
+  if (!FLinks.DescribePort || !FLinks.ExtractPortNumber) return;
+  for (int I = 0; I < ComListBox->count(); ++I) {
+    QListWidgetItem* Item = ComListBox->item(I);
+    const std::int32_t N = FLinks.ExtractPortNumber(Item->text().toStdString());
+    const QString Tip = N > 0 ? QString::fromStdString(FLinks.DescribePort(N)) : QString();
+    if (Item->toolTip() != Tip) Item->setToolTip(Tip);
+  }
+}
 
 void TCommControl::ClosePortAndWait() {
   Port->SetOpen(false);
@@ -507,7 +573,7 @@ void TCommControl::SetupPort() {
           Port->SetOpen(true);
           ComLabel->setText(QStringLiteral("Using COM%1").arg(PortNumber));
         } catch (const std::exception& E) {
-          ShowError(WithSystemReason("Error opening COM port", E));
+          ShowError(OpenErrorText("Error opening COM port", E, PortNumber));
         }
       }
       break;
@@ -546,7 +612,7 @@ void TCommControl::ComPortBtnClick() {
       SetLinkStatus(lsDisconnected);
     } catch (const std::exception& E) {
       DoAction(mcDisableStayOnTop);
-      ShowError(WithSystemReason("Error opening COM" + std::to_string(Port->ComNumber()), E));
+      ShowError(OpenErrorText("Error opening COM" + std::to_string(Port->ComNumber()), E, Port->ComNumber()));
       DoAction(mcRecallStayOnTOp);
       SetLinkStatus(lsDisconnected);
       GuardedCall([this] { Port->SetOpen(false); });

@@ -7,12 +7,16 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "defs/defines_u.h"
 #include "link/line_assembler.h"
 #include "link/packet_codec.h"
+#include "platform/device_access.h"
+#include "platform/serial_device_map.h"
 
 class QAction;
 class QFrame;
@@ -48,6 +52,14 @@ class TCommControl : public QWidget, public TPacketReactions {
     // Called after the port has been set up, switched or torn down (mode, address, COM
     // number), for observers of the link; must not raise.
     std::function<void()> LinkChanged;
+    // The tooltip of the port list's COMn: the device behind it and what it is.
+    std::function<std::string(std::int32_t)> DescribePort;
+    // Where the COM numbers and /dev/serial/by-id are read ("Keep this adapter as COMn"); the
+    // process's device map when empty (tests give a fake tree).
+    std::function<TSerialMapSources()> MapSources;
+    // What the system says about a device that would not open (its group, who holds it); the
+    // system's facts when empty.
+    std::optional<TDeviceAccessFacts> AccessFacts;
   };
   explicit TCommControl(TLinks Links, QWidget* Parent = nullptr);
   ~TCommControl() override;
@@ -86,6 +98,12 @@ class TCommControl : public QWidget, public TPacketReactions {
   // the link then stays down until the port is picked again). Setting it writes the file.
   bool Reconnect() const { return FReconnect; }
   void SetReconnect(bool On);
+  // "Keep this adapter as COMn" for the selected port: writes COMn=<its /dev/serial/by-id link>
+  // into [ComMap], so the adapter keeps the number whatever ttyUSB number it gets later.
+  // The menu item is enabled only for a port that has such a link; UpdateKeepAction sets its
+  // text and state from the selection (done on every selection change and menu).
+  void KeepAdapterNumber();
+  void UpdateKeepAction();
 
   // Longest line kept while waiting for its carriage return.
   static constexpr std::size_t MaxLineLength = 4096;
@@ -128,6 +146,7 @@ class TCommControl : public QWidget, public TPacketReactions {
   QTimer* Timer1 = nullptr;
   std::unique_ptr<TQpWinsockPort> Port;
   QAction* ReconnectAction = nullptr;  // the port list's context menu
+  QAction* KeepAction = nullptr;       // the same menu
   std::unique_ptr<TPortRecovery> Recovery;
 
   TPacketCodec Codec{*this};
@@ -140,14 +159,23 @@ class TCommControl : public QWidget, public TPacketReactions {
   void closeEvent(QCloseEvent* Event) override;
   void keyPressEvent(QKeyEvent* Event) override;
   void showEvent(QShowEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
   void SendPacket(const std::string& Packet);
   void ClosePortAndWait();
   void HandleLine();
   void ShowError(const std::string& Text);
+  // Each port's tooltip from the discovery window's descriptions, refreshed with the list.
+  void UpdatePortTooltips();
   // Opens COMn again for the recovery; "" when open, else the reason.
   std::string ReopenLostPort(int ComNumber);
+  TSerialMapSources MapSources() const;
+  // An open error's box text: First, the system's reason, then the device and a fix for
+  // denied access or a busy device on the following lines.
+  std::string OpenErrorText(const std::string& First, const std::exception& E, int ComNumber) const;
+  // The selected port's number and by-id link (empty when it has none).
+  std::pair<std::int32_t, std::string> SelectedAdapter() const;
 
   TLinks FLinks;
   bool FLoading = false;

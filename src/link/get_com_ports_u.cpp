@@ -6,6 +6,7 @@
 
 #include "defs/str_funct.h"
 #include "platform/error_handler.h"
+#include "platform/serial_port_info.h"
 
 TGetComPorts::TGetComPorts(QObject* Parent)
     : QObject(Parent), Reg(std::make_unique<TSerialDeviceMap>()) {
@@ -34,6 +35,12 @@ void TGetComPorts::GetAvailablePorts() {
     PortList.clear();
     const auto Entries = Reg->Entries();
     for (const auto& E : Entries) PortList.push_back(E.ValueName);
+    // Read at every look, unlike the list: the same count may hide another adapter behind a
+    // number (a [ComMap] entry that followed its adapter to another ttyUSB).
+    const TSerialMapSources Sources = Reg->Sources();
+    std::map<std::int32_t, std::string> Now;
+    for (const auto& E : Entries) Now[E.ComNumber] = E.Path + " \u2014 " + DescribeSerialPort(E.Path, Sources).Description;
+    Descriptions = std::move(Now);
     // Only the count is compared: a device swapped for another between two looks keeps the list.
     if (std::int32_t(PortList.size()) != PortCount) {
       PortCount = std::int32_t(PortList.size());
@@ -45,6 +52,11 @@ void TGetComPorts::GetAvailablePorts() {
   } catch (...) {
     // A map that cannot be read leaves the list as it was; the next tick tries again.
   }
+}
+
+std::string TGetComPorts::PortDescription(std::int32_t ComNumber) const {
+  const auto It = Descriptions.find(ComNumber);
+  return It == Descriptions.end() ? std::string() : It->second;
 }
 
 std::int32_t TGetComPorts::ExtractPortNumber(const std::string& S) {

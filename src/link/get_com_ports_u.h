@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,12 +31,17 @@ class TGetComPorts : public QObject {
   const std::vector<std::string>& GetPortList() const { return ComListBox; }
   // The digits of S joined, as a number; 0 when there are none or they exceed 32 bits.
   static std::int32_t ExtractPortNumber(const std::string& S);
+  // What the port list shows as an item's tooltip: the device behind COMn and what it is
+  // ("/dev/ttyUSB0 — FT232R USB UART (A50285BI), FTDI 0403:6001"), as of the last refresh;
+  // empty for a number not listed.
+  std::string PortDescription(std::int32_t ComNumber) const;
 
   QTimer* Timer1 = nullptr;              // 1000 ms, running from creation
   std::vector<std::string> ComListBox;   // the port list itself
   std::unique_ptr<TSerialDeviceMap> Reg; // read only
   std::int32_t PortCount = 0;            // devices seen at the last rebuild
   std::vector<std::string> PortList;     // value names read at the last refresh
+  std::map<std::int32_t, std::string> Descriptions;  // by COM number, at the last refresh
 
  private:
   void FormCreate();

@@ -8,11 +8,20 @@
 #include <utility>
 #include <vector>
 
+class QWidget;
+
+// GUI thread only, as the boxes.
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
-  // Modal error box: caption "Error", error icon, one OK button.
+  // Modal error box: caption "Error", error icon, one OK button. It belongs to the window
+  // active in the program, or else to the program's main window.
   virtual void ErrorBox(const std::string& Text) = 0;
+  // The same box, belonging to Owner (the window it concerns) while Owner is shown.
+  virtual void ErrorBoxFor(QWidget* Owner, const std::string& Text) {
+    (void)Owner;
+    ErrorBox(Text);
+  }
   // Modal input box; returns Default unchanged when the user cancels.
   virtual std::string InputBox(const std::string& Caption, const std::string& Prompt,
                                const std::string& Default) = 0;
@@ -31,7 +40,16 @@ class ScriptedDialogs : public Dialogs {
   struct InputRequest {
     std::string Caption, Prompt, Default;
   };
-  void ErrorBox(const std::string& Text) override { Errors.push_back(Text); }
+  void ErrorBox(const std::string& Text) override {
+    Errors.push_back(Text);
+    Owners.push_back(PendingOwner);
+    PendingOwner = nullptr;
+  }
+  // Through ErrorBox, so a test's own ErrorBox sees every box.
+  void ErrorBoxFor(QWidget* Owner, const std::string& Text) override {
+    PendingOwner = Owner;
+    ErrorBox(Text);
+  }
   std::string InputBox(const std::string& Caption, const std::string& Prompt,
                        const std::string& Default) override {
     Inputs.push_back({Caption, Prompt, Default});
@@ -41,8 +59,12 @@ class ScriptedDialogs : public Dialogs {
     return Answer ? *Answer : Default;
   }
   std::vector<std::string> Errors;
+  std::vector<QWidget*> Owners;  // each error box's owner, nullptr for none
   std::vector<InputRequest> Inputs;
   std::deque<std::optional<std::string>> Answers;
+
+ private:
+  QWidget* PendingOwner = nullptr;
 };
 
 // Installs a ScriptedDialogs (or a given one derived from it) for the life of a test scope.

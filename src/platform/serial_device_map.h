@@ -57,9 +57,10 @@ class TSerialDeviceMap {
   // The device for COMn: the explicit map first (whether or not the node exists, so opening
   // reports the real error), then the convention; empty when neither names one.
   std::string DevicePath(int ComNumber) const;
+  // The sources this map reads (the process-wide ones as they are now, by default).
+  TSerialMapSources Sources() const;
 
  private:
-  TSerialMapSources Sources() const;
   bool FUseDefaults = true;
   TSerialMapSources FSources;
 };

@@ -9,11 +9,18 @@
 #include <QScreen>
 
 #include "platform/serial_device_map.h"
+#include "platform/serial_port_info.h"
 #include "platform/ui_style.h"
 #include "port/com_port.h"
 
 bool UseDispatcherForAvail = true;
 bool ShowPortsInUse = true;
+
+namespace {
+std::optional<TSerialMapSources> MapSources;  // GUI thread only, as the dialog
+}  // namespace
+
+void SetPortSelectMapSources(std::optional<TSerialMapSources> Sources) { MapSources = std::move(Sources); }
 
 TComSelectForm::TComSelectForm(QWidget* Parent) : QDialog(Parent) {
   // A dialog border with the system menu only: no help, minimise or maximise buttons.
@@ -46,6 +53,10 @@ TComSelectForm::TComSelectForm(QWidget* Parent) : QDialog(Parent) {
   connect(AbortBtn, &QPushButton::clicked, this, [this] { done(mrAbort); });
   PortsComboBox = new QComboBox(this);  // a drop-down list: not editable
   PortsComboBox->setGeometry(8, 64, 201, 21);
+  // The closed list shows the chosen port's device and what it is when the pointer rests on it.
+  connect(PortsComboBox, &QComboBox::currentIndexChanged, this, [this](int Index) {
+    PortsComboBox->setToolTip(PortsComboBox->itemData(Index, Qt::ToolTipRole).toString());
+  });
   if (QScreen* Screen = QGuiApplication::primaryScreen()) {
     const QRect Area = Screen->availableGeometry();
     move(Area.center() - QPoint(width() / 2, height() / 2));
@@ -56,9 +67,20 @@ void TComSelectForm::FormCreate() {
   PortsComboBox->clear();
   // Every number the device map can name: ttyACM ports (COM65 and up) and mapped numbers
   // above 50 included.
-  for (int I = 1; I <= MaxComNumber; ++I)
-    if (IsPortAvailable(std::uint16_t(I))) PortsComboBox->addItem(QStringLiteral("COM%1").arg(I));
+  const TSerialDeviceMap Map = MapSources ? TSerialDeviceMap(*MapSources) : TSerialDeviceMap();
+  const TSerialMapSources Sources = Map.Sources();
+  for (int I = 1; I <= MaxComNumber; ++I) {
+    if (!IsPortAvailable(std::uint16_t(I))) continue;
+    PortsComboBox->addItem(QStringLiteral("COM%1").arg(I));
+    // The items stay "COMn"; the device and what it is are each item's tooltip.
+    const std::string Path = Map.DevicePath(I);
+    PortsComboBox->setItemData(PortsComboBox->count() - 1,
+                               QString::fromStdString(Path + " \u2014 " + DescribeSerialPort(Path, Sources).Description),
+                               Qt::ToolTipRole);
+  }
   if (PortsComboBox->count() > 0) PortsComboBox->setCurrentIndex(0);
+  // The first item became current before its tooltip was there.
+  PortsComboBox->setToolTip(PortsComboBox->itemData(PortsComboBox->currentIndex(), Qt::ToolTipRole).toString());
 }
 
 std::string TComSelectForm::SelectedCom() const { return PortsComboBox->currentText().toStdString(); }

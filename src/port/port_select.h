@@ -6,7 +6,10 @@
 #include <QDialog>
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "platform/serial_device_map.h"
 
 class QComboBox;
 class QFrame;
@@ -42,6 +45,10 @@ class TComSelectForm : public QDialog {
   QPushButton* AbortBtn = nullptr;
   QComboBox* PortsComboBox = nullptr;
 };
+
+// Where the dialog reads what each port is (its tooltips): the process's device map when unset.
+// Tests point it at the fake tree their serial layer reads.
+void SetPortSelectMapSources(std::optional<TSerialMapSources> Sources);
 
 // Shows the dialog modally: true with Number set when the user chose a port with OK.
 bool SelectPortWithDialog(std::uint16_t& Number);

@@ -66,6 +66,50 @@ TEST(Program, VersionHelpAndBadOptionsNeedNoDisplay) {
   }
 }
 
+TEST(Program, ListPortsNeedsNoDisplayAndNamesEachPortsDevice) {
+  const int Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(Master, 0);
+  ASSERT_EQ(grantpt(Master), 0);
+  ASSERT_EQ(unlockpt(Master), 0);
+  const std::string Pty = ptsname(Master);
+  TempDir Runtime;
+  // COM7 from the environment, COM9 from the settings named on the command line; COM11 names
+  // nothing that exists and is left out.
+  const std::string Ini = Runtime.File("q.ini");
+  WriteFile(Ini, "[ComMap]\nCOM9=" + Pty + "\nCOM11=" + Runtime.File("gone") + "\n");
+  struct Case {
+    QStringList Args;
+    std::string Map;
+    std::vector<std::string> Lines;  // expected among the output
+  };
+  const std::string Dash = " \u2014 ";
+  for (const Case& C : {Case{{"--list-ports"}, "COM7=" + Pty, {"COM7" + Dash + Pty + Dash + "pseudo-terminal"}},
+                        Case{{"--settings", QString::fromStdString(Ini), "--list-ports"}, "",
+                             {"COM9" + Dash + Pty + Dash + "pseudo-terminal"}},
+                        Case{{"--list-ports", "--settings", Runtime.File("none.ini").c_str()}, "", {}}}) {
+    QProcess P;
+    QProcessEnvironment Env = NoDisplayEnvironment(Runtime);
+    if (C.Map.empty()) Env.remove("QUILL_COM_MAP");
+    else Env.insert("QUILL_COM_MAP", QString::fromStdString(C.Map));
+    P.setProcessEnvironment(Env);
+    P.start(QuillPath(), C.Args);
+    ASSERT_TRUE(P.waitForFinished(60000));
+    EXPECT_EQ(P.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(P.exitCode(), 0);
+    EXPECT_EQ(P.readAllStandardError().toStdString(), "");
+    const QString Out = QString::fromUtf8(P.readAllStandardOutput());
+    const QStringList Lines = Out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_FALSE(Lines.isEmpty()) << "with no ports, says so";
+    // The system's own ports may show as well; every line is one port, or the one line saying
+    // there is none.
+    for (const QString& L : Lines)
+      EXPECT_TRUE(L.startsWith("COM") || (L == "No serial ports found." && Lines.size() == 1)) << L.toStdString();
+    for (const auto& Want : C.Lines) EXPECT_TRUE(Lines.contains(QString::fromStdString(Want))) << Want << " in " << Out.toStdString();
+    EXPECT_FALSE(Out.contains("COM11"));
+  }
+  close(Master);
+}
+
 TEST(Program, WithoutADisplaySaysSoInOneLineAndExits1) {
   const QString Unserved = QStringLiteral(":%1").arg(UnservedDisplay());
   struct Case {

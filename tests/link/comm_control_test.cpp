@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -10,12 +12,17 @@
 #include <QScrollBar>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QContextMenuEvent>
+#include <QAction>
+#include <QMenu>
 #include <QTextBlock>
 #include <QTimer>
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 
 #include "link/net_defs.h"
 #include "devices/net_port.h"
@@ -32,6 +39,14 @@
 #include "test_support.h"
 
 namespace {
+
+// A serial layer whose devices refuse this user, as one of a group the user is not in does
+// (the tests may run as root, whom no device refuses).
+class TDeniedDispatcher : public TQpWin32Dispatcher {
+ public:
+  using TQpWin32Dispatcher::TQpWin32Dispatcher;
+  std::int32_t OpenCom(const char*, std::uint32_t, std::uint32_t) override { return -EACCES; }
+};
 
 // A loopback peer driven from the GUI thread without blocking it (the network port lives there).
 class TPeer {
@@ -88,6 +103,9 @@ class CommControlTest : public ::testing::Test {
     Links.GetPortList = [Ports] { return Ports; };
     Links.ExtractPortNumber = &TGetComPorts::ExtractPortNumber;
     Links.LinkChanged = [this] { ++LinkChanges; };
+    Links.DescribePort = [this](std::int32_t N) { return Describe(N); };
+    if (Sources) Links.MapSources = [this] { return *Sources; };
+    Links.AccessFacts = Facts;
     Comm = std::make_unique<TCommControl>(Links);
     Comm->Timer1->stop();
     GuardedCall([&] { Comm->FormCreate(); });
@@ -114,6 +132,9 @@ class CommControlTest : public ::testing::Test {
 
   TempDir Dir;
   ScopedScriptedDialogs Script;
+  std::function<std::string(std::int32_t)> Describe = [](std::int32_t) { return std::string(); };
+  std::optional<TSerialMapSources> Sources;  // the process's device map when unset
+  std::optional<TDeviceAccessFacts> Facts;    // the system's when unset
   TPeer Peer;
   std::vector<int> Actions;
   int LinkChanges = 0;
@@ -248,6 +269,85 @@ TEST_F(CommControlTest, StoredModesAndPortList) {
   Comm->Timer1Timer();
   ASSERT_EQ(Comm->ComListBox->count(), 3);
   EXPECT_EQ(Comm->ComListBox->item(2)->text(), "COM3");
+}
+
+TEST_F(CommControlTest, PortListItemsShowTheirDeviceAsTooltip) {
+  std::map<std::int32_t, std::string> Devices = {{1, "/dev/ttyS0 \u2014 serial8250 driver"},
+                                                 {33, "/dev/ttyUSB0 \u2014 FT232R USB UART (A50285BI)"}};
+  Describe = [&](std::int32_t N) { return Devices.count(N) ? Devices[N] : std::string(); };
+  Create("[Comm]\nMode=1\n", {"Disable", "COM1", "COM33"});
+  Comm->Timer1Timer();
+  ASSERT_EQ(Comm->ComListBox->count(), 3);
+  // The items keep their names; "Disable" has no device.
+  EXPECT_EQ(Comm->ComListBox->item(2)->text(), "COM33");
+  EXPECT_EQ(Comm->ComListBox->item(0)->toolTip(), "");
+  EXPECT_EQ(Comm->ComListBox->item(1)->toolTip(), QString::fromUtf8("/dev/ttyS0 \u2014 serial8250 driver"));
+  EXPECT_EQ(Comm->ComListBox->item(2)->toolTip(), QString::fromUtf8("/dev/ttyUSB0 \u2014 FT232R USB UART (A50285BI)"));
+  // Another adapter behind the same number: the list stays, its tooltip follows at the next look.
+  Devices[33] = "/dev/ttyUSB0 \u2014 USB Serial, 1a86:7523, ch341-uart";
+  Comm->SecondTimer = 0;
+  Comm->Timer1Timer();
+  EXPECT_EQ(Comm->ComListBox->item(2)->toolTip(), QString::fromUtf8("/dev/ttyUSB0 \u2014 USB Serial, 1a86:7523, ch341-uart"));
+}
+
+TEST_F(CommControlTest, KeepThisAdapterWritesItsStableLinkIntoTheComMap) {
+  FakeSerialTree T;
+  const FakeSerialTree::TUsb Ftdi{"0403", "6001", "FTDI", "FT232R USB UART", "A50285BI"};
+  const std::string ById = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  T.AddUsbTty("ttyUSB0", "1-1", "ftdi_sio", Ftdi);
+  T.AddPlatformTty("ttyS0", "serial8250", "serial8250");
+  Sources = TSerialMapSources{};
+  Sources->SysRoot = T.Sys;
+  Sources->DevRoot = T.Dev;
+  Sources->SettingsFile = Ini();
+  Create("[Comm]\nMode=1\n", {"Disable", "COM1", "COM33"});
+  Comm->Timer1Timer();
+  QAction* Keep = Comm->KeepAction;
+  ASSERT_TRUE(Comm->ComListBox->actions().contains(Keep)) << "in the list's context menu";
+  EXPECT_EQ(Comm->ComListBox->contextMenuPolicy(), Qt::ActionsContextMenu);
+  struct Case {
+    int Row;
+    QString Text;
+    bool Enabled;
+  };
+  // udev has not made the link yet: nothing to keep. Then per selected port.
+  Comm->ComListBox->setCurrentRow(2);
+  EXPECT_FALSE(Keep->isEnabled());
+  T.LinkById(ById, "ttyUSB0");
+  // The menu checks again as it opens: the item is enabled in the menu shown (closed again
+  // by the timer, as the menu runs a loop of its own).
+  bool EnabledInMenu = false;
+  QTimer Closer;
+  QObject::connect(&Closer, &QTimer::timeout, [&] {
+    if (auto* M = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      EnabledInMenu = M->actions().contains(Keep) && Keep->isEnabled();
+      M->close();
+    }
+  });
+  Closer.start(5);
+  const QPoint At(5, 5);
+  QContextMenuEvent Menu(QContextMenuEvent::Mouse, At, Comm->ComListBox->viewport()->mapToGlobal(At));
+  QCoreApplication::sendEvent(Comm->ComListBox->viewport(), &Menu);
+  Closer.stop();
+  EXPECT_TRUE(EnabledInMenu);
+  for (const Case& C : {Case{0, "Keep this adapter as COMn", false}, Case{1, "Keep this adapter as COM1", false},
+                        Case{2, "Keep this adapter as COM33", true}}) {
+    Comm->ComListBox->setCurrentRow(C.Row);
+    EXPECT_EQ(Keep->text(), C.Text) << C.Row;
+    EXPECT_EQ(Keep->isEnabled(), C.Enabled) << C.Row;
+  }
+  Keep->trigger();
+  const std::string Link = T.Dev + "/serial/by-id/" + ById;
+  EXPECT_EQ(TIniFile(Ini()).ReadString("ComMap", "COM33", ""), Link);
+  EXPECT_EQ(TIniFile(Ini()).ReadInteger("Comm", "Mode", -1), 1) << "the rest of the file kept";
+
+  // The adapter resets and comes back as ttyUSB1: still COM33, and COM34 is not listed.
+  T.Unplug("ttyUSB0");
+  T.AddUsbTty("ttyUSB1", "1-1", "ftdi_sio", Ftdi);
+  T.LinkById(ById, "ttyUSB1");
+  std::vector<std::string> Numbers;
+  for (const auto& E : TSerialDeviceMap(*Sources).Entries()) Numbers.push_back(E.PortName + "=" + E.Path);
+  EXPECT_EQ(Numbers, (std::vector<std::string>{"COM1=" + T.Node("ttyS0"), "COM33=" + Link}));
 }
 
 TEST_F(CommControlTest, SerialPortThatCannotOpen) {
@@ -406,4 +506,58 @@ TEST_F(CommControlTest, LinkObserversHearOfEverySetupSwitchAndTeardown) {
     GuardedCall(S.Do);
     EXPECT_GT(LinkChanges, Before) << S.What;
   }
+}
+
+TEST_F(CommControlTest, OpenErrorsNameTheDeviceAndTheWayIn) {
+  Facts = TDeviceAccessFacts{};
+  Facts->NodeGroup = [](const std::string&, unsigned& Gid) {
+    Gid = 20;
+    return true;
+  };
+  Facts->ProcessGroups = [] { return std::vector<unsigned>{1000}; };
+  Facts->GroupName = [](unsigned Gid) { return Gid == 20 ? std::string("dialout") : std::string(); };
+  Facts->ListedInGroup = [](unsigned) { return false; };
+  Facts->Holders = [](const std::string&) { return std::vector<TDeviceHolder>{{812, "ModemManager"}}; };
+  const std::string Join = "It belongs to the group dialout, which you are not in. Join it with\n"
+                           "    sudo usermod -aG dialout $USER\n"
+                           "then log out and in again: a new login is needed for the group to count.";
+
+  // Denied, at the stored port's setup and at a pick from the list: the first line as ever.
+  TQpCustomComPort::RegisterDeviceLayer(dlWin32, [](TQpCustomComPort* Owner) {
+    return std::make_shared<TDeniedDispatcher>(Owner);
+  });
+  Sources = TSerialMapSources{};
+  Sources->SysRoot = Dir.File("nosys");
+  Sources->EnvironmentMap = "COM7=" + Dir.File("ttyUSB0");
+  Create("[Comm]\nMode=1\nPort=7\n", {"Disable", "COM7"});
+  ASSERT_EQ(Script->Errors.size(), 1u);
+  EXPECT_EQ(Script->Errors[0], "Error opening COM port: Permission denied\nDevice: " + Dir.File("ttyUSB0") + "\n" + Join);
+  Comm->Timer1Timer();
+  Comm->ComListBox->setCurrentRow(1);
+  Comm->ComPortBtnClick();
+  EXPECT_EQ(Script->Errors.back(), "Error opening COM7: Permission denied\nDevice: " + Dir.File("ttyUSB0") + "\n" + Join);
+  // The window's boxes are its own (shown on it while it is shown).
+  EXPECT_EQ(Script->Owners, (std::vector<QWidget*>{Comm.get(), Comm.get()}));
+
+  // Busy: a real terminal another holder has locked.
+  RegisterSerialLayer();
+  const int Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(Master, 0);
+  ASSERT_EQ(grantpt(Master), 0);
+  ASSERT_EQ(unlockpt(Master), 0);
+  const std::string Pty = ptsname(Master);
+  const int Holder = ::open(Pty.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_EQ(::flock(Holder, LOCK_EX | LOCK_NB), 0);
+  setenv("QUILL_COM_MAP", ("COM7=" + Pty).c_str(), 1);
+  Sources.reset();
+  Create("[Comm]\nMode=1\n", {"Disable", "COM7"});
+  Comm->Timer1Timer();
+  Comm->ComListBox->setCurrentRow(1);
+  Comm->ComPortBtnClick();
+  unsetenv("QUILL_COM_MAP");
+  const std::string Busy = Script->Errors.back();
+  EXPECT_EQ(Busy.substr(0, Busy.find('\n')), "Error opening COM7");
+  EXPECT_EQ(Busy.rfind("Error opening COM7\nDevice: " + Pty + "\nHeld by ModemManager (pid 812).\n", 0), 0u) << Busy;
+  ::close(Holder);
+  ::close(Master);
 }

@@ -168,3 +168,33 @@ TEST(GetComPorts, ExtractPortNumber) {
   };
   for (const auto& [Text, Number] : Cases) EXPECT_EQ(TGetComPorts::ExtractPortNumber(Text), Number) << Text;
 }
+
+TEST(GetComPorts, AnAdapterMappedByItsStableLinkKeepsItsNumberAcrossAReset) {
+  FakeSerialTree T;
+  const FakeSerialTree::TUsb Ftdi{"0403", "6001", "FTDI", "FT232R USB UART", "A50285BI"};
+  const std::string ById = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  T.AddUsbTty("ttyUSB0", "1-1", "ftdi_sio", Ftdi);
+  T.LinkById(ById, "ttyUSB0");
+  const std::string Ini = T.Dir.File("q.ini");
+  WriteFile(Ini, "[ComMap]\nCOM5=" + T.Dev + "/serial/by-id/" + ById + "\n");
+  TSerialMapSources S;
+  S.SysRoot = T.Sys;
+  S.DevRoot = T.Dev;
+  S.SettingsFile = Ini;
+  TGetComPorts Ports(S);
+  EXPECT_EQ(Ports.GetPortList(), (Strings{"Disable", "COM5"}));
+  const std::string Described = T.Dev + "/serial/by-id/" + ById + " \u2014 FT232R USB UART (A50285BI), FTDI 0403:6001, ftdi_sio";
+  EXPECT_EQ(Ports.PortDescription(5), Described);
+
+  // A reset: the adapter comes back as ttyUSB1 while a CH340 took ttyUSB0 meanwhile.
+  T.Unplug("ttyUSB0");
+  T.AddUsbTty("ttyUSB0", "1-2", "ch341-uart", {"1a86", "7523", "", "USB Serial", ""});
+  T.AddUsbTty("ttyUSB1", "1-1", "ftdi_sio", Ftdi);
+  T.LinkById(ById, "ttyUSB1");
+  Ports.Timer1Timer();
+  EXPECT_EQ(Ports.GetPortList(), (Strings{"Disable", "COM5", "COM33"}));
+  EXPECT_EQ(Ports.PortDescription(5), Described);
+  EXPECT_EQ(Ports.PortDescription(33), T.Node("ttyUSB0") + " \u2014 USB Serial, 1a86:7523, ch341-uart");
+  EXPECT_EQ(Ports.PortDescription(34), "") << "ttyUSB1 is COM5's";
+  EXPECT_EQ(TSerialDeviceMap(S).DevicePath(5), T.Dev + "/serial/by-id/" + ById);
+}

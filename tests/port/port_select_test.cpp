@@ -45,6 +45,7 @@ class PortSelectTest : public ::testing::Test {
   void TearDown() override {
     TQpCustomComPort::SetDefaultPortSelector(nullptr);
     TQpCustomComPort::RegisterDeviceLayer(dlWin32, nullptr);
+    SetPortSelectMapSources(std::nullopt);
     ::close(Master);
   }
   // A kernel serial tty with hardware behind it and its node.
@@ -58,6 +59,11 @@ class PortSelectTest : public ::testing::Test {
     S.SysRoot = Dir.File("sys");
     S.DevRoot = Dir.File("dev");
     S.EnvironmentMap = Env;
+    Use(S);
+  }
+  // Serial dispatchers and the dialog's descriptions see these sources.
+  void Use(const TSerialMapSources& S) {
+    SetPortSelectMapSources(S);
     TQpCustomComPort::RegisterDeviceLayer(dlWin32, [S](TQpCustomComPort* Owner) {
       TSerialLayerOptions O;
       O.MapSources = S;
@@ -123,6 +129,32 @@ TEST_F(PortSelectTest, ListsExactlyTheKnownPortsHeldOrNotAndAbove50) {
   Use("COM12=" + Dir.File("dev/ttyS2"));
   F.FormCreate();
   EXPECT_EQ(Items(F), (QStringList{"COM1", "COM12", "COM70"}));
+}
+
+TEST_F(PortSelectTest, ItemsAreComNamesWithTheirDeviceAsTooltip) {
+  FakeSerialTree T;
+  T.AddPlatformTty("ttyS0", "serial8250", "serial8250");
+  T.AddUsbTty("ttyUSB0", "1-1", "ftdi_sio", {"0403", "6001", "FTDI", "FT232R USB UART", "A50285BI"});
+  TSerialMapSources S;
+  S.SysRoot = T.Sys;
+  S.DevRoot = T.Dev;
+  S.EnvironmentMap = "COM12=" + Pty;
+  Use(S);
+  TComSelectForm F;
+  F.FormCreate();
+  ASSERT_EQ(Items(F), (QStringList{"COM1", "COM12", "COM33"}));
+  const QString Dash = QString::fromUtf8(" \u2014 ");
+  const QStringList Tips = {QString::fromStdString(T.Node("ttyS0")) + Dash + "serial8250 driver",
+                            QString::fromStdString(Pty) + Dash + "pseudo-terminal",
+                            QString::fromStdString(T.Node("ttyUSB0")) + Dash +
+                                "FT232R USB UART (A50285BI), FTDI 0403:6001, ftdi_sio"};
+  for (int I = 0; I < 3; ++I) {
+    EXPECT_EQ(F.PortsComboBox->itemData(I, Qt::ToolTipRole).toString(), Tips[I]) << I;
+    // The closed list tells the chosen one.
+    F.PortsComboBox->setCurrentIndex(I);
+    EXPECT_EQ(F.PortsComboBox->toolTip(), Tips[I]) << I;
+  }
+  EXPECT_EQ(F.SelectedComNum(), 33);
 }
 
 TEST_F(PortSelectTest, OkOpensTheChosenPortAndEverythingElseSelectsNone) {

@@ -1,0 +1,85 @@
+#include "device_access.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/text_util.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Node(const std::string& Path) {
+  std::error_code Ec;
+  const auto C = fs::canonical(Path, Ec);
+  return Ec ? Path : C.string();
+}
+
+std::string DeniedHelp(const std::string& Path, const TDeviceAccessFacts& F) {
+  unsigned Gid = 0;
+  if (!F.NodeGroup || !F.NodeGroup(Path, Gid)) return {};
+  const std::string Name = F.GroupName ? F.GroupName(Gid) : std::string();
+  // Joining root's group is no advice to give; nor is one for a group without a name.
+  if (Gid == 0 || Name.empty()) return {};
+  const auto Groups = F.ProcessGroups ? F.ProcessGroups() : std::vector<unsigned>{};
+  if (std::find(Groups.begin(), Groups.end(), Gid) != Groups.end()) return {};
+  if (F.ListedInGroup && F.ListedInGroup(Gid))
+    return "You have been added to the group " + Name + " since this login began: log out and in again so that it counts.";
+  return "It belongs to the group " + Name + ", which you are not in. Join it with\n    sudo usermod -aG " + Name +
+         " $USER\nthen log out and in again: a new login is needed for the group to count.";
+}
+
+std::string BusyHelp(const std::string& Path, const TDeviceAccessFacts& F) {
+  const auto Holders = F.Holders ? F.Holders(Path) : std::vector<TDeviceHolder>{};
+  if (Holders.empty()) return "Another program holds it (one this user cannot see, or one that has let go since).";
+  std::string Names;
+  bool Modem = false;
+  for (const auto& H : Holders) {
+    Names += (Names.empty() ? "" : ", ") + (H.Name.empty() ? "a program" : H.Name) + " (pid " + std::to_string(H.Pid) + ")";
+    Modem = Modem || H.Name == "ModemManager";
+  }
+  std::string Text = "Held by " + Names + ".";
+  // It probes every new USB serial device for a modem; a udev rule keeps it away from one.
+  if (Modem)
+    Text += "\nModemManager probes new USB serial devices and lets go after a while; to keep it away from this "
+            "adapter, give it ENV{ID_MM_DEVICE_IGNORE}=\"1\" in a udev rule.";
+  return Text;
+}
+
+}  // namespace
+
+std::string DeviceAccessHelp(const std::string& Path, TOpenFailure Why, const TDeviceAccessFacts& Facts) {
+  if (Why == TOpenFailure::Other || Path.empty()) return {};
+  std::string Text = "Device: " + Path;
+  if (const std::string N = Node(Path); N != Path) Text += " (" + N + ")";
+  const std::string Help = Why == TOpenFailure::Denied ? DeniedHelp(Path, Facts) : BusyHelp(Path, Facts);
+  if (!Help.empty()) Text += "\n" + Help;
+  return Text;
+}
+
+std::vector<TDeviceHolder> FindDeviceHolders(const std::string& ProcRoot, const std::string& Path, int ExceptPid) {
+  const std::string Target = Node(Path);
+  std::vector<TDeviceHolder> Found;
+  std::error_code Ec;
+  for (fs::directory_iterator It(ProcRoot, Ec), End; !Ec && It != End; It.increment(Ec)) {
+    const std::string Name = It->path().filename().string();
+    if (Name.empty() || Name.find_first_not_of("0123456789") != std::string::npos || Name.size() > 9) continue;
+    const int Pid = std::stoi(Name);
+    if (Pid == ExceptPid) continue;
+    // Another user's descriptors cannot be read; such a process is simply not seen.
+    std::error_code E2;
+    for (fs::directory_iterator Fd(It->path() / "fd", E2), FdEnd; !E2 && Fd != FdEnd; Fd.increment(E2)) {
+      std::error_code E3;
+      const fs::path Link = fs::read_symlink(Fd->path(), E3);
+      if (E3 || Link.string() != Target) continue;
+      std::ifstream Comm(It->path() / "comm");
+      std::string Command;
+      std::getline(Comm, Command);
+      Found.push_back({Pid, Trim(Command)});
+      break;
+    }
+  }
+  std::sort(Found.begin(), Found.end(), [](const TDeviceHolder& A, const TDeviceHolder& B) { return A.Pid < B.Pid; });
+  return Found;
+}

@@ -1,0 +1,69 @@
+// The system's side of device_access.h: stat, the process's groups, the group database, /proc.
+#include "device_access.h"
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// getgrgid_r / getpwuid_r with a buffer grown until the entry fits.
+template <typename TEntry, typename TKey, typename TCall>
+bool LookUp(TKey Key, TEntry& Entry, std::vector<char>& Buf, TCall Call) {
+  Buf.resize(1024);
+  for (;;) {
+    TEntry* Result = nullptr;
+    const int Rc = Call(Key, &Entry, Buf.data(), Buf.size(), &Result);
+    if (Rc == ERANGE && Buf.size() < (1u << 20)) {
+      Buf.resize(Buf.size() * 2);
+      continue;
+    }
+    return Rc == 0 && Result;
+  }
+}
+
+}  // namespace
+
+TDeviceAccessFacts SystemDeviceAccessFacts() {
+  TDeviceAccessFacts F;
+  F.NodeGroup = [](const std::string& Path, unsigned& Gid) {
+    struct stat St;
+    if (::stat(Path.c_str(), &St) != 0) return false;
+    Gid = St.st_gid;
+    return true;
+  };
+  F.ProcessGroups = [] {
+    std::vector<unsigned> Groups{unsigned(getegid())};
+    const int N = getgroups(0, nullptr);
+    if (N > 0) {
+      std::vector<gid_t> List(static_cast<size_t>(N));
+      const int Got = getgroups(N, List.data());
+      for (int I = 0; I < Got; ++I) Groups.push_back(List[size_t(I)]);
+    }
+    return Groups;
+  };
+  F.GroupName = [](unsigned Gid) {
+    group G;
+    std::vector<char> Buf;
+    return LookUp(gid_t(Gid), G, Buf, getgrgid_r) ? std::string(G.gr_name) : std::string();
+  };
+  F.ListedInGroup = [](unsigned Gid) {
+    passwd P;
+    std::vector<char> PBuf;
+    if (!LookUp(geteuid(), P, PBuf, getpwuid_r)) return false;
+    if (P.pw_gid == Gid) return true;
+    group G;
+    std::vector<char> GBuf;
+    if (!LookUp(gid_t(Gid), G, GBuf, getgrgid_r)) return false;
+    for (char** M = G.gr_mem; M && *M; ++M)
+      if (std::strcmp(*M, P.pw_name) == 0) return true;
+    return false;
+  };
+  F.Holders = [](const std::string& Path) { return FindDeviceHolders("/proc", Path, int(getpid())); };
+  return F;
+}
