@@ -213,6 +213,7 @@ while awk -v n="$(now)" -v e="$end" 'BEGIN {exit !(n < e)}'; do
         d=$((3 + RANDOM % 8)); kill -STOP "$sim"; sleep "$d"
       fi
       kill -KILL "$sim"; wait "$sim" 2>/dev/null || true
+      rm -f "$tty_link"  # the link goes with its device, as udev's do
       sleep 0.$((RANDOM % 10))
       start_sim
       if [ "$f" = stopkill ]; then what="stopped ${d} s, killed, back on ${announced}"; else what="killed, back on ${announced}"; fi ;;

@@ -180,6 +180,9 @@ TEST(ProgramOverSerial, WithReconnectTheLinkComesBackByItselfAfterEachLoss) {
     Sim->P.kill();
     Sim->P.waitForFinished(10000);
     Sim.reset();
+    // The link goes with its device, as udev's do: left behind, it could lead to another
+    // program's terminal that took the freed number.
+    ::unlink(Link.c_str());
     ASSERT_TRUE(WaitFor([&] { return Comm.Recovery->Waiting(); }, 30000));
     EXPECT_EQ(Main.CommLed->text(), "Disconnected");
     Sim = std::make_unique<TSim>(QStringList{"--pty"});
