@@ -297,23 +297,20 @@ void TCommControl::HandleCommFailure() {
   SetLinkStatus(lsDisconnected);
   PortNumber = 0;
   if (FLinks.LinkChanged) FLinks.LinkChanged();
-  if (FReconnect && ComMode->ItemIndex() == 1 && Lost > 0) {
-    // Before the box, which waits for the user while the device may come back; and the box
-    // from a turn of its own: shown inside the link timer's call it would stop the link tests
-    // until it is closed, and the link could not come back by itself.
-    Recovery->Lost(Lost);
-    QTimer::singleShot(0, this, [this] {
-      GuardedCall([this] {
-        DoAction(mcDisableStayOnTop);
-        ShowError("Communications failed");
-        DoAction(mcRecallStayOnTOp);
-      });
-    });
+  const auto Report = [this] {
+    DoAction(mcDisableStayOnTop);
+    ShowError("Communications failed");
+    DoAction(mcRecallStayOnTOp);
+  };
+  if (!(FReconnect && ComMode->ItemIndex() == 1 && Lost > 0)) {
+    Report();
     return;
   }
-  DoAction(mcDisableStayOnTop);
-  ShowError("Communications failed");
-  DoAction(mcRecallStayOnTOp);
+  // Before the box, which waits for the user while the device may come back; and the box
+  // from a turn of its own: shown inside the link timer's call it would stop the link tests
+  // until it is closed, and the link could not come back by itself.
+  Recovery->Lost(Lost);
+  QTimer::singleShot(0, this, [Report] { GuardedCall(Report); });
 }
 
 std::string TCommControl::ReopenLostPort(int ComNumber) {
