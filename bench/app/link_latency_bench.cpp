@@ -25,6 +25,7 @@
 #include "app/program.h"
 #include "app/quill_main_u.h"
 #include "link/comm_control_u.h"
+#include "loopback_listener.h"
 #include "platform/dialogs.h"
 
 namespace {
@@ -38,18 +39,12 @@ struct TRig {
   std::unique_ptr<TProgram> Program;
 
   TRig() {
-    Listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in A{};
-    A.sin_family = AF_INET;
-    A.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(Listener, reinterpret_cast<sockaddr*>(&A), sizeof A);
-    listen(Listener, 4);
-    socklen_t L = sizeof A;
-    getsockname(Listener, reinterpret_cast<sockaddr*>(&A), &L);
+    std::uint16_t DevicePort = 0;
+    Listener = LoopbackListener(DevicePort);
     Folder = (std::filesystem::temp_directory_path() / "quill-bench-XXXXXX").string();
     if (!mkdtemp(Folder.data())) std::abort();
     const std::string Ini = Folder + "/q.ini";
-    std::ofstream(Ini) << "[Comm]\nMode=0\nipAddress=127.0.0.1\nipPort=" << ntohs(A.sin_port) << "\n";
+    std::ofstream(Ini) << "[Comm]\nMode=0\nipAddress=127.0.0.1\nipPort=" << DevicePort << "\n";
     Program = std::make_unique<TProgram>(Ini);
     Program->QuillMain->show();
     while (Device < 0) {

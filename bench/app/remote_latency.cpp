@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "loopback_listener.h"
 #include "remote/remote_names.h"
 
 namespace {
@@ -89,20 +90,14 @@ int main(int argc, char** argv) {
   const QString Address = QString::fromUtf8(Daemon.readLine()).trimmed();
   QDBusConnection Bus = QDBusConnection::connectToBus(Address, QStringLiteral("bench"));
 
-  const int Listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in A{};
-  A.sin_family = AF_INET;
-  A.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(Listener, reinterpret_cast<sockaddr*>(&A), sizeof A);
-  listen(Listener, 4);
-  socklen_t L = sizeof A;
-  getsockname(Listener, reinterpret_cast<sockaddr*>(&A), &L);
+  std::uint16_t DevicePort = 0;
+  const int Listener = LoopbackListener(DevicePort);
   QTemporaryDir Dir;
   const QString Ini = Dir.filePath(QStringLiteral("q.ini"));
   {
     QFile F(Ini);
     F.open(QIODevice::WriteOnly);
-    F.write(QStringLiteral("[Comm]\nMode=0\nipAddress=127.0.0.1\nipPort=%1\n").arg(ntohs(A.sin_port)).toUtf8());
+    F.write(QStringLiteral("[Comm]\nMode=0\nipAddress=127.0.0.1\nipPort=%1\n").arg(DevicePort).toUtf8());
   }
   QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
   Env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), Address);
