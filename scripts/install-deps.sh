@@ -10,9 +10,10 @@
 set -euo pipefail
 
 # Compiler and build tools, Qt with the headers its CMake files look for, the glyphs the
-# terminal pane draws with, and rsvg-convert for the icons rendered at build time.
+# terminal pane draws with, rsvg-convert for the icons rendered at build time, and libudev for
+# watching serial adapters come and go.
 RUN=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libxkbcommon-dev
-  fonts-dejavu-core librsvg2-bin)
+  fonts-dejavu-core librsvg2-bin libudev-dev)
 # cpack's dependency scan (dpkg-shlibdeps) and its file type check.
 PACKAGE=(dpkg-dev file)
 # The test framework; the fuzz build configures the tests too.

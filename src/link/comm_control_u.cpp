@@ -158,6 +158,18 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   Hooks.DevicePath = [](int N) { return TSerialDeviceMap().DevicePath(N); };
   Hooks.Present = [](int N) { return TSerialDeviceMap().Exists(N); };
   Hooks.Reopen = [this](int N) { return ReopenLostPort(N); };
+  Hooks.Identity = [](int N) {
+    const TSerialMapSources Sources = DefaultSerialMapSources();
+    const std::string Path = TSerialDeviceMap(Sources).DevicePath(N);
+    if (Path.empty()) return TDeviceIdentity{};
+    const TSerialPortInfo Info = DescribeSerialPort(Path, Sources);
+    return TDeviceIdentity{Info.VendorId, Info.ProductId, Info.Serial};
+  };
+  Hooks.Ports = [] {
+    std::vector<int> Numbers;
+    for (const TSerialDeviceEntry& E : TSerialDeviceMap().Entries()) Numbers.push_back(E.ComNumber);
+    return Numbers;
+  };
   // Also on standard error: a program left alone for days shows it in its session's journal.
   Hooks.Report = [this](const std::string& Line) {
     Log(Line);
@@ -327,6 +339,7 @@ std::string TCommControl::ReopenLostPort(int ComNumber) {
     return Reason.empty() ? "Error opening COM" + std::to_string(ComNumber) : Reason;
   }
   PortNumber = ComNumber;
+  Recovery->Opened(ComNumber);
   ComLabel->setText(QStringLiteral("Using COM%1").arg(ComNumber));
   LinkTries = 0;
   LinkTestTimer = 0;  // the next link test at once
@@ -568,6 +581,7 @@ void TCommControl::SetupPort() {
           Port->SetBaud(9600);
           Port->SetComNumber(std::uint16_t(PortNumber));
           Port->SetOpen(true);
+          Recovery->Opened(PortNumber);
           ComLabel->setText(QStringLiteral("Using COM%1").arg(PortNumber));
         } catch (const std::exception& E) {
           ShowError(OpenErrorText("Error opening COM port", E, PortNumber));
@@ -605,6 +619,7 @@ void TCommControl::ComPortBtnClick() {
     try {
       ClosePortAndWait();
       Port->SetOpen(true);
+      Recovery->Opened(Port->ComNumber());
       ComLabel->setText(QStringLiteral("Using COM%1").arg(Port->ComNumber()));
       SetLinkStatus(lsDisconnected);
     } catch (const std::exception& E) {

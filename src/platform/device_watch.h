@@ -7,9 +7,9 @@
 // or the link was made, replaced, removed, or its permissions changed. It never says whether
 // the device is there; the caller looks (the link may point at a node that is not there yet).
 //
-// Threads: GUI thread only. The system's watch (device_watch_linux.cpp) uses inotify on the
-// folders involved through a QSocketNotifier: no thread of its own and no polling; events
-// arrive from the event loop.
+// Threads: GUI thread only. The system's watches (device_watch_linux.cpp: inotify on the
+// folders involved; device_watch_udev.cpp: udev's monitor of tty devices) are read through a
+// QSocketNotifier: no thread of their own and no polling; events arrive from the event loop.
 
 #include <functional>
 #include <memory>
@@ -25,7 +25,13 @@ class TDeviceWatch {
   std::function<void()> OnChange;
 };
 
-// The system's watch: inotify on the folder of the path, on the folder of the node a link
-// points to, and on the nearest folder that exists when either is missing (/dev/serial/by-id
-// goes away with the last adapter).
+// The system's watch. For a path under /dev (but a pseudo-terminal's) while udev runs: udev's
+// monitor, which reports each tty device added, removed or changed once udev has set it up.
+// Otherwise (no udev, as in a container; pseudo-terminals; links in other folders): inotify on
+// the folder of the path, on the folder of the node a link points to, and on the nearest
+// folder that exists when either is missing (/dev/serial/by-id goes away with the last adapter).
 std::unique_ptr<TDeviceWatch> SystemDeviceWatch();
+// Whether udev announces the device at Path (when it runs).
+bool UseUdevFor(const std::string& Path);
+// udev's monitor alone; Watch fails (errno set) when the monitor cannot start.
+std::unique_ptr<TDeviceWatch> UdevDeviceWatch();

@@ -1,4 +1,5 @@
-// The system's device watch: inotify, read from the event loop through a QSocketNotifier.
+// The system's device watch: udev's monitor for device nodes when udev runs, inotify on the
+// folders otherwise; either read from the event loop through a QSocketNotifier.
 #include "platform/device_watch.h"
 
 #include <sys/inotify.h>
@@ -123,6 +124,52 @@ class TInotifyWatch final : public TDeviceWatch {
   QSocketNotifier FNotifier;
 };
 
+// Picks the backend for each path: udev's word for the kernel's own ttys when udev runs, since
+// it comes after the node's group and permissions and the by-id links are in place (inotify
+// sees the node before that, and an open then would fail with "Permission denied" once);
+// inotify for everything udev never announces (pseudo-terminals, links in folders of the
+// user's) and wherever no udev runs (containers).
+class TSystemWatch final : public TDeviceWatch {
+ public:
+  bool Watch(const std::string& Path) override {
+    Stop();
+    const bool Udev = UdevRunning() && UseUdevFor(Path);
+    std::unique_ptr<TDeviceWatch>& Backend = Udev ? FUdev : FInotify;
+    if (!Backend) {
+      Backend = Udev ? UdevDeviceWatch() : std::make_unique<TInotifyWatch>();
+      Backend->OnChange = [this] {
+        if (OnChange) OnChange();
+      };
+    }
+    if (Backend->Watch(Path)) return true;
+    if (!Udev) return false;
+    // A monitor that cannot start (no netlink socket here) leaves the folders to watch.
+    if (!FInotify) {
+      FInotify = std::make_unique<TInotifyWatch>();
+      FInotify->OnChange = [this] {
+        if (OnChange) OnChange();
+      };
+    }
+    return FInotify->Watch(Path);
+  }
+
+  void Stop() override {
+    // Backends are kept: Stop may run from inside a backend's own notification.
+    if (FUdev) FUdev->Stop();
+    if (FInotify) FInotify->Stop();
+  }
+
+ private:
+  static bool UdevRunning() { return ::access("/run/udev/control", F_OK) == 0; }
+
+  std::unique_ptr<TDeviceWatch> FUdev;
+  std::unique_ptr<TDeviceWatch> FInotify;
+};
+
 }  // namespace
 
-std::unique_ptr<TDeviceWatch> SystemDeviceWatch() { return std::make_unique<TInotifyWatch>(); }
+bool UseUdevFor(const std::string& Path) {
+  return Path.rfind("/dev/", 0) == 0 && Path.rfind("/dev/pts/", 0) != 0;
+}
+
+std::unique_ptr<TDeviceWatch> SystemDeviceWatch() { return std::make_unique<TSystemWatch>(); }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,12 @@ struct TRecoveryFixture {
       Reopened.push_back(N);
       return OpenResult;
     };
+    H.Identity = [this](int N) { return Identities.count(N) ? Identities[N] : TDeviceIdentity{}; };
+    H.Ports = [this] {
+      std::vector<int> P;
+      for (const auto& [N, Id] : Identities) P.push_back(N);
+      return P;
+    };
     H.Report = [this](const std::string& L) { Log.push_back(L); };
     H.Later = [this](int, std::function<void()> A) { Pending.push_back(std::move(A)); };
     Recovery = std::make_unique<TPortRecovery>(std::move(W), std::move(H));
@@ -49,6 +56,7 @@ struct TRecoveryFixture {
   bool Present = false;
   std::string OpenResult;
   std::vector<int> Reopened;
+  std::map<int, TDeviceIdentity> Identities;  // what each present port leads to now
   std::vector<std::string> Log;
   std::vector<std::function<void()>> Pending;
   std::unique_ptr<TPortRecovery> Recovery;
@@ -130,6 +138,56 @@ TEST(PortRecovery, APortWithoutADeviceOrWatchIsSaidSoAndNotWaitedFor) {
   F.Recovery->Lost(5);
   EXPECT_FALSE(F.Recovery->Waiting());
   EXPECT_EQ(F.Log.size(), 2u);
+}
+
+// A USB adapter is waited for by its identity, whatever node it comes back under.
+TEST(PortRecovery, AnAdapterIsKnownByItsIdentityWhereverItComesBack) {
+  const TDeviceIdentity Ours{"0403", "6001", "A50285BI"};
+  const TDeviceIdentity OtherSerial{"0403", "6001", "B7"};
+  const TDeviceIdentity Ch340{"1a86", "7523", ""};
+  struct TCase {
+    const char* What;
+    TDeviceIdentity Opened;
+    std::map<int, TDeviceIdentity> Back;  // the ports there when the watch reports
+    int Reopened;                         // 0: still waiting
+  };
+  const TCase Cases[] = {
+      {"back at its own number", Ours, {{5, Ours}}, 5},
+      {"back under another node", Ours, {{34, Ours}}, 34},
+      {"its own number wins over a stranger elsewhere", Ours, {{5, Ours}, {35, OtherSerial}}, 5},
+      {"another adapter where it was", Ours, {{5, OtherSerial}}, 0},
+      {"another adapter where it was, ours elsewhere", Ours, {{5, OtherSerial}, {36, Ours}}, 36},
+      {"two alike elsewhere, no serial number to tell", Ch340, {{34, Ch340}, {35, Ch340}}, 0},
+      {"one alike elsewhere, no serial number", Ch340, {{34, Ch340}}, 34},
+      {"no identity (pseudo-terminal): back by its path", {}, {{5, {}}}, 5},
+      {"no identity: nothing at its path", {}, {{34, Ours}}, 0},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.What);
+    TRecoveryFixture F;
+    F.Identities = {{5, C.Opened}};
+    F.Recovery->Opened(5);
+    F.Identities.clear();
+    F.Recovery->Lost(5);
+    F.Identities = C.Back;
+    F.Present = C.Back.count(5) > 0;
+    F.Watch->Change();
+    EXPECT_EQ(F.Reopened, C.Reopened ? std::vector<int>{C.Reopened} : std::vector<int>{});
+    EXPECT_EQ(F.Recovery->Waiting(), C.Reopened == 0);
+  }
+}
+
+TEST(PortRecovery, AReopenUnderAnotherNumberIsSaid) {
+  TRecoveryFixture F;
+  const TDeviceIdentity Ours{"0403", "6001", "A5"};
+  F.Identities = {{5, Ours}};
+  F.Recovery->Opened(5);
+  F.Identities.clear();
+  F.Recovery->Lost(5);
+  F.Identities = {{34, Ours}};
+  F.Watch->Change();
+  ASSERT_EQ(F.Reopened, std::vector<int>{34});
+  EXPECT_EQ(F.Log.back(), "COM5's adapter is back as COM34: reopened");
 }
 
 }  // namespace

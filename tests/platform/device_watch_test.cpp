@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "platform/device_watch.h"
@@ -91,6 +92,31 @@ TEST(DeviceWatch, AFolderThatDoesNotExistYetIsWatchedFromAbove) {
   Changes = 0;
   PointLink(Link, Pty.Path);
   ASSERT_TRUE(WaitFor([&] { return Changes > 0; }));
+}
+
+int OpenDescriptors() {
+  int N = 0;
+  for ([[maybe_unused]] const auto& E : std::filesystem::directory_iterator("/proc/self/fd")) ++N;
+  return N;
+}
+
+// No udev daemon need run for the monitor's socket to open; what it would hear cannot be made
+// here without one, but the socket must not outlive the watch, stopped or destroyed.
+TEST(DeviceWatch, TheUdevMonitorClosesItsSocketWhenStoppedOrDestroyed) {
+  EXPECT_TRUE(UseUdevFor("/dev/ttyUSB0"));
+  EXPECT_TRUE(UseUdevFor("/dev/serial/by-id/usb-FTDI_A5-if00-port0"));
+  EXPECT_FALSE(UseUdevFor("/dev/pts/3"));  // pseudo-terminals are never announced
+  EXPECT_FALSE(UseUdevFor("/tmp/links/com5"));
+  const int Before = OpenDescriptors();
+  auto Watch = UdevDeviceWatch();
+  if (!Watch->Watch("/dev/ttyUSB0")) GTEST_SKIP() << "no netlink socket for udev's monitor here";
+  EXPECT_GT(OpenDescriptors(), Before);
+  Watch->Stop();
+  EXPECT_EQ(OpenDescriptors(), Before);
+  ASSERT_TRUE(Watch->Watch("/dev/ttyUSB1"));
+  ASSERT_TRUE(Watch->Watch("/dev/ttyUSB1"));  // a second watch replaces the first
+  Watch.reset();
+  EXPECT_EQ(OpenDescriptors(), Before);
 }
 
 }  // namespace
