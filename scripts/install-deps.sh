@@ -7,6 +7,9 @@
 #                            checks (./test.sh)
 #   install-deps.sh fuzz     run, and the fuzz targets built with clang (./fuzz.sh)
 #   install-deps.sh bench    test, and the benchmarks with their measurement scripts
+#   install-deps.sh cross-arm64
+#                            test, and the arm64 cross build with its tests under the emulator
+#                            (scripts/cross-arm64.sh): adds the arm64 architecture to dpkg
 set -euo pipefail
 
 # Compiler and build tools, Qt with the headers its CMake files look for, the glyphs the
@@ -27,6 +30,11 @@ TEST=(socat inetutils-telnetd util-linux netbase procps dante-server microsocks
 FUZZ=(clang libclang-rt-14-dev)
 # Google Benchmark, libvterm for the terminal comparison, strace for the close-time script.
 BENCH=(libbenchmark-dev libvterm-dev strace)
+# The arm64 cross build: Debian's cross compilers, the user-mode emulator (registered with
+# binfmt_misc where the machine allows) and the arm64 libraries with their headers beside the
+# native Qt, whose host tools (moc, rcc, the CMake helpers) the cross build runs.
+CROSS_ARM64=(crossbuild-essential-arm64 qemu-user qemu-user-binfmt pkgconf:arm64
+  qt6-base-dev:arm64 libgl-dev:arm64 libxkbcommon-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64)
 
 servers=0  # whether the set holds the test servers
 case "${1:-run}" in
@@ -35,8 +43,13 @@ case "${1:-run}" in
   test) WANT=("${RUN[@]}" "${PACKAGE[@]}" "${GTEST[@]}" "${TEST[@]}"); servers=1 ;;
   fuzz) WANT=("${RUN[@]}" "${GTEST[@]}" "${FUZZ[@]}") ;;
   bench) WANT=("${RUN[@]}" "${PACKAGE[@]}" "${GTEST[@]}" "${TEST[@]}" "${BENCH[@]}"); servers=1 ;;
-  *) echo "usage: $0 [run|package|test|fuzz|bench]" >&2; exit 2 ;;
+  cross-arm64) WANT=("${RUN[@]}" "${PACKAGE[@]}" "${GTEST[@]}" "${TEST[@]}" "${CROSS_ARM64[@]}"); servers=1 ;;
+  *) echo "usage: $0 [run|package|test|fuzz|bench|cross-arm64]" >&2; exit 2 ;;
 esac
+foreign=()  # architectures the set needs dpkg to know besides the native one
+for p in "${WANT[@]}"; do
+  case "$p" in *:*) [[ " ${foreign[*]} " == *" ${p#*:} "* ]] || foreign+=("${p#*:}") ;; esac
+done
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
@@ -130,6 +143,12 @@ EOF
 fi
 
 wait_for_locks
+for a in "${foreign[@]}"; do
+  if ! dpkg --print-foreign-architectures | grep -qx "$a"; then
+    echo "install-deps: adding the $a architecture to dpkg"
+    "${SUDO[@]}" dpkg --add-architecture "$a"
+  fi
+done
 "${SUDO[@]}" "${APT[@]}" update
 wait_for_locks
 "${SUDO[@]}" "${APT[@]}" install -y --no-install-recommends "${missing[@]}"
