@@ -14,24 +14,21 @@
 #include <chrono>
 #include <cstring>
 
-// glibc's <termios.h> has no termios2 and <asm/termbits.h> clashes with it; the kernel's
-// layout is declared here for TCGETS2/TCSETS2 (which <sys/ioctl.h> defines by this name).
-struct termios2 {
-  tcflag_t c_iflag;
-  tcflag_t c_oflag;
-  tcflag_t c_cflag;
-  tcflag_t c_lflag;
-  cc_t c_line;
-  cc_t c_cc[19];
-  speed_t c_ispeed;
-  speed_t c_ospeed;
-};
+#include "devices/serial_termios2.h"
+
+// Named as the kernel names it: <sys/ioctl.h>'s TCGETS2/TCSETS2 take `struct termios2`'s size.
+struct termios2 : TTermios2 {};
+static_assert(sizeof(termios2) == sizeof(TTermios2));
 #ifndef BOTHER
-#define BOTHER 0010000
+#define BOTHER Termios2Bother
 #endif
 #ifndef IBSHIFT
-#define IBSHIFT 16
+#define IBSHIFT Termios2IbShift
 #endif
+
+// TIOCMGET's bits as serial_linux.h gives them.
+static_assert(lnDtr == TIOCM_DTR && lnRts == TIOCM_RTS && lnCts == TIOCM_CTS && lnDcd == TIOCM_CAR &&
+              lnRing == TIOCM_RNG && lnDsr == TIOCM_DSR);
 
 namespace {
 
