@@ -1,11 +1,7 @@
 // Help for a serial device that would not open: the cases a user meets, with the system's
-// facts given by the test; and who holds a device, from a fake /proc and from the real one.
+// facts given by the test; and who holds a device, from a fake /proc (the real one:
+// device_access_system_test.cpp).
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <QProcess>
 
 #include <filesystem>
 #include <string>
@@ -126,28 +122,4 @@ TEST(DeviceAccess, HoldersFromAProcTree) {
   fs::create_symlink(Node, Dir.File("by-id"));
   EXPECT_EQ(FindDeviceHolders(Proc, Dir.File("by-id"), 900), Expected);
   EXPECT_TRUE(FindDeviceHolders(Dir.File("nowhere"), Node, 900).empty());
-}
-
-TEST(DeviceAccess, TheSystemsFactsFindAChildHoldingATerminal) {
-  const int Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(Master, 0);
-  ASSERT_EQ(grantpt(Master), 0);
-  ASSERT_EQ(unlockpt(Master), 0);
-  const std::string Pty = ptsname(Master);
-  QProcess Child;
-  Child.setStandardInputFile(QString::fromStdString(Pty));
-  Child.start("sleep", {"60"});
-  ASSERT_TRUE(Child.waitForStarted(30000));
-  const TDeviceAccessFacts F = SystemDeviceAccessFacts();
-  const std::vector<TDeviceHolder> Expected = {{int(Child.processId()), "sleep"}};
-  EXPECT_EQ(F.Holders(Pty), Expected);
-  unsigned Gid = 99999;
-  ASSERT_TRUE(F.NodeGroup(Pty, Gid));
-  EXPECT_FALSE(F.GroupName(Gid).empty()) << "a terminal's group (tty) has a name";
-  const auto Groups = F.ProcessGroups();
-  ASSERT_FALSE(Groups.empty());
-  EXPECT_EQ(Groups[0], unsigned(getegid()));
-  Child.kill();
-  Child.waitForFinished(30000);
-  close(Master);
 }
