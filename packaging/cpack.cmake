@@ -23,6 +23,22 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Cross-compiled, the package is for the target: CPack would name this machine's architecture.
+# Debian's name for it comes from the toolchain's multiarch triplet (aarch64-linux-gnu: arm64);
+# dpkg-shlibdeps then takes the dependencies from the target's libraries, which sit in their
+# multiarch folder with their package's shlibs and symbols files.
+if(CMAKE_CROSSCOMPILING)
+  if(NOT CMAKE_LIBRARY_ARCHITECTURE)
+    message(FATAL_ERROR "cross-compiling needs CMAKE_LIBRARY_ARCHITECTURE (the multiarch triplet) for the package's architecture")
+  endif()
+  execute_process(COMMAND dpkg-architecture -t ${CMAKE_LIBRARY_ARCHITECTURE} -q DEB_HOST_ARCH
+    OUTPUT_VARIABLE QUILL_DEB_ARCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET
+    RESULT_VARIABLE QUILL_DEB_ARCH_RESULT)
+  if(NOT QUILL_DEB_ARCH_RESULT EQUAL 0 OR NOT QUILL_DEB_ARCH)
+    message(FATAL_ERROR "dpkg-architecture (dpkg-dev) knows no Debian architecture for ${CMAKE_LIBRARY_ARCHITECTURE}")
+  endif()
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${QUILL_DEB_ARCH})
+endif()
 # Qt draws on Wayland through a plugin of its own (which brings Qt Quick along); without it
 # Qt falls back to X11, through XWayland on a Wayland desktop.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS qt6-wayland)

@@ -7,12 +7,36 @@
 #   scripts/check-package.sh            the checks above (./test.sh runs this)
 #   scripts/check-package.sh --install  also installs the package for real, starts the
 #                                       installed program and removes the package again
+#   scripts/check-package.sh [--install] ARCH
+#                                       the same for a Debian architecture ARCH (arm64): for one
+#                                       other than this machine's, cross-compiled with the
+#                                       toolchain file cmake/<triplet>.cmake into build-pkg-ARCH;
+#                                       its programs start through the user-mode emulator, and
+#                                       the real install (--install) is skipped
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 install_for_real=0
-[ "${1:-}" = "--install" ] && install_for_real=1
+if [ "${1:-}" = "--install" ]; then
+  install_for_real=1
+  shift
+fi
+native=$(dpkg --print-architecture)
+arch=${1:-$native}
 
+BUILD=build-pkg
+CONFIGURE=()
+RUN=()  # what runs one of the package's programs here
+if [ "$arch" != "$native" ]; then
+  triplet=$(dpkg-architecture -a "$arch" -q DEB_HOST_MULTIARCH 2>/dev/null) ||
+    { echo "check-package: no Debian architecture $arch" >&2; exit 2; }
+  toolchain=cmake/$triplet.cmake
+  [ -f "$toolchain" ] || { echo "check-package: no toolchain file $toolchain for $arch" >&2; exit 2; }
+  BUILD=build-pkg-$arch
+  CONFIGURE=(-DCMAKE_TOOLCHAIN_FILE="$toolchain")
+  cpu=$(dpkg-architecture -a "$arch" -q DEB_HOST_GNU_CPU)
+  RUN=("$(command -v "qemu-$cpu")") || { echo "check-package: no qemu-$cpu to start $arch programs" >&2; exit 2; }
+fi
 APP_ID=local.quill.controller
 ICON_SIZES=(16 22 24 32 48 64 128 256)
 BUILD=build-pkg
@@ -33,7 +57,7 @@ ok() {
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 if ! { nice -n 10 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILL_TESTS=OFF \
-         -DQUILL_BENCH=OFF && nice -n 10 cmake --build "$BUILD"; } >"$log" 2>&1; then
+         -DQUILL_BENCH=OFF "${CONFIGURE[@]}" && nice -n 10 cmake --build "$BUILD"; } >"$log" 2>&1; then
   cat "$log" >&2
   fail "the release build"
 fi
@@ -66,6 +90,20 @@ have=$(cd "$STAGE" && find . -type f -o -type l | sed 's|^\./||' | sort)
 $(diff <(echo "$want") <(echo "$have") || true)"
 for f in usr/bin/quill usr/bin/quill-sim usr/bin/quill-ctl; do [ -x "$STAGE/$f" ] || fail "$f is not executable"; done
 ok "${#expected[@]} files, each where it belongs"
+
+# The programs are built for the package's architecture.
+case "$arch" in
+  amd64) machine="x86-64" ;;
+  arm64) machine="ARM aarch64" ;;
+  *) machine="" ;;
+esac
+if [ -n "$machine" ]; then
+  for f in usr/bin/quill usr/bin/quill-sim usr/bin/quill-ctl; do
+    desc=$(file -b "$STAGE/$f")
+    [[ "$desc" == "ELF 64-bit LSB pie executable, $machine,"* ]] || fail "$f for $arch is: $desc"
+  done
+  ok "programs are $machine executables"
+fi
 
 for s in "${ICON_SIZES[@]}"; do
   desc=$(file -b "$STAGE/usr/share/icons/hicolor/${s}x$s/apps/$APP_ID.png")
@@ -104,14 +142,14 @@ ok "man pages render without warnings"
 
 # --version is answered without a display; the other checks run on the offscreen platform.
 no_display=(env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY)
-version=$("${no_display[@]}" "$STAGE/usr/bin/quill" --version 2>/dev/null) || fail "staged quill --version"
+version=$("${no_display[@]}" "${RUN[@]}" "$STAGE/usr/bin/quill" --version 2>/dev/null) || fail "staged quill --version"
 [ "$version" = "quill 1.0" ] || fail "staged quill --version printed: $version"
-"$STAGE/usr/bin/quill-sim" --help >/dev/null || fail "staged quill-sim --help"
-"$STAGE/usr/bin/quill-ctl" --help >/dev/null || fail "staged quill-ctl --help"
+"${RUN[@]}" "$STAGE/usr/bin/quill-sim" --help >/dev/null || fail "staged quill-sim --help"
+"${RUN[@]}" "$STAGE/usr/bin/quill-ctl" --help >/dev/null || fail "staged quill-ctl --help"
 # The installed interface is well-formed XML naming the interface the program serves.
 grep -q '<interface name="local.quill.Controller1">' "$STAGE/usr/share/dbus-1/interfaces/local.quill.Controller1.xml" ||
   fail "the installed interface file does not describe local.quill.Controller1"
-ok "staged programs start ($version)"
+ok "staged programs start ($version${RUN:+, through ${RUN[0]##*/}})"
 
 # --- The Debian package --------------------------------------------------------------------
 rm -f "$BUILD"/quill_*.deb
@@ -119,7 +157,6 @@ rm -f "$BUILD"/quill_*.deb
 debs=("$BUILD"/quill_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single quill_*.deb"
 deb=${debs[0]}
-arch=$(dpkg --print-architecture)
 [ "$(basename "$deb")" = "quill_1.0_$arch.deb" ] || fail "package file name: $deb"
 
 in_deb=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./||' | sort)
@@ -140,13 +177,16 @@ for lib in libc6 libstdc++6 libgcc-s1 libqt6core6 libqt6gui6 libqt6widgets6 libq
 done
 ok "package fields; Depends: $depends"
 
-# apt works out the dependencies from the package file as it would on a fresh install.
+# apt works out the dependencies from the package file as it would on a fresh install (for a
+# foreign architecture, from that architecture's packages: the cross build's install set adds it).
 sim=$(apt-get install --simulate --no-install-recommends "./$deb" </dev/null 2>&1) ||
   fail "apt-get install --simulate: $sim"
-grep -q '^Inst quill ' <<<"$sim" || fail "apt-get install --simulate would not install quill: $sim"
+grep -Eq "^Inst quill(:$arch)? " <<<"$sim" || fail "apt-get install --simulate would not install quill: $sim"
 ok "apt-get would install it"
 
-if [ "$install_for_real" -eq 1 ]; then
+if [ "$install_for_real" -eq 1 ] && [ "$arch" != "$native" ]; then
+  echo "check-package: skipped: installing and starting the package (it is for $arch, this machine is $native)"
+elif [ "$install_for_real" -eq 1 ]; then
   if dpkg-query -W -f='${Status}' quill 2>/dev/null | grep -q "install ok installed"; then
     fail "a quill package is installed already; remove it first"
   fi
