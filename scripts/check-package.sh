@@ -34,12 +34,11 @@ if [ "$arch" != "$native" ]; then
   [ -f "$toolchain" ] || { echo "check-package: no toolchain file $toolchain for $arch" >&2; exit 2; }
   BUILD=build-pkg-$arch
   CONFIGURE=(-DCMAKE_TOOLCHAIN_FILE="$toolchain")
-  cpu=$(dpkg-architecture -a "$arch" -q DEB_HOST_GNU_CPU)
+  cpu=$(dpkg-architecture -a "$arch" -q DEB_HOST_GNU_CPU 2>/dev/null)
   RUN=("$(command -v "qemu-$cpu")") || { echo "check-package: no qemu-$cpu to start $arch programs" >&2; exit 2; }
 fi
 APP_ID=local.quill.controller
 ICON_SIZES=(16 22 24 32 48 64 128 256)
-BUILD=build-pkg
 STAGE=$BUILD/stage
 export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
 
