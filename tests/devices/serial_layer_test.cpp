@@ -1,6 +1,6 @@
 // The serial device layer on real pseudo-terminals: the test holds the master side as "the
 // device" and maps the slave as COM5. Covers opening and closing (no thread or descriptor
-// left), exclusive opens and their errors, reads and writes past the ring sizes, a flush with
+// left), exclusive opens and their errors (refused to another user: serial_open_test.cpp), reads and writes past the ring sizes, a flush with
 // a peer that does not read, hang-up, line settings, closing inside a data handler, and the
 // order of status items between data blocks through scripted modem lines.
 #include <gtest/gtest.h>
@@ -8,12 +8,8 @@
 #include <asm/termbits.h>  // termios2 for reading back rates; no <termios.h> in this file
 #include <dirent.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
-#include <grp.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -29,6 +25,7 @@
 #include "devices/serial_layer.h"
 #include "platform/dialogs.h"
 #include "port/com_port.h"
+#include "pty_pair.h"
 #include "test_support.h"
 
 namespace {
@@ -54,48 +51,6 @@ int Workers() {
   }
   return N;
 }
-
-// A pseudo-terminal pair; the master is the far end of the "cable".
-struct TPty {
-  TPty() {
-    Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (Master < 0 || grantpt(Master) != 0 || unlockpt(Master) != 0) return;
-    Path = ptsname(Master);
-  }
-  ~TPty() { HangUp(); }
-  void HangUp() {
-    if (Master >= 0) ::close(Master);
-    Master = -1;
-  }
-  void Send(const std::string& Bytes) {
-    size_t Done = 0;
-    while (Done < Bytes.size()) {
-      const ssize_t N = ::write(Master, Bytes.data() + Done, Bytes.size() - Done);
-      if (N > 0) {
-        Done += size_t(N);
-      } else {
-        pollfd P{Master, POLLOUT, 0};
-        ::poll(&P, 1, 100);
-      }
-    }
-  }
-  // Whatever the port has written, until Want bytes have come (or the deadline).
-  std::string Receive(size_t Want, int TimeoutMs = 20000) {
-    std::string Got;
-    WaitFor([&] {
-      char Buf[4096];
-      for (;;) {
-        const ssize_t N = ::read(Master, Buf, sizeof Buf);
-        if (N <= 0) break;
-        Got.append(Buf, size_t(N));
-      }
-      return Got.size() >= Want;
-    }, TimeoutMs);
-    return Got;
-  }
-  int Master = -1;
-  std::string Path;
-};
 
 // Modem lines scripted for the status thread and the escape functions.
 class TScriptedLines : public TSerialLines {
@@ -273,42 +228,6 @@ TEST_F(SerialLayerTest, HeldAndMissingPortsAndTheirTexts) {
       EXPECT_STREQ(E.what(), "ie_BadId - Specified comport doesn't exist");
     }
   }
-}
-
-// Opens Path as an unprivileged user in a child process; the result of SerialOpen (0 when it
-// opened).
-int OpenAsNobody(const std::string& Path) {
-  const pid_t Child = fork();
-  if (Child == 0) {
-    // Only system calls from here on: the parent has threads.
-    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(100);
-    const int R = SerialOpen(Path);
-    _exit(R >= 0 ? 0 : (-R > 99 ? 99 : -R));
-  }
-  int Status = 0;
-  waitpid(Child, &Status, 0);
-  return WIFEXITED(Status) ? -WEXITSTATUS(Status) : -1000;
-}
-
-TEST_F(SerialLayerTest, UnprivilegedOpensAreRefusedPlainly) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
-  // Not allowed (not in the device's group): the text says so.
-  ASSERT_EQ(::chmod(Pty.Path.c_str(), 0600), 0);
-  EXPECT_EQ(OpenAsNobody(Pty.Path), -EACCES);
-  try {
-    CheckException(nullptr, -EACCES);
-    ADD_FAILURE() << "no exception";
-  } catch (const std::exception& E) {
-    EXPECT_NE(std::string(E.what()).find("Permission denied"), std::string::npos) << E.what();
-  }
-  // Allowed, but this process holds it: the terminal's exclusive flag refuses the open.
-  ASSERT_EQ(::chmod(Pty.Path.c_str(), 0666), 0);
-  EXPECT_EQ(OpenAsNobody(Pty.Path), 0);
-  const int Held = SerialOpen(Pty.Path);
-  ASSERT_GE(Held, 0);
-  EXPECT_EQ(OpenAsNobody(Pty.Path), -EBUSY);
-  SerialClose(Held);
-  EXPECT_EQ(OpenAsNobody(Pty.Path), 0) << "the flag went with the close";
 }
 
 TEST_F(SerialLayerTest, TheAdoptingLayerUsesAnOpenDescriptor) {
