@@ -34,7 +34,8 @@ BENCH=(libbenchmark-dev libvterm-dev strace)
 # binfmt_misc where the machine allows) and the arm64 libraries with their headers beside the
 # native Qt, whose host tools (moc, rcc, the CMake helpers) the cross build runs.
 CROSS_ARM64=(crossbuild-essential-arm64 qemu-user qemu-user-binfmt pkgconf:arm64
-  qt6-base-dev:arm64 libgl-dev:arm64 libxkbcommon-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64)
+  qt6-base-dev:arm64 libgl-dev:arm64 libxkbcommon-dev:arm64 libudev-dev:arm64 libgtest-dev:arm64
+  libgmock-dev:arm64)
 
 servers=0  # whether the set holds the test servers
 case "${1:-run}" in
