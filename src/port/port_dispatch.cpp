@@ -1,5 +1,7 @@
 #include "port/port_dispatch.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -91,6 +93,7 @@ void TQpBaseDispatcher::ThreadGone(TQpDispatcherThread* Sender) {
 }
 
 void TDispThread::Execute() {
+  pthread_setname_np(pthread_self(), "port-dispatch");  // shows in ps, debuggers and /proc
   TQpBaseDispatcher& D = *H;
   D.ThreadStart(this);
   bool ByKill = false;
