@@ -53,7 +53,11 @@ constexpr std::uint32_t ThreadStartWait = 3000;
 constexpr std::int32_t DispatchTickMs = 50;
 // The longest it sleeps otherwise.
 constexpr std::int32_t DispatchIdleCheckMs = 1000;
-constexpr UINT NotifyTimeoutMs = 3000;  // per window receiver
+constexpr UINT NotifyTimeoutMs = 3000;
+// The longest the dispatcher thread holds queued input back for a block known to follow (see
+// GatherFollowingInput); a streaming pseudo-terminal or USB device queues one every few tens of
+// microseconds, a serial line at 3 Mbit/s takes 13 ms for one.
+constexpr auto GatherWait = std::chrono::microseconds(250);  // per window receiver
 // Dispatcher option bits (OptionsOn/OptionsOff).
 constexpr std::uint32_t poUseEventWord = 0x04;
 
@@ -140,6 +144,9 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   // Bytes accepted and not yet sent; called under OutputSection (the same rule as WriteCom).
   virtual std::uint32_t OutBufUsed() = 0;
   virtual std::uint32_t InQueueUsed() { return 0; }
+  // Bytes the layer expects to queue at once (its last read found a backlog: the device is
+  // streaming); 0 when nothing is known to follow. Any thread.
+  virtual std::uint32_t InputFollowing() { return 0; }
   // A non-negative device id, or negative (-1 with the reason in errno, -8 for memory, or a
   // negated error code).
   virtual std::int32_t OpenCom(const char* ComName, std::uint32_t InQueue,
@@ -475,6 +482,9 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   // How long the dispatcher thread may sleep: until the earliest active timer trigger is due,
   // a tick while a status trigger is active or a delivery is busy, DispatchIdleCheckMs at most.
   std::int32_t IdleWaitMs();
+  // While the layer says more input follows at once and it would fit in the ring beside what
+  // is queued, waits (at most GatherWait in all) for it, so one notification carries it too.
+  void GatherFollowingInput();
   // The parts InitPort and InitSocket share: an empty input ring (under DispSection and
   // DataSection), and the start of the dispatcher, closing again when it throws.
   void ResetInputRing();
