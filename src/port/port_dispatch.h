@@ -27,7 +27,9 @@
 // lock is held while a notification is delivered, and no layer operation called under a lock
 // (WriteCom, OutBufUsed) may reach a handler.
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -199,6 +201,25 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
     C = DBuffer[(DBufTail + GetCount) % DispatchBufferSize];
     ++GetCount;
     return true;
+  }
+  // The same for a run: the bytes that GetChar calls one after another would take, up to Max
+  // and up to and including the first Stop byte, copied to Out; their count (0 when the
+  // caller must take the ordinary GetChar).
+  std::uint32_t TryGetCharsInSession(std::uint8_t* Out, std::uint32_t Max, std::uint8_t Stop) {
+    if (FSessionReader.load(std::memory_order_relaxed) != std::this_thread::get_id() ||
+        TracingOn.load(std::memory_order_relaxed))
+      return 0;
+    const std::uint32_t Held = BuffCount(DBufHead, DBufTail, DispatchFull);
+    if (GetCount >= Held) return 0;
+    const std::uint32_t Start = (DBufTail + GetCount) % DispatchBufferSize;
+    // One contiguous stretch of the ring at a time; the caller comes back for the rest.
+    std::uint32_t N = std::min({Max, Held - GetCount, DispatchBufferSize - Start});
+    const std::uint8_t* From = DBuffer.data() + Start;
+    if (const void* Hit = std::memchr(From, Stop, N))
+      N = static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(Hit) - From) + 1;
+    std::memcpy(Out, From, N);
+    GetCount += N;
+    return N;
   }
 
   // ---------------- output ----------------
