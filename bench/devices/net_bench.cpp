@@ -105,6 +105,7 @@ struct TConnectedPort {
     Port.OnTriggerAvail = [this](TQpCustomComPort* CP, std::uint16_t Count) {
       CP->GetBlock(Buf.data(), Count);
       Got += Count;
+      ++Calls;
     };
     Port.OnWsConnect = [this](TQpCustomWinsockPort*) { Connected = true; };
     Port.SetOpen(true);
@@ -122,6 +123,7 @@ struct TConnectedPort {
   TQpWinsockPort Port;
   std::vector<std::uint8_t> Buf = std::vector<std::uint8_t>(DispatchBufferSize);
   std::size_t Got = 0;
+  std::size_t Calls = 0;  // notifications taken
   bool Connected = false;
   int Peer = -1;
 };
@@ -204,7 +206,7 @@ TRunCost NotifierLoopRun() {
   return C;
 }
 
-TRunCost PortRun() {
+TRunCost PortRun(double& BytesPerNotification) {
   TConnectedPort P;
   std::optional<TWriter> W;
   const TRunCost C = Measure([&] {
@@ -212,19 +214,22 @@ TRunCost PortRun() {
     P.RunUntil(PairBytes);
   });
   W.reset();
+  BytesPerNotification = P.Calls ? double(P.Got) / double(P.Calls) : 0;
   return C;
 }
 
 void BM_ReceivePairs(benchmark::State& State) {
   const double Mb = double(PairBytes) / 1e6;
-  std::vector<double> Ratio, LoopCpu, PortCpu, LoopCs, PortCs;
+  std::vector<double> Ratio, LoopCpu, PortCpu, LoopCs, PortCs, PerNotification;
   for (auto _ : State) {
     std::printf("receive pairs, %zu MiB each, load average %.2f\n", PairBytes >> 20, LoadAverage());
     std::printf("%4s %10s %10s %8s   CPU ms/MB loop/port   switches/MB loop/port\n", "pair", "loop MB/s",
                 "port MB/s", "port %");
     for (int I = 0; I < State.range(0); ++I) {
       const TRunCost A = NotifierLoopRun();
-      const TRunCost B = PortRun();
+      double Per = 0;
+      const TRunCost B = PortRun(Per);
+      PerNotification.push_back(Per);
       Ratio.push_back(A.Seconds / B.Seconds);
       LoopCpu.push_back(A.CpuMs / Mb);
       PortCpu.push_back(B.CpuMs / Mb);
@@ -235,9 +240,9 @@ void BM_ReceivePairs(benchmark::State& State) {
                   PortCs.back());
     }
     std::printf("median: port %.0f%% of the notifier loop; CPU ms/MB %.2f / %.2f; switches/MB %.1f / %.1f; "
-                "load average %.2f\n",
+                "%.0f bytes per notification; load average %.2f\n",
                 100 * Median(Ratio), Median(LoopCpu), Median(PortCpu), Median(LoopCs), Median(PortCs),
-                LoadAverage());
+                Median(PerNotification), LoadAverage());
     std::fflush(stdout);
   }
   State.counters["port_pct"] = 100 * Median(Ratio);
