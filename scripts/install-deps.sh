@@ -24,8 +24,9 @@ TEST=(socat inetutils-telnetd util-linux netbase procps dante-server microsocks
   desktop-file-utils appstream man-db groff-base dbus-daemon)
 # clang with libFuzzer and its sanitizer runtimes.
 FUZZ=(clang libclang-rt-14-dev)
-# Google Benchmark, libvterm for the terminal comparison, strace for the close-time script.
-BENCH=(libbenchmark-dev libvterm-dev strace)
+# Google Benchmark, libvterm for the terminal comparison, strace for the close-time script and
+# system-call counts, linux-perf for the sampled profiles in docs/RESULTS.md.
+BENCH=(libbenchmark-dev libvterm-dev strace linux-perf)
 
 servers=0  # whether the set holds the test servers
 case "${1:-run}" in
