@@ -3,15 +3,23 @@
 // loopback in the same run, and the round trip of one 17-byte status line. The same receive
 // path through a SOCKS 5 tunnel (microsocks, started here), and the time an open through the
 // proxy takes beside the proxy's own negotiation time.
+// BM_ReceivePairs interleaves the port with a like-for-like loop on the GUI thread (a
+// QSocketNotifier, recv of 4 KiB until EAGAIN), pair after pair, and prints each pair's ratio,
+// the median ratio, CPU time and context switches per MB.
 
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QSocketNotifier>
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -97,6 +105,7 @@ struct TConnectedPort {
     Port.OnTriggerAvail = [this](TQpCustomComPort* CP, std::uint16_t Count) {
       CP->GetBlock(Buf.data(), Count);
       Got += Count;
+      ++Calls;
     };
     Port.OnWsConnect = [this](TQpCustomWinsockPort*) { Connected = true; };
     Port.SetOpen(true);
@@ -114,6 +123,7 @@ struct TConnectedPort {
   TQpWinsockPort Port;
   std::vector<std::uint8_t> Buf = std::vector<std::uint8_t>(DispatchBufferSize);
   std::size_t Got = 0;
+  std::size_t Calls = 0;  // notifications taken
   bool Connected = false;
   int Peer = -1;
 };
@@ -127,6 +137,117 @@ void BM_PortReceive(benchmark::State& State) {
   State.SetBytesProcessed(std::int64_t(State.iterations()) * std::int64_t(ChunkBytes));
 }
 BENCHMARK(BM_PortReceive)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// ---------------------------------------------------------------- interleaved pairs
+
+constexpr std::size_t PairBytes = 32 << 20;
+
+struct TRunCost {
+  double Seconds = 0, CpuMs = 0;
+  long Switches = 0;
+};
+
+// Time, CPU (all threads) and context switches of the process around R.
+template <class Run>
+TRunCost Measure(const Run& R) {
+  rusage A{}, B{};
+  getrusage(RUSAGE_SELF, &A);
+  const auto T0 = std::chrono::steady_clock::now();
+  R();
+  TRunCost C;
+  C.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - T0).count();
+  getrusage(RUSAGE_SELF, &B);
+  auto Ms = [](const timeval& T) { return double(T.tv_sec) * 1e3 + double(T.tv_usec) / 1e3; };
+  C.CpuMs = Ms(B.ru_utime) + Ms(B.ru_stime) - Ms(A.ru_utime) - Ms(A.ru_stime);
+  C.Switches = (B.ru_nvcsw + B.ru_nivcsw) - (A.ru_nvcsw + A.ru_nivcsw);
+  return C;
+}
+
+double Median(std::vector<double> V) {
+  if (V.empty()) return 0;
+  std::sort(V.begin(), V.end());
+  return V[V.size() / 2];
+}
+
+double LoadAverage() {
+  double L = -1;
+  if (FILE* F = std::fopen("/proc/loadavg", "r")) {
+    if (std::fscanf(F, "%lf", &L) != 1) L = -1;
+    std::fclose(F);
+  }
+  return L;
+}
+
+// The anchor: the GUI thread's event loop, a read notifier on a non-blocking socket, recv of
+// 4 KiB until EAGAIN per notification.
+TRunCost NotifierLoopRun() {
+  TLoopbackListener L;
+  const int Reader = ConnectLoopback(L.Port);
+  const int Peer = L.Accept();
+  ::fcntl(Reader, F_SETFL, ::fcntl(Reader, F_GETFL) | O_NONBLOCK);
+  std::size_t Got = 0;
+  std::vector<char> Buf(4096);
+  QSocketNotifier N(Reader, QSocketNotifier::Read);
+  QObject::connect(&N, &QSocketNotifier::activated, [&] {
+    for (;;) {
+      const ssize_t R = ::recv(Reader, Buf.data(), Buf.size(), 0);
+      if (R <= 0) break;
+      Got += std::size_t(R);
+    }
+  });
+  std::optional<TWriter> W;
+  const TRunCost C = Measure([&] {
+    W.emplace(Peer);
+    while (Got < PairBytes) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  });
+  W.reset();
+  ::close(Reader);
+  ::close(Peer);
+  return C;
+}
+
+TRunCost PortRun(double& BytesPerNotification) {
+  TConnectedPort P;
+  std::optional<TWriter> W;
+  const TRunCost C = Measure([&] {
+    W.emplace(P.Peer);
+    P.RunUntil(PairBytes);
+  });
+  W.reset();
+  BytesPerNotification = P.Calls ? double(P.Got) / double(P.Calls) : 0;
+  return C;
+}
+
+void BM_ReceivePairs(benchmark::State& State) {
+  const double Mb = double(PairBytes) / 1e6;
+  std::vector<double> Ratio, LoopCpu, PortCpu, LoopCs, PortCs, PerNotification;
+  for (auto _ : State) {
+    std::printf("receive pairs, %zu MiB each, load average %.2f\n", PairBytes >> 20, LoadAverage());
+    std::printf("%4s %10s %10s %8s   CPU ms/MB loop/port   switches/MB loop/port\n", "pair", "loop MB/s",
+                "port MB/s", "port %");
+    for (int I = 0; I < State.range(0); ++I) {
+      const TRunCost A = NotifierLoopRun();
+      double Per = 0;
+      const TRunCost B = PortRun(Per);
+      PerNotification.push_back(Per);
+      Ratio.push_back(A.Seconds / B.Seconds);
+      LoopCpu.push_back(A.CpuMs / Mb);
+      PortCpu.push_back(B.CpuMs / Mb);
+      LoopCs.push_back(double(A.Switches) / Mb);
+      PortCs.push_back(double(B.Switches) / Mb);
+      std::printf("%4d %10.0f %10.0f %7.0f%%   %5.2f %5.2f   %6.1f %6.1f\n", I + 1, Mb / A.Seconds,
+                  Mb / B.Seconds, 100 * Ratio.back(), LoopCpu.back(), PortCpu.back(), LoopCs.back(),
+                  PortCs.back());
+    }
+    std::printf("median: port %.0f%% of the notifier loop; CPU ms/MB %.2f / %.2f; switches/MB %.1f / %.1f; "
+                "%.0f bytes per notification; load average %.2f\n",
+                100 * Median(Ratio), Median(LoopCpu), Median(PortCpu), Median(LoopCs), Median(PortCs),
+                Median(PerNotification), LoadAverage());
+    std::fflush(stdout);
+  }
+  State.counters["port_pct"] = 100 * Median(Ratio);
+}
+BENCHMARK(BM_ReceivePairs)->Arg(9)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // microsocks on a free loopback port for the whole run.
 TProxyServer& Microsocks() {

@@ -421,6 +421,16 @@ std::int32_t TQpWinsockDispatcher::Dispatcher(UINT, WPARAM wParam, LPARAM) {
     const std::uint32_t Before = DBufHead;
     const bool WasFull = DispatchFull;
     if (FInQue > 0) ExtractData();
+    // The connection's ring (the port's InSize) may be smaller than the input ring: while the
+    // ring has room and more has arrived, take that too, so one notification carries up to a
+    // ring's worth (each one runs every receiver).
+    for (int More = 0; More < 4 && FInQue > 0 && !DispatchFull && !ClosePending; ++More) {
+      const std::uint32_t Head = DBufHead;
+      RefreshStatus();
+      if (FInQue == 0) break;
+      ExtractData();
+      if (DBufHead == Head) break;
+    }
     const bool Moved = DBufHead != Before || DispatchFull != WasFull;
     if (wParam == 0 && !fEventBusy) {
       {

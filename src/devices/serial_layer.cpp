@@ -98,6 +98,9 @@ class TReadThread : public TQpWin32Thread {
   bool ReadSerial(int Fd, std::vector<std::uint8_t>& Scratch, bool HungUp) {
     for (;;) {
       const long N = SerialRead(Fd, Scratch.data(), Scratch.size());
+      // A pseudo-terminal hands over at most 4095 bytes a read: half a block or more means the
+      // driver had a backlog, not a few bytes just arrived.
+      if (N > 0) S.FReadFull.store(std::size_t(N) >= Scratch.size() / 2);
       if (N > 0) {
         TDataBuffer* B = nullptr;
         try {
@@ -342,6 +345,7 @@ std::int32_t TQpWin32Dispatcher::AdoptDevice(int Fd) {
   FHasLines = FLines->GetLines(Fd) >= 0;
   FModemBits = 0;
   FFailed = false;
+  FReadFull = false;
   FBlockUnsent = 0;
   FLineErrors = 0;
   FQueueHigh = std::max<std::uint32_t>(256 * 1024, 4 * InQue);
@@ -448,6 +452,10 @@ std::uint32_t TQpWin32Dispatcher::InQueueUsed() {
   if (auto* D = dynamic_cast<TDataBuffer*>(Head)) N = std::uint32_t(D->BytesUsed() - D->BytesRead());
   Head->SetInUse(false);
   return N;
+}
+
+std::uint32_t TQpWin32Dispatcher::InputFollowing() {
+  return FReadFull.load() && !FReadHeld.load() && !FFailed.load() ? SerialReadBlock : 0;
 }
 
 std::int32_t TQpWin32Dispatcher::ReadCom(void* Buf, std::int32_t Size) {

@@ -76,6 +76,7 @@ class TQpWin32Dispatcher : public TQpBaseDispatcher {
   void StopDispatcher() override;
   std::uint32_t OutBufUsed() override;
   std::uint32_t InQueueUsed() override;
+  std::uint32_t InputFollowing() override;
   std::int32_t OpenCom(const char* ComName, std::uint32_t InQueue, std::uint32_t OutQueue) override;
   std::int32_t CloseCom() override;
   bool CheckPort(const std::string& ComName) override;
@@ -131,6 +132,7 @@ class TQpWin32Dispatcher : public TQpBaseDispatcher {
   std::atomic<std::uint32_t> FBlockUnsent{0};
   std::atomic<std::uint64_t> FFlushRequest{0};
   std::atomic<bool> FReadHeld{false};  // the read thread holds off (see FQueueHigh)
+  std::atomic<bool> FReadFull{false};  // the last read was half a block or more: more is coming
   // Line errors (ce_ bits) gathered by the status thread for GetComError.
   std::atomic<std::uint32_t> FLineErrors{0};
   std::atomic<std::uint8_t> FModemBits{0};  // CTSMask... of the last poll

@@ -15,6 +15,7 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -405,19 +406,30 @@ void TCommControl::Shutdown() {
 }
 
 void TCommControl::PortTriggerAvail(void*, std::uint16_t Count) {
-  for (unsigned I = 0; I < Count; ++I) {
-    switch (Lines.Push(char(Port->GetChar()))) {
-      case TLineAssembler::laLine:
-        HandleLine();
-        break;
-      case TLineAssembler::laOverflow:
-        // Said once per run: a device that streams without carriage returns would fill the log.
-        if (!LongLineLogged) Log("Dropped a line longer than " + std::to_string(MaxLineLength) + " characters");
-        LongLineLogged = true;
-        break;
-      case TLineAssembler::laNone:
-        break;
-    }
+  // Byte by byte as GetChar takes them, fetched a line at a time: a line is handled before the
+  // bytes after it are taken, as with one GetChar per byte.
+  std::uint8_t Run[512];
+  for (unsigned I = 0; I < Count;) {
+    const std::uint32_t N = Port->GetCharsUntil(Run, std::min<std::uint32_t>(Count - I, sizeof Run), '\r');
+    I += N;
+    const bool Ended = Run[N - 1] == '\r';
+    Take(Lines.PushRun(reinterpret_cast<const char*>(Run), N - Ended));
+    if (Ended) Take(Lines.Push('\r'));
+  }
+}
+
+void TCommControl::Take(TLineAssembler::TResult R) {
+  switch (R) {
+    case TLineAssembler::laLine:
+      HandleLine();
+      break;
+    case TLineAssembler::laOverflow:
+      // Said once per run: a device that streams without carriage returns would fill the log.
+      if (!LongLineLogged) Log("Dropped a line longer than " + std::to_string(MaxLineLength) + " characters");
+      LongLineLogged = true;
+      break;
+    case TLineAssembler::laNone:
+      break;
   }
 }
 

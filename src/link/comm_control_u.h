@@ -74,6 +74,7 @@ class TCommControl : public QWidget, public TPacketReactions {
   void Shutdown();
   void Timer1Timer();
   void PortTriggerAvail(void* CP, std::uint16_t Count);
+  void Take(TLineAssembler::TResult R);  // what the line assembler made of received bytes
   void PortWsConnect();
   void PortWsDisconnect();
 

@@ -35,6 +35,31 @@ class TLineAssembler {
     return laOverflow;
   }
 
+  // Takes N bytes, none of them a carriage return, as N calls of Push would: laOverflow when
+  // the line passed its bound among them, else laNone. Printable stretches are appended whole.
+  TResult PushRun(const char* P, std::size_t N) {
+    if (N == 0) return laNone;
+    if (FComplete) {
+      LocalDataBuf.clear();
+      FComplete = false;
+    }
+    std::size_t I = 0;
+    while (I < N && !FDropping) {
+      std::size_t J = I;
+      while (J < N && static_cast<unsigned char>(P[J]) >= 0x20) ++J;
+      if (J - I > FMaxLength - LocalDataBuf.size()) {
+        // The first byte past the bound drops the line up to its end.
+        FDropping = true;
+        LocalDataBuf.clear();
+        return laOverflow;
+      }
+      LocalDataBuf.append(P + I, J - I);
+      I = J;
+      while (I < N && static_cast<unsigned char>(P[I]) < 0x20) ++I;
+    }
+    return laNone;
+  }
+
   const std::string& LocalData() const { return LocalDataBuf; }
   bool Dropping() const { return FDropping; }
   std::size_t MaxLength() const { return FMaxLength; }

@@ -208,6 +208,15 @@ class TQpCustomComPort : public TQpLoadingState {
     if (FPortState == psOpen && FDispatcher && FDispatcher->TryGetCharInSession(C)) return C;
     return GetCharPrim();
   }
+  // Takes what GetChar calls one after another would: up to Max bytes, ending after the first
+  // Stop byte; the count (at least 1: like GetChar it raises when nothing is there).
+  std::uint32_t GetCharsUntil(std::uint8_t* Out, std::uint32_t Max, std::uint8_t Stop) {
+    if (Max == 0) return 0;
+    if (FPortState == psOpen && FDispatcher)
+      if (const std::uint32_t N = FDispatcher->TryGetCharsInSession(Out, Max, Stop)) return N;
+    Out[0] = GetCharPrim();
+    return 1;
+  }
   void PeekBlock(void* Block, std::uint32_t Len);
   void GetBlock(void* Block, std::uint32_t Len);
   void PutChar(std::uint8_t C);

@@ -3,6 +3,7 @@
 // dispatcher thread (received bytes and device events), and for dispatch log entries.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -103,6 +104,8 @@ class TIOQueue {
   TWaitResult WaitForBuffer(std::int32_t TimeoutMs);
   // Ends a WaitForBuffer now (or the next one) without a buffer: the waiter has more to look at.
   void Wake() { FEvent.SetEvent(); }
+  // Waits for the next Push (or Wake) until Deadline, whatever is queued already.
+  bool WaitForPush(std::chrono::steady_clock::time_point Deadline) { return FEvent.WaitUntil(Deadline); }
   std::int32_t BytesQueued();
   int Count();
 

@@ -1,5 +1,7 @@
 #include "port/port_dispatch.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -91,6 +93,7 @@ void TQpBaseDispatcher::ThreadGone(TQpDispatcherThread* Sender) {
 }
 
 void TDispThread::Execute() {
+  pthread_setname_np(pthread_self(), "port-dispatch");  // shows in ps, debuggers and /proc
   TQpBaseDispatcher& D = *H;
   D.ThreadStart(this);
   bool ByKill = false;
@@ -108,6 +111,7 @@ void TDispThread::Execute() {
         D.FRoomEvent.WaitFor(DispatchTickMs);
       else
         D.FQueue.WaitForBuffer(D.IdleWaitMs());
+      if (!Full) D.GatherFollowingInput();
       // Nobody else holds the dispatcher any more (its owner let go without closing): end.
       if (D.KillThreads.load() || H.use_count() == 1) {
         ByKill = true;
@@ -177,6 +181,24 @@ std::int32_t TQpBaseDispatcher::IdleWaitMs() {
   // Without anything due, one look a second remains: an owner that let go without closing is
   // only seen by looking (see the loop in Execute).
   return static_cast<std::int32_t>(Soonest < 0 ? DispatchIdleCheckMs : std::min<std::int64_t>(Soonest, DispatchIdleCheckMs));
+}
+
+void TQpBaseDispatcher::GatherFollowingInput() {
+  // Each notification is a hand-over to the GUI thread and back, costlier than the copy of a
+  // block; a device streaming whole blocks would otherwise be announced one block at a time.
+  const auto Deadline = std::chrono::steady_clock::now() + GatherWait;
+  while (!KillThreads.load() && !ClosePending.load()) {
+    const std::uint32_t Next = InputFollowing();
+    if (Next == 0) return;
+    std::uint32_t Room;
+    {
+      DispLock Guard(DispSection);
+      Room = DBuffer.empty() || DispatchFull ? 0 : DispatchBufferSize - RingCount();
+    }
+    const auto Queued = static_cast<std::uint32_t>(std::max(FQueue.BytesQueued(), 0));
+    if (Queued == 0 || Queued + Next > Room) return;
+    if (!FQueue.WaitForPush(Deadline)) return;
+  }
 }
 
 void TQpBaseDispatcher::StopDispThread() {

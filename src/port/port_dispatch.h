@@ -27,7 +27,9 @@
 // lock is held while a notification is delivered, and no layer operation called under a lock
 // (WriteCom, OutBufUsed) may reach a handler.
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -54,6 +56,10 @@ constexpr std::int32_t DispatchTickMs = 50;
 // The longest it sleeps otherwise.
 constexpr std::int32_t DispatchIdleCheckMs = 1000;
 constexpr UINT NotifyTimeoutMs = 3000;  // per window receiver
+// The longest the dispatcher thread holds queued input back for a block known to follow (see
+// GatherFollowingInput); a streaming pseudo-terminal or USB device queues one every few tens of
+// microseconds, a serial line at 3 Mbit/s takes 13 ms for one.
+constexpr auto GatherWait = std::chrono::microseconds(250);
 // Dispatcher option bits (OptionsOn/OptionsOff).
 constexpr std::uint32_t poUseEventWord = 0x04;
 
@@ -140,6 +146,9 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   // Bytes accepted and not yet sent; called under OutputSection (the same rule as WriteCom).
   virtual std::uint32_t OutBufUsed() = 0;
   virtual std::uint32_t InQueueUsed() { return 0; }
+  // Bytes the layer expects to queue at once (its last read found a backlog: the device is
+  // streaming); 0 when nothing is known to follow. Any thread.
+  virtual std::uint32_t InputFollowing() { return 0; }
   // A non-negative device id, or negative (-1 with the reason in errno, -8 for memory, or a
   // negated error code).
   virtual std::int32_t OpenCom(const char* ComName, std::uint32_t InQueue,
@@ -192,6 +201,25 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
     C = DBuffer[(DBufTail + GetCount) % DispatchBufferSize];
     ++GetCount;
     return true;
+  }
+  // The same for a run: the bytes that GetChar calls one after another would take, up to Max
+  // and up to and including the first Stop byte, copied to Out; their count (0 when the
+  // caller must take the ordinary GetChar).
+  std::uint32_t TryGetCharsInSession(std::uint8_t* Out, std::uint32_t Max, std::uint8_t Stop) {
+    if (FSessionReader.load(std::memory_order_relaxed) != std::this_thread::get_id() ||
+        TracingOn.load(std::memory_order_relaxed))
+      return 0;
+    const std::uint32_t Held = BuffCount(DBufHead, DBufTail, DispatchFull);
+    if (GetCount >= Held) return 0;
+    const std::uint32_t Start = (DBufTail + GetCount) % DispatchBufferSize;
+    // One contiguous stretch of the ring at a time; the caller comes back for the rest.
+    std::uint32_t N = std::min({Max, Held - GetCount, DispatchBufferSize - Start});
+    const std::uint8_t* From = DBuffer.data() + Start;
+    if (const void* Hit = std::memchr(From, Stop, N))
+      N = static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(Hit) - From) + 1;
+    std::memcpy(Out, From, N);
+    GetCount += N;
+    return N;
   }
 
   // ---------------- output ----------------
@@ -475,6 +503,9 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   // How long the dispatcher thread may sleep: until the earliest active timer trigger is due,
   // a tick while a status trigger is active or a delivery is busy, DispatchIdleCheckMs at most.
   std::int32_t IdleWaitMs();
+  // While the layer says more input follows at once and it would fit in the ring beside what
+  // is queued, waits (at most GatherWait in all) for it, so one notification carries it too.
+  void GatherFollowingInput();
   // The parts InitPort and InitSocket share: an empty input ring (under DispSection and
   // DataSection), and the start of the dispatcher, closing again when it throws.
   void ResetInputRing();

@@ -48,6 +48,13 @@ class TQpEvent {
     if (!FManualReset) FSignaled = false;
     return TWaitResult::wrSignaled;
   }
+  // The same with a bound finer than a millisecond; false when it passed unsignalled.
+  bool WaitUntil(std::chrono::steady_clock::time_point Deadline) {
+    std::unique_lock<std::mutex> Guard(FLock);
+    if (!FChanged.wait_until(Guard, Deadline, [this] { return FSignaled; })) return false;
+    if (!FManualReset) FSignaled = false;
+    return true;
+  }
   bool IsSet() {
     std::lock_guard<std::mutex> Guard(FLock);
     return FSignaled;

@@ -157,6 +157,33 @@ TEST_F(SerialLayerTest, ReadsBurstsPastTheRingAndWritesExactRingFill) {
   P.SetOpen(false);
 }
 
+// A device that streams whole blocks has its input gathered into fuller notifications; a
+// burst that ends on any block or ring boundary (or just beside one) must still arrive whole,
+// in order, without waiting for more input that never comes.
+TEST_F(SerialLayerTest, BurstsEndingAtEveryBoundaryArriveWholeWithoutMoreInput) {
+  TQpComPort P;
+  Configure(P);
+  std::string Got;
+  P.OnTriggerAvail = [&](TQpCustomComPort* CP, std::uint16_t Count) {
+    std::string Block(Count, '\0');
+    CP->GetBlock(Block.data(), Count);
+    Got += Block;
+  };
+  P.SetOpen(true);
+  P.UpdateHandlerFlag();
+  std::string Sent;
+  int Seed = 0;
+  for (const size_t Size : {1u, 2047u, 2048u, 4095u, 4096u, 4097u, 8191u, 8192u, 8193u, 12287u, 16384u, 65537u}) {
+    std::string Burst;
+    for (size_t I = 0; I < Size; ++I) Burst += char(Seed++ * 13 % 251);
+    Sent += Burst;
+    Pty.Send(Burst);
+    ASSERT_TRUE(WaitFor([&] { return Got.size() >= Sent.size(); })) << "burst of " << Size;
+    ASSERT_EQ(Got, Sent) << "burst of " << Size;
+  }
+  P.SetOpen(false);
+}
+
 TEST_F(SerialLayerTest, FlushWithAPeerThatDoesNotReadReturnsAndCountsTheStuckBlock) {
   TQpComPort P;
   Configure(P);
