@@ -26,6 +26,8 @@ TEST=(socat inetutils-telnetd util-linux netbase procps dante-server microsocks
 FUZZ=(clang libclang-rt-14-dev)
 # Google Benchmark, libvterm for the terminal comparison, strace for the close-time script.
 BENCH=(libbenchmark-dev libvterm-dev strace)
+# libtsm, the terminal comparison's second reference; perf, to find where the terminal's time goes.
+BENCH+=(libtsm-dev linux-perf)
 
 servers=0  # whether the set holds the test servers
 case "${1:-run}" in
