@@ -6,7 +6,8 @@
 // so nothing is taken per write). Also the cost of painting a full 80 x 24 screen (Google
 // Benchmark), and the allocations made while processing.
 //
-//   terminal_bench [--pairs=N] [--seconds=S] [--streams=short,xlf,...] [Google Benchmark flags]
+//   terminal_bench [--pairs=N] [--seconds=S] [--streams=short,xlf,...] [--references=libtsm,...]
+//                  [Google Benchmark flags]
 //
 // Streams are measured in pairs, one after the other: a reference for about S seconds of CPU
 // time, then this terminal as long, then the next reference and this terminal again; N such
@@ -309,8 +310,8 @@ struct TReference {
   const char* Name;
   std::unique_ptr<TSubject> (*Make)(const std::string& Bytes);
 };
-const std::vector<TReference>& References() {
-  static const std::vector<TReference> R = {
+std::vector<TReference>& References() {
+  static std::vector<TReference> R = {
 #ifdef QUILL_HAVE_VTERM
       {"libvterm", [](const std::string& B) -> std::unique_ptr<TSubject> { return std::make_unique<TVterm>(B); }},
 #endif
@@ -458,6 +459,13 @@ int main(int argc, char** argv) {
   TakeFlag(argc, argv, "pairs", PairsArg);
   TakeFlag(argc, argv, "seconds", SecondsArg);
   TakeFlag(argc, argv, "streams", StreamsArg);
+  std::string RefsArg;
+  if (TakeFlag(argc, argv, "references", RefsArg)) {  // a subset, or none ("") for profiling this side
+    auto& R = References();
+    R.erase(std::remove_if(R.begin(), R.end(),
+                           [&](const TReference& X) { return ("," + RefsArg + ",").find(std::string(",") + X.Name + ",") == std::string::npos; }),
+            R.end());
+  }
   const int Pairs = std::max(1, std::atoi(PairsArg.c_str()));
   const double Seconds = std::max(0.001, std::atof(SecondsArg.c_str()));
   QGuiApplication App(argc, argv);
