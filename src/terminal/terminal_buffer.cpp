@@ -44,7 +44,7 @@ void TQpTerminalBuffer::tbResizeDirty() {
   FOffDirty = false;
 }
 
-void TQpTerminalBuffer::tbInvalidateRect(int aFromRow, int aFromCol, int aToRow, int aToCol) {
+void TQpTerminalBuffer::tbInvalidateAny(int aFromRow, int aFromCol, int aToRow, int aToCol) {
   if (aFromRow > aToRow) std::swap(aFromRow, aToRow);
   if (aFromCol > aToCol) std::swap(aFromCol, aToCol);
   aFromRow = std::max(aFromRow, 0);
@@ -264,7 +264,7 @@ void TQpTerminalBuffer::DoLineFeeds(int aCount) {
   if (FUseNewLineMode) DoCarriageReturn();
   FBeyondMargin = false;
   const int FirstRow = FDisplayOriginRow, LastRow = LastDisplayRow();
-  const TCursorBatch Batch(this);
+  const TCursorBatch Batch(FQuietMoves ? nullptr : this);  // inside a batch already: that one reports
   if (FCursorRow < LastRow) {
     const int Step = std::min(aCount, LastRow - FCursorRow);
     tbMoveCursor(FCursorRow + Step, FCursorCol);
@@ -362,7 +362,7 @@ void TQpTerminalBuffer::WriteBytes(const std::uint8_t* aData, std::size_t aLen) 
     return;
   }
   // Moves inside the run are reported once, at its end.
-  const TCursorBatch Batch(this);
+  const TCursorBatch Batch(FQuietMoves ? nullptr : this);  // inside a batch already: that one reports
   std::size_t I = 0;
   while (I < aLen) {
     if (FBeyondMargin) MoveCursorRight(FUseAutoWrap, true);

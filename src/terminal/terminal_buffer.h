@@ -209,7 +209,7 @@ class TQpTerminalBuffer {
   // (a raise during unwinding would end the program), and the move stays for the next report.
   class TCursorBatch {
    public:
-    explicit TCursorBatch(TQpTerminalBuffer* B) : FBuffer(B), FRaising(std::uncaught_exceptions()) {
+    explicit TCursorBatch(TQpTerminalBuffer* B) : FBuffer(B), FRaising(B ? std::uncaught_exceptions() : 0) {
       if (FBuffer) FBuffer->BeginCursorBatch();
     }
     ~TCursorBatch() noexcept(false) {
@@ -250,7 +250,17 @@ class TQpTerminalBuffer {
   }
   void CheckSize(const char* Setter, int Rows, int Cols, int V) const;
 
-  void tbInvalidateRect(int aFromRow, int aFromCol, int aToRow, int aToCol);
+  void tbInvalidateRect(int aFromRow, int aFromCol, int aToRow, int aToCol) {
+    // Inside a screen already all changed (the state while text scrolls): nothing to add.
+    if (FAllScreen && FirstScreenRow() <= aFromRow && aFromRow <= aToRow && aToRow < FSVRowCount && 0 <= aFromCol &&
+        aFromCol <= aToCol && aFromCol < FColCount) {
+      FDirty = true;
+      if (FTerminalHandle != 0 && !FNoticePending) PostUpdateNotice(0);
+      return;
+    }
+    tbInvalidateAny(aFromRow, aFromCol, aToRow, aToCol);
+  }
+  void tbInvalidateAny(int aFromRow, int aFromCol, int aToRow, int aToCol);
   void tbInvalidateRows(int aFromRow, int aToRow) { tbInvalidateRect(aFromRow, 0, aToRow, FColCount - 1); }
   void tbInvalidateScreen() { tbInvalidateRows(FirstScreenRow(), FSVRowCount - 1); }
   void tbScrollRows(int aCount, int aTop, int aBottom);
