@@ -105,6 +105,7 @@ void TadTerminalArray::Resize(int aRowCount, int aColCount) {
   }
   FItems.swap(Items);
   FSlots.swap(Slots);
+  FSlotsInOrder = true;
   FRowStates.assign(std::size_t(aRowCount), TRowState{0, aColCount, FDefaultItem});
   FBlankValid = false;
   FBase = 0;
@@ -229,6 +230,7 @@ void TadTerminalArray::ScrollRange(int aCount, int aStartRow, int aEndRow) {
         if (J >= FRowCount) J -= FRowCount;
         FSlots[std::size_t(J)] = FScratch[std::size_t(I)];
       }
+      FSlotsInOrder = false;
     }
   }
   const int FirstFill = Up ? aEndRow - N + 1 : aStartRow;

@@ -45,7 +45,7 @@ class TadTerminalArray {
     // The common case, the whole plane up by one row, is a step of the ring; the row that comes
     // round is marked blank, not filled.
     if (aCount == 1 && aStartRow == 0 && aEndRow == FRowCount - 1 && FRowCount > 1 && HasStorage()) {
-      const int S = FSlots[std::size_t(FBase)];
+      const int S = FSlotsInOrder ? FBase : FSlots[std::size_t(FBase)];
       if (++FBase == FRowCount) FBase = 0;
       MarkBlank(S);
       return;
@@ -62,6 +62,16 @@ class TadTerminalArray {
     } else {
       std::memcpy(Row, aItems, std::size_t(N) * std::size_t(FItemSize));
     }
+  }
+  // The items of columns [aCol, aEnd) of a row, to be written by the caller at once (all of
+  // them: they count as written); null when the range is not inside the plane or T is not the
+  // item's size.
+  template <class T>
+  T* ItemsForWrite(int aRow, int aCol, int aEnd) {
+    if (sizeof(T) != std::size_t(FItemSize) || !HasStorage() || aRow < 0 || aRow >= FRowCount || aCol < 0 ||
+        aEnd > FColCount || aCol >= aEnd)
+      return nullptr;
+    return reinterpret_cast<T*>(PrepareWrite(SlotOf(aRow), aCol, aEnd)) + aCol;
   }
   void WriteDupItems(std::uint32_t aItem, int aCount, int aRow, int aCol) {
     if (!HasStorage() || aCount <= 0 || aRow < 0 || aRow >= FRowCount || aCol < 0 || aCol >= FColCount) return;
@@ -82,7 +92,7 @@ class TadTerminalArray {
   int SlotOf(int aRow) const {
     int I = FBase + aRow;
     if (I >= FRowCount) I -= FRowCount;
-    return FSlots[std::size_t(I)];
+    return FSlotsInOrder ? I : FSlots[std::size_t(I)];
   }
   std::uint8_t* SlotBytes(int aSlot) const {
     return reinterpret_cast<std::uint8_t*>(FItems.data() + std::size_t(aSlot) * FWordsPerRow);
@@ -147,6 +157,7 @@ class TadTerminalArray {
   int FRowCount = 0;
   std::size_t FWordsPerRow = 0;
   std::vector<std::int32_t> FSlots;   // logical row (after FBase) -> storage row
+  bool FSlotsInOrder = true;          // FSlots[i] == i (no partial scroll yet): no lookup needed
   int FBase = 0;
   mutable std::vector<TRowState> FRowStates;  // per storage row
   std::vector<std::int32_t> FScratch;  // reused by partial scrolls

@@ -92,7 +92,10 @@ class TQpTerminalBuffer {
   void MoveCursorRight(bool aWrap, bool aScroll);
   void SetCursorPosition(int aRow, int aCol);
   void DoBackspace();
-  void DoCarriageReturn();
+  void DoCarriageReturn() {
+    FBeyondMargin = false;
+    tbMoveCursor(FCursorRow, FDisplayOriginCol);
+  }
   void DoLineFeed();
   // The same as aCount line feeds, with one scroll and one cursor report for them all.
   void DoLineFeeds(int aCount);
@@ -265,9 +268,17 @@ class TQpTerminalBuffer {
   void tbInvalidateScreen() { tbInvalidateRows(FirstScreenRow(), FSVRowCount - 1); }
   void tbScrollRows(int aCount, int aTop, int aBottom);
   // Puts the cursor at an internal position; an actual move sets FCursorMoved and fires.
-  void tbMoveCursor(int aRow, int aCol);
+  void tbMoveCursor(int aRow, int aCol) {
+    if (aRow == FCursorRow && aCol == FCursorCol) return;
+    FCursorRow = aRow;
+    FCursorCol = aCol;
+    FCursorMoved = true;
+    if (FQuietMoves) FMovedQuietly = true;
+    else tbFireCursorMoved();
+  }
   void tbFireCursorMoved();
   void tbStoreChar(std::uint8_t aCh);
+  bool tbStoreRun(const std::uint8_t* aData, int aCount, int aRow, int aCol);
   void tbSetHorzTabDefaults();
   void tbRegionOffQuiet();
   void tbResizeDirty();
