@@ -7,7 +7,10 @@
 // Benchmark), and the allocations made while processing.
 //
 //   terminal_bench [--pairs=N] [--seconds=S] [--streams=short,xlf,...] [--references=libtsm,...]
-//                  [Google Benchmark flags]
+//                  [--steps=N] [Google Benchmark flags]
+//
+// --steps=N fixes each measurement at N writes instead of about S seconds: the same work on
+// every run, for counting instructions under valgrind.
 //
 // Streams are measured in pairs, one after the other: a reference for about S seconds of CPU
 // time, then this terminal as long, then the next reference and this terminal again; N such
@@ -322,6 +325,8 @@ std::vector<TReference>& References() {
   return R;
 }
 
+long GFixedSteps = 0;  // --steps: the same work every time, for counting instructions (valgrind)
+
 // A subject timed over a fixed number of steps, chosen once so that one measurement takes
 // about the given CPU time.
 struct TTimed {
@@ -331,6 +336,7 @@ struct TTimed {
   double Bytes = 0;  // over every measurement, for the allocation count
 
   double Rate(double Seconds) {  // bytes per second of CPU time
+    if (Steps == 0 && GFixedSteps > 0) Steps = GFixedSteps;
     if (Steps == 0) {  // calibrate; these runs also warm the caches
       Steps = 4;
       for (;;) {
@@ -459,6 +465,8 @@ int main(int argc, char** argv) {
   TakeFlag(argc, argv, "pairs", PairsArg);
   TakeFlag(argc, argv, "seconds", SecondsArg);
   TakeFlag(argc, argv, "streams", StreamsArg);
+  std::string StepsArg;
+  if (TakeFlag(argc, argv, "steps", StepsArg)) GFixedSteps = std::max(1L, std::atol(StepsArg.c_str()));
   std::string RefsArg;
   if (TakeFlag(argc, argv, "references", RefsArg)) {  // a subset, or none ("") for profiling this side
     auto& R = References();
