@@ -6,7 +6,8 @@
 // rows' items; a row scrolled in blank is only marked so (see TRowState below). Every row is
 // padded to whole 32-bit words. Row and column arguments are checked:
 // operations outside the plane do nothing, and item addresses outside it are null.
-// Not thread-safe; the terminal uses it from the GUI thread only.
+// Not thread-safe, reads included (reading a row's address fills its blank cells); the
+// terminal uses it from the GUI thread only.
 
 #include <cstddef>
 #include <cstdint>
