@@ -28,9 +28,9 @@ TEST=(socat inetutils-telnetd util-linux netbase procps dante-server microsocks
   desktop-file-utils appstream man-db groff-base dbus-daemon)
 # clang with libFuzzer and its sanitizer runtimes.
 FUZZ=(clang libclang-rt-14-dev)
-# Google Benchmark, libvterm for the terminal comparison, strace for the close-time script and
-# system-call counts, linux-perf for the sampled profiles in docs/RESULTS.md.
-BENCH=(libbenchmark-dev libvterm-dev strace linux-perf)
+# Google Benchmark, libvterm and libtsm for the terminal comparison, strace for the close-time
+# script and system-call counts, linux-perf for the sampled profiles in docs/RESULTS.md.
+BENCH=(libbenchmark-dev libvterm-dev libtsm-dev strace linux-perf)
 # The arm64 cross build: Debian's cross compilers, the user-mode emulator (registered with
 # binfmt_misc where the machine allows) and the arm64 libraries with their headers beside the
 # native Qt, whose host tools (moc, rcc, the CMake helpers) the cross build runs.

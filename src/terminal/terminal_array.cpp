@@ -13,27 +13,19 @@ void TadTerminalArray::SetDefaultItem(std::uint32_t V) {
   FDefaultItem = V;
 }
 
-const std::uint8_t* TadTerminalArray::MakeBlankRow() {
-  {
-    FBlank.resize(FWordsPerRow);
-    auto* Row = reinterpret_cast<std::uint8_t*>(FBlank.data());
-    switch (FItemSize) {
-      case 1: std::memset(Row, int(FDefaultItem & 0xFF), std::size_t(FActColCount)); break;
-      case 2: std::fill_n(reinterpret_cast<std::uint16_t*>(Row), FActColCount, std::uint16_t(FDefaultItem)); break;
-      default: std::fill_n(reinterpret_cast<std::uint32_t*>(Row), FActColCount, FDefaultItem);
-    }
-    FBlankValid = true;
+const std::uint8_t* TadTerminalArray::MakeBlankRow() const {
+  FBlank.resize(FWordsPerRow);
+  auto* Row = reinterpret_cast<std::uint8_t*>(FBlank.data());
+  switch (FItemSize) {
+    case 1: std::memset(Row, int(FDefaultItem & 0xFF), std::size_t(FActColCount)); break;
+    case 2: std::fill_n(reinterpret_cast<std::uint16_t*>(Row), FActColCount, std::uint16_t(FDefaultItem)); break;
+    default: std::fill_n(reinterpret_cast<std::uint32_t*>(Row), FActColCount, FDefaultItem);
   }
+  FBlankValid = true;
   return reinterpret_cast<const std::uint8_t*>(FBlank.data());
 }
 
-void TadTerminalArray::FillRow(std::uint8_t* Row, int aFromCol, int aCount, std::uint32_t Item) {
-  if (aCount <= 0) return;
-  if (aCount <= 16 && FItemSize == 4) {  // a few cells: a plain loop beats a library call
-    auto* P = reinterpret_cast<std::uint32_t*>(Row) + aFromCol;
-    for (int I = 0; I < aCount; ++I) P[I] = Item;
-    return;
-  }
+void TadTerminalArray::FillLong(std::uint8_t* Row, int aFromCol, int aCount, std::uint32_t Item) const {
   if (Item == FDefaultItem && FItemSize > 1) {
     const std::size_t S = std::size_t(FItemSize);
     std::memcpy(Row + std::size_t(aFromCol) * S, BlankRow() + std::size_t(aFromCol) * S, std::size_t(aCount) * S);
@@ -51,6 +43,33 @@ void TadTerminalArray::FillRow(std::uint8_t* Row, int aFromCol, int aCount, std:
       std::fill(P, P + aCount, Item);
     }
   }
+}
+
+// A write of [aCol, aEnd) apart from the row's real items: the blank columns between become
+// real first.
+void TadTerminalArray::FillGap(int aSlot, int aCol, int aEnd) {
+  TRowState& R = FRowStates[std::size_t(aSlot)];
+  std::uint8_t* Row = SlotBytes(aSlot);
+  if (aCol > R.Hi) {
+    FillRow(Row, R.Hi, aCol - R.Hi, R.Fill);
+    R.Hi = aEnd;
+  } else {  // ends before Lo
+    FillRow(Row, aEnd, R.Lo - aEnd, R.Fill);
+    R.Lo = aCol;
+  }
+}
+
+void TadTerminalArray::FillWhole(int aSlot) const {
+  TRowState& R = FRowStates[std::size_t(aSlot)];
+  std::uint8_t* Row = SlotBytes(aSlot);
+  if (R.Lo == R.Hi) {
+    FillRow(Row, 0, FColCount, R.Fill);
+  } else {
+    FillRow(Row, 0, R.Lo, R.Fill);
+    FillRow(Row, R.Hi, FColCount - R.Hi, R.Fill);
+  }
+  R.Lo = 0;
+  R.Hi = FColCount;
 }
 
 void TadTerminalArray::Resize(int aRowCount, int aColCount) {
@@ -81,11 +100,13 @@ void TadTerminalArray::Resize(int aRowCount, int aColCount) {
     const std::size_t Bytes = std::size_t(std::min(FColCount, aColCount)) * std::size_t(FItemSize);
     for (int I = 1; I <= Rows; ++I) {
       auto* To = reinterpret_cast<std::uint8_t*>(Items.data() + std::size_t(aRowCount - I) * Words);
-      std::memcpy(To, RowBytes(FRowCount - I), Bytes);
+      std::memcpy(To, FullRow(SlotOf(FRowCount - I)), Bytes);
     }
   }
   FItems.swap(Items);
   FSlots.swap(Slots);
+  FSlotsInOrder = true;
+  FRowStates.assign(std::size_t(aRowCount), TRowState{0, aColCount, FDefaultItem});
   FBlankValid = false;
   FBase = 0;
   FRowCount = aRowCount;
@@ -96,7 +117,7 @@ void TadTerminalArray::Resize(int aRowCount, int aColCount) {
 
 void TadTerminalArray::Clear() {
   if (!HasStorage()) return;
-  for (int R = 0; R < FRowCount; ++R) FillRow(RowBytes(R), 0, FActColCount, FDefaultItem);
+  for (int S = 0; S < FRowCount; ++S) MarkBlank(S);
 }
 
 void TadTerminalArray::ClearItems(int aRow, int aFromCol, int aToCol) {
@@ -104,13 +125,24 @@ void TadTerminalArray::ClearItems(int aRow, int aFromCol, int aToCol) {
   aFromCol = std::max(aFromCol, 0);
   aToCol = std::min(aToCol, FColCount - 1);
   if (aFromCol > aToCol) return;
-  FillRow(RowBytes(aRow), aFromCol, aToCol - aFromCol + 1, FDefaultItem);
+  const int S = SlotOf(aRow);
+  TRowState& R = FRowStates[std::size_t(S)];
+  const int End = aToCol + 1;
+  if (R.Fill == FDefaultItem) {  // blank columns already hold the item: only the real ones change
+    if (R.Lo == R.Hi || End <= R.Lo || aFromCol >= R.Hi) return;
+    if (aFromCol <= R.Lo && End >= R.Hi) R.Lo = R.Hi = 0;
+    else if (aFromCol <= R.Lo) R.Lo = End;
+    else if (End >= R.Hi) R.Hi = aFromCol;
+    else FillRow(SlotBytes(S), aFromCol, End - aFromCol, FDefaultItem);
+    return;
+  }
+  FillRow(FullRow(S), aFromCol, End - aFromCol, FDefaultItem);
 }
 
 void TadTerminalArray::DeleteItems(int aCount, int aRow, int aCol) {
   if (!HasStorage() || aCount <= 0 || aRow < 0 || aRow >= FRowCount || aCol < 0 || aCol >= FColCount) return;
   const int N = std::min(aCount, FColCount - aCol);
-  std::uint8_t* Row = RowBytes(aRow);
+  std::uint8_t* Row = FullRow(SlotOf(aRow));
   const std::size_t S = std::size_t(FItemSize);
   std::memmove(Row + std::size_t(aCol) * S, Row + std::size_t(aCol + N) * S, std::size_t(FColCount - aCol - N) * S);
   FillRow(Row, FColCount - N, N, FDefaultItem);
@@ -119,45 +151,51 @@ void TadTerminalArray::DeleteItems(int aCount, int aRow, int aCol) {
 void TadTerminalArray::InsertItems(int aCount, int aRow, int aCol) {
   if (!HasStorage() || aCount <= 0 || aRow < 0 || aRow >= FRowCount || aCol < 0 || aCol >= FColCount) return;
   const int N = std::min(aCount, FColCount - aCol);
-  std::uint8_t* Row = RowBytes(aRow);
+  std::uint8_t* Row = FullRow(SlotOf(aRow));
   const std::size_t S = std::size_t(FItemSize);
   std::memmove(Row + std::size_t(aCol + N) * S, Row + std::size_t(aCol) * S, std::size_t(FColCount - aCol - N) * S);
   FillRow(Row, aCol, N, FDefaultItem);
 }
 
 void* TadTerminalArray::GetItemPtr(int aRow, int aCol) {
-  if (!HasStorage() || aRow < 0 || aRow >= FRowCount || aCol < 0 || aCol >= FColCount) return nullptr;
-  return RowBytes(aRow) + std::size_t(aCol) * std::size_t(FItemSize);
+  return const_cast<void*>(static_cast<const TadTerminalArray*>(this)->GetItemPtr(aRow, aCol));
 }
 
 const void* TadTerminalArray::GetItemPtr(int aRow, int aCol) const {
-  return const_cast<TadTerminalArray*>(this)->GetItemPtr(aRow, aCol);
+  if (!HasStorage() || aRow < 0 || aRow >= FRowCount || aCol < 0 || aCol >= FColCount) return nullptr;
+  return FullRow(SlotOf(aRow)) + std::size_t(aCol) * std::size_t(FItemSize);
 }
 
 std::uint32_t TadTerminalArray::GetItem(int aRow, int aCol) const {
-  const void* P = GetItemPtr(aRow, aCol);
-  if (!P) return FDefaultItem;
+  if (!HasStorage() || aRow < 0 || aRow >= FRowCount || aCol < 0 || aCol >= FColCount) return FDefaultItem;
+  const int S = SlotOf(aRow);
+  const TRowState& R = FRowStates[std::size_t(S)];
+  if (aCol < R.Lo || aCol >= R.Hi) return R.Fill;
+  const std::uint8_t* P = SlotBytes(S) + std::size_t(aCol) * std::size_t(FItemSize);
   switch (FItemSize) {
-    case 1: return *static_cast<const std::uint8_t*>(P);
-    case 2: return *static_cast<const std::uint16_t*>(P);
-    default: return *static_cast<const std::uint32_t*>(P);
+    case 1: return *P;
+    case 2: return *reinterpret_cast<const std::uint16_t*>(P);
+    default: return *reinterpret_cast<const std::uint32_t*>(P);
   }
 }
 
 void TadTerminalArray::ReplaceItems(std::uint32_t aOldItem, std::uint32_t aNewItem) {
   if (!HasStorage()) return;
-  for (int R = 0; R < FRowCount; ++R) {
-    std::uint8_t* Row = RowBytes(R);
+  const std::uint32_t Mask = FItemSize == 1 ? 0xFFu : FItemSize == 2 ? 0xFFFFu : 0xFFFFFFFFu;
+  for (int S = 0; S < FRowCount; ++S) {
+    TRowState& R = FRowStates[std::size_t(S)];
+    if (R.Fill == (aOldItem & Mask)) R.Fill = aNewItem & Mask;
+    std::uint8_t* Row = SlotBytes(S);
     switch (FItemSize) {
-      case 1: std::replace(Row, Row + FColCount, std::uint8_t(aOldItem), std::uint8_t(aNewItem)); break;
+      case 1: std::replace(Row + R.Lo, Row + R.Hi, std::uint8_t(aOldItem), std::uint8_t(aNewItem)); break;
       case 2: {
         auto* P = reinterpret_cast<std::uint16_t*>(Row);
-        std::replace(P, P + FColCount, std::uint16_t(aOldItem), std::uint16_t(aNewItem));
+        std::replace(P + R.Lo, P + R.Hi, std::uint16_t(aOldItem), std::uint16_t(aNewItem));
         break;
       }
       default: {
         auto* P = reinterpret_cast<std::uint32_t*>(Row);
-        std::replace(P, P + FColCount, aOldItem, aNewItem);
+        std::replace(P + R.Lo, P + R.Hi, aOldItem, aNewItem);
       }
     }
   }
@@ -192,19 +230,9 @@ void TadTerminalArray::ScrollRange(int aCount, int aStartRow, int aEndRow) {
         if (J >= FRowCount) J -= FRowCount;
         FSlots[std::size_t(J)] = FScratch[std::size_t(I)];
       }
+      FSlotsInOrder = false;
     }
   }
   const int FirstFill = Up ? aEndRow - N + 1 : aStartRow;
-  for (int R = FirstFill; R < FirstFill + N; ++R) std::memcpy(RowBytes(R), BlankRow(), FWordsPerRow * 4);
-}
-
-void TadTerminalArray::WriteItems(const void* aItems, int aCount, int aRow, int aCol) {
-  if (!HasStorage() || aCount <= 0 || aRow < 0 || aRow >= FRowCount || aCol < 0 || aCol >= FColCount) return;
-  const int N = std::min(aCount, FColCount - aCol);
-  std::memcpy(RowBytes(aRow) + std::size_t(aCol) * std::size_t(FItemSize), aItems, std::size_t(N) * std::size_t(FItemSize));
-}
-
-void TadTerminalArray::WriteDupItems(std::uint32_t aItem, int aCount, int aRow, int aCol) {
-  if (!HasStorage() || aCount <= 0 || aRow < 0 || aRow >= FRowCount || aCol < 0 || aCol >= FColCount) return;
-  FillRow(RowBytes(aRow), aCol, std::min(aCount, FColCount - aCol), aItem);
+  for (int R = FirstFill; R < FirstFill + N; ++R) MarkBlank(SlotOf(R));
 }

@@ -44,7 +44,7 @@ void TQpTerminalBuffer::tbResizeDirty() {
   FOffDirty = false;
 }
 
-void TQpTerminalBuffer::tbInvalidateRect(int aFromRow, int aFromCol, int aToRow, int aToCol) {
+void TQpTerminalBuffer::tbInvalidateAny(int aFromRow, int aFromCol, int aToRow, int aToCol) {
   if (aFromRow > aToRow) std::swap(aFromRow, aToRow);
   if (aFromCol > aToCol) std::swap(aFromCol, aToCol);
   aFromRow = std::max(aFromRow, 0);
@@ -169,15 +169,6 @@ void TQpTerminalBuffer::SetCursorPosition(int aRow, int aCol) {
   tbMoveCursor(ClampInt(R, 0, FSVRowCount - 1), ClampInt(C, 0, FColCount - 1));
 }
 
-void TQpTerminalBuffer::tbMoveCursor(int aRow, int aCol) {
-  if (aRow == FCursorRow && aCol == FCursorCol) return;
-  FCursorRow = aRow;
-  FCursorCol = aCol;
-  FCursorMoved = true;
-  if (FQuietMoves) FMovedQuietly = true;
-  else tbFireCursorMoved();
-}
-
 void TQpTerminalBuffer::tbFireCursorMoved() {
   if (OnCursorMoved && FCursorMoved) OnCursorMoved(this, Row(), Col());
 }
@@ -248,10 +239,6 @@ void TQpTerminalBuffer::DoBackspace() {
   if (FCursorCol > FDisplayOriginCol) tbMoveCursor(FCursorRow, FCursorCol - 1);
 }
 
-void TQpTerminalBuffer::DoCarriageReturn() {
-  FBeyondMargin = false;
-  tbMoveCursor(FCursorRow, FDisplayOriginCol);
-}
 
 void TQpTerminalBuffer::DoLineFeed() {
   if (FUseNewLineMode) DoCarriageReturn();
@@ -264,7 +251,7 @@ void TQpTerminalBuffer::DoLineFeeds(int aCount) {
   if (FUseNewLineMode) DoCarriageReturn();
   FBeyondMargin = false;
   const int FirstRow = FDisplayOriginRow, LastRow = LastDisplayRow();
-  const TCursorBatch Batch(this);
+  const TCursorBatch Batch(FQuietMoves ? nullptr : this);  // inside a batch already: that one reports
   if (FCursorRow < LastRow) {
     const int Step = std::min(aCount, LastRow - FCursorRow);
     tbMoveCursor(FCursorRow + Step, FCursorCol);
@@ -342,6 +329,29 @@ void TQpTerminalBuffer::tbStoreChar(std::uint8_t aCh) {
   FBackColorMatrix.WriteDupItems(FBackColor, 1, R, C);
 }
 
+// A run inside one row, every plane written in one go; false when a plane's items are not
+// the sizes this knows (wide characters), for the general path.
+bool TQpTerminalBuffer::tbStoreRun(const std::uint8_t* aData, int aCount, int aRow, int aCol) {
+  const int End = aCol + aCount;
+  auto* Chars = FCharMatrix.ItemsForWrite<std::uint8_t>(aRow, aCol, End);
+  if (!Chars) return false;
+  auto* Sets = FCharSetMatrix.ItemsForWrite<std::uint8_t>(aRow, aCol, End);
+  auto* Attrs = FAttrMatrix.ItemsForWrite<TQpTerminalCharAttrs>(aRow, aCol, End);
+  auto* Fores = FForeColorMatrix.ItemsForWrite<TColor>(aRow, aCol, End);
+  auto* Backs = FBackColorMatrix.ItemsForWrite<TColor>(aRow, aCol, End);
+  if (!Sets || !Attrs || !Fores || !Backs) return false;  // not reached: the planes share their shape
+  // Copies first: the stores below may alias them as far as the compiler knows.
+  const std::uint8_t Set = FCharSet;
+  const TQpTerminalCharAttrs Attr = FAttr;
+  const TColor Fore = FForeColor, Back = FBackColor;
+  for (int J = 0; J < aCount; ++J) Chars[J] = aData[J];
+  for (int J = 0; J < aCount; ++J) Sets[J] = Set;
+  for (int J = 0; J < aCount; ++J) Attrs[J] = Attr;
+  for (int J = 0; J < aCount; ++J) Fores[J] = Fore;
+  for (int J = 0; J < aCount; ++J) Backs[J] = Back;
+  return true;
+}
+
 void TQpTerminalBuffer::WriteChar(char aCh) {
   if (FBeyondMargin) MoveCursorRight(FUseAutoWrap, true);
   if (FUseInsertMode) {
@@ -362,7 +372,7 @@ void TQpTerminalBuffer::WriteBytes(const std::uint8_t* aData, std::size_t aLen) 
     return;
   }
   // Moves inside the run are reported once, at its end.
-  const TCursorBatch Batch(this);
+  const TCursorBatch Batch(FQuietMoves ? nullptr : this);  // inside a batch already: that one reports
   std::size_t I = 0;
   while (I < aLen) {
     if (FBeyondMargin) MoveCursorRight(FUseAutoWrap, true);
@@ -371,15 +381,17 @@ void TQpTerminalBuffer::WriteBytes(const std::uint8_t* aData, std::size_t aLen) 
     if (!FUseAutoWrap && Col >= Last) I = aLen - 1;  // every byte lands in the same cell
     const std::size_t Room = std::size_t(std::max(Last - Col + 1, 1));
     const int K = int(std::min(aLen - I, Room));
-    if (FUseWideChars) {
-      for (int J = 0; J < K; ++J) FCharMatrix.WriteDupItems(aData[I + std::size_t(J)], 1, Row, Col + J);
-    } else {
-      FCharMatrix.WriteItems(aData + I, K, Row, Col);
+    if (!tbStoreRun(aData + I, K, Row, Col)) {
+      if (FUseWideChars) {
+        for (int J = 0; J < K; ++J) FCharMatrix.WriteDupItems(aData[I + std::size_t(J)], 1, Row, Col + J);
+      } else {
+        FCharMatrix.WriteItems(aData + I, K, Row, Col);
+      }
+      FCharSetMatrix.WriteDupItems(FCharSet, K, Row, Col);
+      FAttrMatrix.WriteDupItems(FAttr, K, Row, Col);
+      FForeColorMatrix.WriteDupItems(FForeColor, K, Row, Col);
+      FBackColorMatrix.WriteDupItems(FBackColor, K, Row, Col);
     }
-    FCharSetMatrix.WriteDupItems(FCharSet, K, Row, Col);
-    FAttrMatrix.WriteDupItems(FAttr, K, Row, Col);
-    FForeColorMatrix.WriteDupItems(FForeColor, K, Row, Col);
-    FBackColorMatrix.WriteDupItems(FBackColor, K, Row, Col);
     tbInvalidateRect(Row, Col, Row, Col + K - 1);
     I += std::size_t(K);
     if (Col + K - 1 < Last) tbMoveCursor(Row, Col + K);  // still inside the row

@@ -92,7 +92,10 @@ class TQpTerminalBuffer {
   void MoveCursorRight(bool aWrap, bool aScroll);
   void SetCursorPosition(int aRow, int aCol);
   void DoBackspace();
-  void DoCarriageReturn();
+  void DoCarriageReturn() {
+    FBeyondMargin = false;
+    tbMoveCursor(FCursorRow, FDisplayOriginCol);
+  }
   void DoLineFeed();
   // The same as aCount line feeds, with one scroll and one cursor report for them all.
   void DoLineFeeds(int aCount);
@@ -209,7 +212,7 @@ class TQpTerminalBuffer {
   // (a raise during unwinding would end the program), and the move stays for the next report.
   class TCursorBatch {
    public:
-    explicit TCursorBatch(TQpTerminalBuffer* B) : FBuffer(B), FRaising(std::uncaught_exceptions()) {
+    explicit TCursorBatch(TQpTerminalBuffer* B) : FBuffer(B), FRaising(B ? std::uncaught_exceptions() : 0) {
       if (FBuffer) FBuffer->BeginCursorBatch();
     }
     ~TCursorBatch() noexcept(false) {
@@ -250,14 +253,32 @@ class TQpTerminalBuffer {
   }
   void CheckSize(const char* Setter, int Rows, int Cols, int V) const;
 
-  void tbInvalidateRect(int aFromRow, int aFromCol, int aToRow, int aToCol);
+  void tbInvalidateRect(int aFromRow, int aFromCol, int aToRow, int aToCol) {
+    // Inside a screen already all changed (the state while text scrolls): nothing to add.
+    if (FAllScreen && FirstScreenRow() <= aFromRow && aFromRow <= aToRow && aToRow < FSVRowCount && 0 <= aFromCol &&
+        aFromCol <= aToCol && aFromCol < FColCount) {
+      FDirty = true;
+      if (FTerminalHandle != 0 && !FNoticePending) PostUpdateNotice(0);
+      return;
+    }
+    tbInvalidateAny(aFromRow, aFromCol, aToRow, aToCol);
+  }
+  void tbInvalidateAny(int aFromRow, int aFromCol, int aToRow, int aToCol);
   void tbInvalidateRows(int aFromRow, int aToRow) { tbInvalidateRect(aFromRow, 0, aToRow, FColCount - 1); }
   void tbInvalidateScreen() { tbInvalidateRows(FirstScreenRow(), FSVRowCount - 1); }
   void tbScrollRows(int aCount, int aTop, int aBottom);
   // Puts the cursor at an internal position; an actual move sets FCursorMoved and fires.
-  void tbMoveCursor(int aRow, int aCol);
+  void tbMoveCursor(int aRow, int aCol) {
+    if (aRow == FCursorRow && aCol == FCursorCol) return;
+    FCursorRow = aRow;
+    FCursorCol = aCol;
+    FCursorMoved = true;
+    if (FQuietMoves) FMovedQuietly = true;
+    else tbFireCursorMoved();
+  }
   void tbFireCursorMoved();
   void tbStoreChar(std::uint8_t aCh);
+  bool tbStoreRun(const std::uint8_t* aData, int aCount, int aRow, int aCol);
   void tbSetHorzTabDefaults();
   void tbRegionOffQuiet();
   void tbResizeDirty();

@@ -21,6 +21,28 @@ TColor Brighten(TColor C) {
   return Out;
 }
 
+// The end of the run of printable bytes (32 and up) from I. Past a short line's length, eight
+// bytes at a time where the byte order allows (one test a word).
+std::size_t PrintableEnd(const std::uint8_t* Data, std::size_t I, std::size_t Len) {
+  const std::size_t Short = std::min(Len, I + 16);
+  while (I < Short && Data[I] >= 32) ++I;
+  if (I < Short) return I;
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  constexpr std::uint64_t Ones = 0x0101010101010101ull, Highs = 0x8080808080808080ull;
+  while (I + 8 <= Len) {
+    std::uint64_t W;
+    std::memcpy(&W, Data + I, 8);
+    // High bit of each byte below 32 (exact for the first such byte, the lowest: a borrow only
+    // runs upwards from it).
+    const std::uint64_t Low = (W - 32 * Ones) & ~W & Highs;
+    if (Low) return I + std::size_t(__builtin_ctzll(Low) / 8);
+    I += 8;
+  }
+#endif
+  while (I < Len && Data[I] >= 32) ++I;
+  return I;
+}
+
 int FloorDiv(int A, int B) { return A >= 0 ? A / B : -((-A + B - 1) / B); }
 
 bool IsTerminalFamily(const QFont& F) { return F.family().compare(QStringLiteral("Terminal"), Qt::CaseInsensitive) == 0; }
@@ -94,13 +116,18 @@ void TQpTTYEmulator::ProcessBlock(const std::uint8_t* aData, std::size_t aDataLe
     const TQpTerminalBuffer::TCursorBatch Batch(&B);
     std::size_t I = 0;
     while (I < aDataLen) {
-      std::size_t J = I;
-      while (J < aDataLen && aData[J] >= 32) ++J;
+      const std::size_t J = PrintableEnd(aData, I, aDataLen);
       if (J > I) {
         B.WriteBytes(aData + I, J - I);
         FCrFedLine = false;
       }
       if (J == aDataLen) break;
+      if (aData[J] == '\r' && !NewLine) {  // the common control byte, without the general dispatch
+        B.DoCarriageReturn();
+        FCrFedLine = false;
+        I = J + 1;
+        continue;
+      }
       if (aData[J] == '\n') {
         std::size_t K = J + 1;  // a run of line feeds scrolls once
         while (K < aDataLen && aData[K] == '\n' && K - J < 1u << 20) ++K;

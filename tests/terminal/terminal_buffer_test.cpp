@@ -8,10 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <numeric>
+#include <random>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -641,6 +646,118 @@ TEST(TerminalArray, ResizeIsBottomAligned) {
   std::string S;
   for (int R = 0; R < 4; ++R) S += char(A.GetItem(R, 0)), S += char(A.GetItem(R, 1));
   EXPECT_EQ(S, "..bbcc..");
+}
+
+// Rows are filled lazily (a scrolled-in row is only marked blank, a write fills the blank
+// columns between it and the row's real items): a seeded run of every operation against a
+// plain model of rows of items, read both without and with making rows real.
+TEST(TerminalArray, LazyRowsMatchAPlainModel) {
+  for (int Size : {1, 2, 4}) {
+    SCOPED_TRACE(Size);
+    const std::uint32_t Mask = Size == 1 ? 0xFFu : Size == 2 ? 0xFFFFu : 0xFFFFFFFFu;
+    std::mt19937 Rnd(std::uint32_t(7 + Size));
+    const auto Pick = [&](int A, int B) { return A + int(Rnd() % unsigned(B - A + 1)); };
+    const std::uint32_t Values[] = {0, 1, 2, 3, 0x1234567u};
+    const auto Value = [&] { return Values[Rnd() % 5]; };
+    TadTerminalArray A(Size);
+    std::uint32_t Default = 9;
+    A.SetDefaultItem(Default);
+    int Rows = 5, Cols = 7;
+    A.Resize(Rows, Cols);
+    std::vector<std::vector<std::uint32_t>> M(static_cast<std::size_t>(Rows), std::vector<std::uint32_t>(static_cast<std::size_t>(Cols), Default));
+    const auto Cell = [&](int R, int C) -> std::uint32_t& { return M[std::size_t(R)][std::size_t(C)]; };
+    for (int Step = 0; Step < 4000; ++Step) {
+      const int Op = Pick(0, 10), R = Pick(0, Rows - 1), C = Pick(0, Cols - 1), N = Pick(1, Cols + 1);
+      switch (Op) {
+        case 0: case 1: {  // a run of items, most often where the last one ended
+          std::vector<std::uint32_t> Items(static_cast<std::size_t>(N));
+          for (auto& V : Items) V = Value();
+          std::vector<std::uint8_t> Bytes(static_cast<std::size_t>(N * Size));
+          for (int I = 0; I < N; ++I) std::memcpy(&Bytes[std::size_t(I * Size)], &Items[std::size_t(I)], std::size_t(Size));
+          A.WriteItems(Bytes.data(), N, R, C);
+          for (int I = 0; I < N && C + I < Cols; ++I) Cell(R, C + I) = Items[std::size_t(I)] & Mask;
+          break;
+        }
+        case 2: case 3: {
+          const std::uint32_t V = Value();
+          A.WriteDupItems(V, N, R, C);
+          for (int I = 0; I < N && C + I < Cols; ++I) Cell(R, C + I) = V & Mask;
+          break;
+        }
+        case 4: {
+          const int To = Pick(-1, Cols);
+          A.ClearItems(R, C, To);
+          for (int I = std::max(C, 0); I <= std::min(To, Cols - 1); ++I) Cell(R, I) = Default;
+          break;
+        }
+        case 5: {
+          const int Count = Pick(-Rows - 1, Rows + 1), Top = Pick(0, Rows - 1), Bottom = Pick(0, Rows - 1);
+          A.ScrollRows(Count, Top, Bottom);
+          const int Lo = std::min(Top, Bottom), Hi = std::max(Top, Bottom), K = std::min(std::abs(Count), Hi - Lo + 1);
+          if (Count > 0) {
+            for (int I = Lo; I <= Hi; ++I) M[std::size_t(I)] = I + K <= Hi ? M[std::size_t(I + K)] : std::vector<std::uint32_t>(static_cast<std::size_t>(Cols), Default);
+          } else if (Count < 0) {
+            for (int I = Hi; I >= Lo; --I) M[std::size_t(I)] = I - K >= Lo ? M[std::size_t(I - K)] : std::vector<std::uint32_t>(static_cast<std::size_t>(Cols), Default);
+          }
+          break;
+        }
+        case 6:
+          A.ScrollRows(1, 0, Rows - 1);  // the whole plane by one, the ring's own step
+          M.erase(M.begin());
+          M.emplace_back(static_cast<std::size_t>(Cols), Default);
+          break;
+        case 7:
+          if (Rnd() % 2) {
+            A.InsertItems(N, R, C);
+            auto& Row = M[std::size_t(R)];
+            Row.insert(Row.begin() + C, std::size_t(std::min(N, Cols - C)), Default);
+            Row.resize(static_cast<std::size_t>(Cols));
+          } else {
+            A.DeleteItems(N, R, C);
+            auto& Row = M[std::size_t(R)];
+            Row.erase(Row.begin() + C, Row.begin() + C + std::min(N, Cols - C));
+            Row.resize(static_cast<std::size_t>(Cols), Default);
+          }
+          break;
+        case 8:  // a new fill item: rows blanked before keep the old one
+          Default = Value() & Mask;
+          A.SetDefaultItem(Default);
+          if (Rnd() % 8 == 0) {
+            A.Clear();
+            for (auto& Row : M) std::fill(Row.begin(), Row.end(), Default);
+          }
+          break;
+        case 9: {
+          const std::uint32_t Old = Value(), New = Value();
+          A.ReplaceItems(Old, New);
+          for (auto& Row : M) std::replace(Row.begin(), Row.end(), Old & Mask, New & Mask);
+          break;
+        }
+        default:
+          if (Rnd() % 8 == 0) {  // bottom-aligned, first columns kept
+            const int NewRows = Pick(2, 6), NewCols = Pick(2, 9);
+            A.Resize(NewRows, NewCols);
+            std::vector<std::vector<std::uint32_t>> New(static_cast<std::size_t>(NewRows), std::vector<std::uint32_t>(static_cast<std::size_t>(NewCols), Default));
+            for (int I = 1; I <= std::min(Rows, NewRows); ++I)
+              for (int J = 0; J < std::min(Cols, NewCols); ++J) New[std::size_t(NewRows - I)][std::size_t(J)] = M[std::size_t(Rows - I)][std::size_t(J)];
+            M = std::move(New);
+            Rows = NewRows, Cols = NewCols;
+          }
+      }
+      for (int I = 0; I < Rows; ++I)
+        for (int J = 0; J < Cols; ++J) ASSERT_EQ(A.GetItem(I, J), Cell(I, J)) << "step " << Step << " op " << Op << " at " << I << "," << J;
+      if (Rnd() % 3 == 0) {  // a row's address: the whole row real
+        const int I = Pick(0, Rows - 1);
+        const auto* P = static_cast<const std::uint8_t*>(std::as_const(A).GetItemPtr(I, 0));
+        ASSERT_NE(P, nullptr);
+        for (int J = 0; J < Cols; ++J) {
+          std::uint32_t V = 0;
+          std::memcpy(&V, P + J * Size, std::size_t(Size));
+          ASSERT_EQ(V, Cell(I, J)) << "step " << Step << " row " << I << "," << J;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

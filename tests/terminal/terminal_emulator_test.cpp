@@ -396,6 +396,24 @@ TEST(TtyEmulator, StreamSplitAnywhereGivesTheSameScreen) {
   }
 }
 
+// Printable runs are scanned a word at a time past their first 16 bytes and written to every
+// plane at once: a control byte anywhere in a long run, and runs past a row's end, give the
+// screen the byte-at-a-time path gives (a character handler that changes nothing).
+TEST(TtyEmulator, LongRunsGiveTheSameScreenAsOneByteAtATime) {
+  const std::string Text = "The quick brown fox jumps over the lazy dog; 0123456789 abcdefghijklmnopqrstuvwxyz!";
+  for (const char Control : {'\r', '\n', '\b', '\t', '\x01'}) {
+    for (std::size_t At = 0; At < 48; ++At) {
+      std::string S = Text + Text;
+      S.insert(At, 1, Control);
+      TQpTTYEmulator Fast, Slow;
+      Slow.OnProcessChar = [](TQpTerminalEmulator*, char, std::string&, TQpEmuCommandList&, TQpCharSource) {};
+      Fast.ProcessString(S);
+      Slow.ProcessString(S);
+      EXPECT_EQ(ScreenDump(*Fast.Buffer()), ScreenDump(*Slow.Buffer())) << int(Control) << " at " << At;
+    }
+  }
+}
+
 TEST(TtyEmulator, BellSoundsThroughTheTerminal) {
   TFakeTerminal T;
   TQpTTYEmulator E;
