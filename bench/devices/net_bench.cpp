@@ -27,6 +27,7 @@
 #include "../../tests/devices/net_test_support.h"
 #include "../../tests/devices/socks_test_support.h"
 #include "devices/net_port.h"
+#include "run_cost.h"
 
 namespace {
 
@@ -141,42 +142,6 @@ BENCHMARK(BM_PortReceive)->Unit(benchmark::kMicrosecond)->UseRealTime();
 // ---------------------------------------------------------------- interleaved pairs
 
 constexpr std::size_t PairBytes = 32 << 20;
-
-struct TRunCost {
-  double Seconds = 0, CpuMs = 0;
-  long Switches = 0;
-};
-
-// Time, CPU (all threads) and context switches of the process around R.
-template <class Run>
-TRunCost Measure(const Run& R) {
-  rusage A{}, B{};
-  getrusage(RUSAGE_SELF, &A);
-  const auto T0 = std::chrono::steady_clock::now();
-  R();
-  TRunCost C;
-  C.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - T0).count();
-  getrusage(RUSAGE_SELF, &B);
-  auto Ms = [](const timeval& T) { return double(T.tv_sec) * 1e3 + double(T.tv_usec) / 1e3; };
-  C.CpuMs = Ms(B.ru_utime) + Ms(B.ru_stime) - Ms(A.ru_utime) - Ms(A.ru_stime);
-  C.Switches = (B.ru_nvcsw + B.ru_nivcsw) - (A.ru_nvcsw + A.ru_nivcsw);
-  return C;
-}
-
-double Median(std::vector<double> V) {
-  if (V.empty()) return 0;
-  std::sort(V.begin(), V.end());
-  return V[V.size() / 2];
-}
-
-double LoadAverage() {
-  double L = -1;
-  if (FILE* F = std::fopen("/proc/loadavg", "r")) {
-    if (std::fscanf(F, "%lf", &L) != 1) L = -1;
-    std::fclose(F);
-  }
-  return L;
-}
 
 // The anchor: the GUI thread's event loop, a read notifier on a non-blocking socket, recv of
 // 4 KiB until EAGAIN per notification.

@@ -40,6 +40,7 @@
 #include "devices/serial_layer.h"
 #include "platform/messages.h"
 #include "port/com_port.h"
+#include "run_cost.h"
 
 namespace {
 
@@ -291,39 +292,6 @@ std::map<std::string, long> ThreadSwitches() {
   return Out;
 }
 
-// CPU time (all threads) and context switches of the process around one run.
-struct TRunCost {
-  double Seconds = 0, CpuMs = 0;
-  long Switches = 0;
-};
-
-template <class Run>
-TRunCost Measure(const Run& R) {
-  rusage A{}, B{};
-  getrusage(RUSAGE_SELF, &A);
-  const auto T0 = Clock::now();
-  R();
-  TRunCost C;
-  C.Seconds = std::chrono::duration<double>(Clock::now() - T0).count();
-  getrusage(RUSAGE_SELF, &B);
-  auto Ms = [](const timeval& T) { return double(T.tv_sec) * 1e3 + double(T.tv_usec) / 1e3; };
-  C.CpuMs = Ms(B.ru_utime) + Ms(B.ru_stime) - Ms(A.ru_utime) - Ms(A.ru_stime);
-  C.Switches = (B.ru_nvcsw + B.ru_nivcsw) - (A.ru_nvcsw + A.ru_nivcsw);
-  return C;
-}
-
-double Median(std::vector<double> V) {
-  if (V.empty()) return 0;
-  std::sort(V.begin(), V.end());
-  return V[V.size() / 2];
-}
-
-double Quantile(std::vector<double> V, double Q) {
-  if (V.empty()) return 0;
-  std::sort(V.begin(), V.end());
-  return V[std::min(V.size() - 1, std::size_t(double(V.size()) * Q))];
-}
-
 // The plain loop: 4 KiB blocking reads on a raw slave while a writer fills the master.
 struct TPlainSide {
   TPlainSide() : Slave(OpenRawSlave(Pty.Path)), Out(PairBytes) {}
@@ -406,15 +374,6 @@ struct TPortSide {
   TPtyPair Pty;
   TBenchPort B;
 };
-
-double LoadAverage() {
-  double L = -1;
-  if (FILE* F = std::fopen("/proc/loadavg", "r")) {
-    if (std::fscanf(F, "%lf", &L) != 1) L = -1;
-    std::fclose(F);
-  }
-  return L;
-}
 
 // Receive: plain loop, thread hop and port, one after the other, State.range(0) times.
 void BM_ReceivePairs(benchmark::State& State) {
