@@ -323,7 +323,10 @@ TEST_F(ComPortTest, CloseInsideTheHandlerFinishesAfterIt) {
   ASSERT_TRUE(WaitFor([&] { return !P.Open(); }));
   EXPECT_EQ(Received, "x");
   EXPECT_EQ(P.PortState(), psClosed);
-  ASSERT_TRUE(WaitFor([&] { return Old.expired() || Old.lock()->ActiveThreads == 0; }));
+  ASSERT_TRUE(WaitFor([&] {
+    const auto D = Old.lock();
+    return !D || D->ActiveThreads == 0;
+  }));
   EXPECT_FALSE(Old.lock() && Old.lock()->Active());
 }
 

@@ -214,9 +214,11 @@ TEST_F(DispatcherTest, EachMatchAnnouncesTheBytesBeforeItFirst) {
     Arrive(C.Burst);
     Check();
     std::string Got;
-    for (const Note& N : Notes)
-      Got += (Got.empty() ? "" : " ") +
-             (N.Msg == qpw_TriggerAvail ? "A" + std::to_string(N.WParam) : std::string("D"));
+    for (const Note& N : Notes) {
+      if (!Got.empty()) Got += ' ';
+      Got += N.Msg == qpw_TriggerAvail ? 'A' : 'D';
+      if (N.Msg == qpw_TriggerAvail) Got += std::to_string(N.WParam);
+    }
     EXPECT_EQ(Got, C.Notes) << C.Trigger << " in " << C.Burst;
     EXPECT_EQ(Seen, C.Burst) << C.Trigger << " in " << C.Burst;  // every byte read once, in order
     TearDown();
