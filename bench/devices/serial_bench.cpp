@@ -214,8 +214,8 @@ void BM_PtyRoundTripPort(benchmark::State& State) {
   Percentiles(State, Us);
 }
 
-// Voluntary and involuntary context switches of the layer's named threads.
-long LayerSwitches() {
+// Voluntary and involuntary context switches of the threads whose name starts with Prefix.
+long LayerSwitches(const char* Prefix = "serial-") {
   long Sum = 0;
   DIR* D = opendir("/proc/self/task");
   if (!D) return -1;
@@ -224,7 +224,7 @@ long LayerSwitches() {
     const std::string Task = std::string("/proc/self/task/") + E->d_name;
     std::string Comm;
     std::getline(std::ifstream(Task + "/comm"), Comm);
-    if (Comm.rfind("serial-", 0) != 0) continue;
+    if (Comm.rfind(Prefix, 0) != 0) continue;
     std::ifstream Status(Task + "/status");
     for (std::string Line; std::getline(Status, Line);)
       if (Line.rfind("voluntary_ctxt_switches:", 0) == 0 || Line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
@@ -239,14 +239,17 @@ void BM_IdleWakeupsPerSecond(benchmark::State& State) {
   TBenchPort B(Pty);
   B.Open();
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // past the start-up
-  long Switches = 0;
+  long Switches = 0, Dispatcher = 0;
   for (auto _ : State) {
-    const long Before = LayerSwitches();
+    const long Before = LayerSwitches(), DispatcherBefore = LayerSwitches("port-dispatch");
     std::this_thread::sleep_for(std::chrono::seconds(1));
     Switches += LayerSwitches() - Before;
+    Dispatcher += LayerSwitches("port-dispatch") - DispatcherBefore;
   }
   B.P.SetOpen(false);
   State.counters["switches_per_s"] = double(Switches) / double(State.iterations());
+  // The port core's dispatcher thread: its look for an owner that let go, once a second.
+  State.counters["dispatcher_per_s"] = double(Dispatcher) / double(State.iterations());
 }
 
 void BM_Close(benchmark::State& State) {
