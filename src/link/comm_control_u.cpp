@@ -326,6 +326,11 @@ void TCommControl::HandleCommFailure() {
   QTimer::singleShot(0, this, [Report] { GuardedCall(Report); });
 }
 
+void TCommControl::ShowOpened(int ComNumber) {
+  Recovery->Opened(ComNumber);  // the device's identity, for finding it again after a loss
+  ComLabel->setText(QStringLiteral("Using COM%1").arg(ComNumber));
+}
+
 std::string TCommControl::ReopenLostPort(int ComNumber) {
   if (ComMode->ItemIndex() != 1) return "the link is not in COM/USB mode";
   try {
@@ -340,8 +345,7 @@ std::string TCommControl::ReopenLostPort(int ComNumber) {
     return Reason.empty() ? "Error opening COM" + std::to_string(ComNumber) : Reason;
   }
   PortNumber = ComNumber;
-  Recovery->Opened(ComNumber);
-  ComLabel->setText(QStringLiteral("Using COM%1").arg(ComNumber));
+  ShowOpened(ComNumber);
   LinkTries = 0;
   LinkTestTimer = 0;  // the next link test at once
   if (FLinks.LinkChanged) FLinks.LinkChanged();
@@ -593,8 +597,7 @@ void TCommControl::SetupPort() {
           Port->SetBaud(9600);
           Port->SetComNumber(std::uint16_t(PortNumber));
           Port->SetOpen(true);
-          Recovery->Opened(PortNumber);
-          ComLabel->setText(QStringLiteral("Using COM%1").arg(PortNumber));
+          ShowOpened(PortNumber);
         } catch (const std::exception& E) {
           ShowError(OpenErrorText("Error opening COM port", E, PortNumber));
         }
@@ -631,8 +634,7 @@ void TCommControl::ComPortBtnClick() {
     try {
       ClosePortAndWait();
       Port->SetOpen(true);
-      Recovery->Opened(Port->ComNumber());
-      ComLabel->setText(QStringLiteral("Using COM%1").arg(Port->ComNumber()));
+      ShowOpened(Port->ComNumber());
       SetLinkStatus(lsDisconnected);
     } catch (const std::exception& E) {
       DoAction(mcDisableStayOnTop);

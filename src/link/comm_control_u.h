@@ -75,6 +75,7 @@ class TCommControl : public QWidget, public TPacketReactions {
   void Timer1Timer();
   void PortTriggerAvail(void* CP, std::uint16_t Count);
   void Take(TLineAssembler::TResult R);  // what the line assembler made of received bytes
+  void ShowOpened(int ComNumber);        // COMn opened in COM/USB mode: the label, and recovery's note
   void PortWsConnect();
   void PortWsDisconnect();
 

@@ -133,24 +133,9 @@ class TSystemWatch final : public TDeviceWatch {
  public:
   bool Watch(const std::string& Path) override {
     Stop();
-    const bool Udev = UdevRunning() && UseUdevFor(Path);
-    std::unique_ptr<TDeviceWatch>& Backend = Udev ? FUdev : FInotify;
-    if (!Backend) {
-      Backend = Udev ? UdevDeviceWatch() : std::make_unique<TInotifyWatch>();
-      Backend->OnChange = [this] {
-        if (OnChange) OnChange();
-      };
-    }
-    if (Backend->Watch(Path)) return true;
-    if (!Udev) return false;
+    if (UdevRunning() && UseUdevFor(Path) && Backend(FUdev, true).Watch(Path)) return true;
     // A monitor that cannot start (no netlink socket here) leaves the folders to watch.
-    if (!FInotify) {
-      FInotify = std::make_unique<TInotifyWatch>();
-      FInotify->OnChange = [this] {
-        if (OnChange) OnChange();
-      };
-    }
-    return FInotify->Watch(Path);
+    return Backend(FInotify, false).Watch(Path);
   }
 
   void Stop() override {
@@ -161,6 +146,15 @@ class TSystemWatch final : public TDeviceWatch {
 
  private:
   static bool UdevRunning() { return ::access("/run/udev/control", F_OK) == 0; }
+  TDeviceWatch& Backend(std::unique_ptr<TDeviceWatch>& B, bool Udev) {
+    if (!B) {
+      B = Udev ? UdevDeviceWatch() : std::make_unique<TInotifyWatch>();
+      B->OnChange = [this] {
+        if (OnChange) OnChange();
+      };
+    }
+    return *B;
+  }
 
   std::unique_ptr<TDeviceWatch> FUdev;
   std::unique_ptr<TDeviceWatch> FInotify;

@@ -239,7 +239,6 @@ void TQpTerminalBuffer::DoBackspace() {
   if (FCursorCol > FDisplayOriginCol) tbMoveCursor(FCursorRow, FCursorCol - 1);
 }
 
-
 void TQpTerminalBuffer::DoLineFeed() {
   if (FUseNewLineMode) DoCarriageReturn();
   MoveCursorDown(true);
@@ -381,12 +380,8 @@ void TQpTerminalBuffer::WriteBytes(const std::uint8_t* aData, std::size_t aLen) 
     if (!FUseAutoWrap && Col >= Last) I = aLen - 1;  // every byte lands in the same cell
     const std::size_t Room = std::size_t(std::max(Last - Col + 1, 1));
     const int K = int(std::min(aLen - I, Room));
-    if (!tbStoreRun(aData + I, K, Row, Col)) {
-      if (FUseWideChars) {
-        for (int J = 0; J < K; ++J) FCharMatrix.WriteDupItems(aData[I + std::size_t(J)], 1, Row, Col + J);
-      } else {
-        FCharMatrix.WriteItems(aData + I, K, Row, Col);
-      }
+    if (!tbStoreRun(aData + I, K, Row, Col)) {  // wide characters: each byte widened to an item
+      for (int J = 0; J < K; ++J) FCharMatrix.WriteDupItems(aData[I + std::size_t(J)], 1, Row, Col + J);
       FCharSetMatrix.WriteDupItems(FCharSet, K, Row, Col);
       FAttrMatrix.WriteDupItems(FAttr, K, Row, Col);
       FForeColorMatrix.WriteDupItems(FForeColor, K, Row, Col);
