@@ -248,7 +248,7 @@ void BM_IdleWakeupsPerSecond(benchmark::State& State) {
   }
   B.P.SetOpen(false);
   State.counters["switches_per_s"] = double(Switches) / double(State.iterations());
-  // The port core's dispatcher thread: its look for an owner that let go, once a second.
+  // The port core's dispatcher thread: asleep until woken, with no timer trigger armed.
   State.counters["dispatcher_per_s"] = double(Dispatcher) / double(State.iterations());
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 #include "platform/clock.h"
@@ -106,7 +107,7 @@ void TDispThread::Execute() {
       }
       // A full ring waits for the reader instead of spinning on the queued input. Otherwise the
       // thread sleeps until input arrives, a timer trigger is due or a status trigger wants a
-      // look: an idle port wakes it once a second, not twenty times.
+      // look: an idle port does not wake it at all (see IdleWaitMs).
       if (Full)
         D.FRoomEvent.WaitFor(DispatchTickMs);
       else
@@ -178,8 +179,11 @@ std::int32_t TQpBaseDispatcher::IdleWaitMs() {
     if (Left <= 0) return 0;
     if (Soonest < 0 || Left < Soonest) Soonest = Left;
   }
-  // Without anything due, one look a second remains: an owner that let go without closing is
-  // only seen by looking (see the loop in Execute).
+  // A port component always ends its dispatcher through Destroy, which wakes the thread, so with
+  // nothing due the thread of an owned dispatcher sleeps until woken. One made without an owner
+  // keeps a look a second: if it is let go without closing, only a look sees it (see the loop in
+  // Execute).
+  if (fOwner) return static_cast<std::int32_t>(Soonest < 0 ? -1 : std::min<std::int64_t>(Soonest, std::numeric_limits<std::int32_t>::max()));
   return static_cast<std::int32_t>(Soonest < 0 ? DispatchIdleCheckMs : std::min<std::int64_t>(Soonest, DispatchIdleCheckMs));
 }
 

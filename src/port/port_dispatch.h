@@ -53,7 +53,7 @@ constexpr int MaxDataPointers = 3;
 constexpr std::uint32_t ThreadStartWait = 3000;
 // The dispatcher thread's look interval while something can only be seen by looking.
 constexpr std::int32_t DispatchTickMs = 50;
-// The longest it sleeps otherwise.
+// The longest the thread of a dispatcher without an owning port component sleeps otherwise.
 constexpr std::int32_t DispatchIdleCheckMs = 1000;
 constexpr UINT NotifyTimeoutMs = 3000;  // per window receiver
 // The longest the dispatcher thread holds queued input back for a block known to follow (see
@@ -501,7 +501,8 @@ class TQpBaseDispatcher : public std::enable_shared_from_this<TQpBaseDispatcher>
   bool DeliverToEach(List& Receivers, const Call& Notify);
   void DoneThreadsWait();
   // How long the dispatcher thread may sleep: until the earliest active timer trigger is due,
-  // a tick while a status trigger is active or a delivery is busy, DispatchIdleCheckMs at most.
+  // a tick while a status trigger is active or a delivery is busy; with nothing due, until woken
+  // (-1) when a port component owns the dispatcher, else DispatchIdleCheckMs.
   std::int32_t IdleWaitMs();
   // While the layer says more input follows at once and it would fit in the ring beside what
   // is queued, waits (at most GatherWait in all) for it, so one notification carries it too.
