@@ -99,50 +99,31 @@ void TWsConnection::FeedRawReader() {
 namespace {
 
 // Copies the plain bytes of a telnet stream from P (Limit of them may be taken; Contig are
-// there) to D at O (up to Room), stopping before an IAC. With CrSpecial, a CR is copied and
-// the NUL after it skipped; a CR that ends the contiguous bytes sets CrPending, since what
-// follows it arrives later. Returns the bytes taken from P; O advances by those written.
-std::uint32_t CopyPlainRun(const std::uint8_t* P, std::uint32_t Limit, std::uint32_t Contig, bool CrSpecial,
-                           std::uint8_t* D, std::uint32_t& O, std::uint32_t Room, bool& CrPending) {
-  // Device text is short lines: eight bytes at a time until one of them is special beats
-  // searching for each CR.
-  constexpr std::uint64_t Ones = 0x0101010101010101ULL, Highs = 0x8080808080808080ULL;
-  auto HasByte = [](std::uint64_t W, std::uint64_t Pattern) {
-    const std::uint64_t X = W ^ Pattern;
-    return (X - Ones) & ~X & Highs;  // the lowest flagged byte is exact
-  };
+// there) to D at O (up to Room), stopping before an IAC. With CrSpecial, the NUL after a CR is
+// dropped; when the run ends just after a CR, CrPending is set, since the byte after it is
+// looked at on the next round. Returns the bytes taken from P; O advances by those written.
+std::uint32_t CopyPlainRun(const std::uint8_t* P, std::uint32_t Limit, bool CrSpecial, std::uint8_t* D,
+                           std::uint32_t& O, std::uint32_t Room, bool& CrPending) {
+  // Only IAC and, in text mode, NUL need a look; device text has neither, so the library's
+  // search and copy take whole blocks, lines and all.
+  const auto* Iac = static_cast<const std::uint8_t*>(std::memchr(P, TELNET_IAC, Limit));
+  const std::uint32_t IacAt = Iac ? std::uint32_t(Iac - P) : Limit;
   std::uint32_t I = 0;
-  while (I < Limit && O < Room) {
-    if (I + 8 <= Limit && O + 8 <= Room) {
-      std::uint64_t Word;
-      std::memcpy(&Word, P + I, 8);
-      const std::uint64_t Special =
-          HasByte(Word, Ones * TELNET_IAC) | (CrSpecial ? HasByte(Word, Ones * TELNET_CR) : 0);
-      if (Special == 0) {
-        std::memcpy(D + O, &Word, 8);
-        I += 8;
-        O += 8;
-        continue;
-      }
-      const unsigned PlainBytes = unsigned(__builtin_ctzll(Special)) >> 3;
-      std::memcpy(D + O, P + I, PlainBytes);
-      I += PlainBytes;
-      O += PlainBytes;
-    }
-    const std::uint8_t B = P[I];
-    if (B == TELNET_IAC) break;
-    D[O++] = B;
-    if (B == TELNET_CR && CrSpecial) {
-      if (I + 1 < Contig) {
-        I += P[I + 1] == TELNET_NULL ? 2 : 1;
-      } else {
-        ++I;
-        CrPending = true;  // the byte after it (if any) is looked at on the next round
-      }
-      continue;
-    }
+  while (I < IacAt && O < Room) {
+    const std::uint32_t Span = std::min(IacAt - I, Room - O);
+    const auto* Run = P + I;
+    const auto* Nul = CrSpecial ? static_cast<const std::uint8_t*>(std::memchr(Run, TELNET_NULL, Span)) : nullptr;
+    const std::uint32_t Plain = Nul ? std::uint32_t(Nul - Run) : Span;
+    std::memcpy(D + O, Run, Plain);
+    I += Plain;
+    O += Plain;
+    if (!Nul) continue;
+    // A NUL right after a CR of this run goes; one after a CR of an earlier round was taken
+    // by the caller through CrPending.
+    if (I == 0 || P[I - 1] != TELNET_CR) D[O++] = TELNET_NULL;
     ++I;
   }
+  CrPending = CrSpecial && I > 0 && P[I - 1] == TELNET_CR;
   return I;
 }
 
@@ -182,8 +163,8 @@ int TWsConnection::ReadBuf(char* Buf, int Size) {
       Out += int(I);
     } else {
       std::uint32_t O = std::uint32_t(Out);
-      I = CopyPlainRun(P, Limit, Contig, FOptBinary == tnoFalse, reinterpret_cast<std::uint8_t*>(Buf), O,
-                       std::uint32_t(Size), FCrPending);
+      I = CopyPlainRun(P, Limit, FOptBinary == tnoFalse, reinterpret_cast<std::uint8_t*>(Buf), O, std::uint32_t(Size),
+                       FCrPending);
       Out = int(O);
     }
     if (I > 0) {
