@@ -1,6 +1,8 @@
 #pragma once
 // What the paired receive benchmarks measure around each run, and how they sum it up.
 
+#include <pthread.h>
+#include <sched.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -49,4 +51,20 @@ inline double LoadAverage() {
     std::fclose(F);
   }
   return L;
+}
+
+// Pins the calling thread to one CPU, or frees it again with -1; true when done. A peer thread
+// and a reader that the scheduler sometimes puts on one CPU and sometimes on two behave as two
+// different programs (on loopback TCP the reader's rate swings tenfold between the two), so a
+// pair of runs compares like with like only with the placement fixed for both.
+inline bool PinToCpu(int Cpu) {
+  if (Cpu >= CPU_SETSIZE) return false;
+  cpu_set_t Set;
+  CPU_ZERO(&Set);
+  if (Cpu >= 0) {
+    CPU_SET(Cpu, &Set);
+  } else {
+    for (int I = 0; I < CPU_SETSIZE; ++I) CPU_SET(I, &Set);
+  }
+  return pthread_setaffinity_np(pthread_self(), sizeof Set, &Set) == 0;
 }
