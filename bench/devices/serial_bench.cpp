@@ -13,7 +13,6 @@
 // - close: the time SetOpen(false) takes to end all four threads and close the device.
 #include <benchmark/benchmark.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -41,6 +40,7 @@
 #include "platform/messages.h"
 #include "port/com_port.h"
 #include "run_cost.h"
+#include "../../tests/thread_switches.h"
 
 namespace {
 
@@ -214,26 +214,6 @@ void BM_PtyRoundTripPort(benchmark::State& State) {
   Percentiles(State, Us);
 }
 
-// Voluntary and involuntary context switches of the threads whose name starts with Prefix.
-long LayerSwitches(const char* Prefix = "serial-") {
-  long Sum = 0;
-  DIR* D = opendir("/proc/self/task");
-  if (!D) return -1;
-  while (dirent* E = readdir(D)) {
-    if (E->d_name[0] == '.') continue;
-    const std::string Task = std::string("/proc/self/task/") + E->d_name;
-    std::string Comm;
-    std::getline(std::ifstream(Task + "/comm"), Comm);
-    if (Comm.rfind(Prefix, 0) != 0) continue;
-    std::ifstream Status(Task + "/status");
-    for (std::string Line; std::getline(Status, Line);)
-      if (Line.rfind("voluntary_ctxt_switches:", 0) == 0 || Line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
-        Sum += std::atol(Line.c_str() + Line.find(':') + 1);
-  }
-  closedir(D);
-  return Sum;
-}
-
 void BM_IdleWakeupsPerSecond(benchmark::State& State) {
   TPtyPair Pty;
   TBenchPort B(Pty);
@@ -241,10 +221,10 @@ void BM_IdleWakeupsPerSecond(benchmark::State& State) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // past the start-up
   long Switches = 0, Dispatcher = 0;
   for (auto _ : State) {
-    const long Before = LayerSwitches(), DispatcherBefore = LayerSwitches("port-dispatch");
+    const long Before = ThreadSwitchesOf("serial-"), DispatcherBefore = ThreadSwitchesOf("port-dispatch");
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    Switches += LayerSwitches() - Before;
-    Dispatcher += LayerSwitches("port-dispatch") - DispatcherBefore;
+    Switches += ThreadSwitchesOf("serial-") - Before;
+    Dispatcher += ThreadSwitchesOf("port-dispatch") - DispatcherBefore;
   }
   B.P.SetOpen(false);
   State.counters["switches_per_s"] = double(Switches) / double(State.iterations());
@@ -274,25 +254,6 @@ const std::string& MainThreadName() {
     return N;
   }();
   return Name;
-}
-
-// Context switches per thread name of this process (threads of one name summed).
-std::map<std::string, long> ThreadSwitches() {
-  std::map<std::string, long> Out;
-  DIR* D = opendir("/proc/self/task");
-  if (!D) return Out;
-  while (dirent* E = readdir(D)) {
-    if (E->d_name[0] == '.') continue;
-    const std::string Task = std::string("/proc/self/task/") + E->d_name;
-    std::string Comm;
-    std::getline(std::ifstream(Task + "/comm"), Comm);
-    std::ifstream Status(Task + "/status");
-    for (std::string Line; std::getline(Status, Line);)
-      if (Line.rfind("voluntary_ctxt_switches:", 0) == 0 || Line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
-        Out[Comm] += std::atol(Line.c_str() + Line.find(':') + 1);
-  }
-  closedir(D);
-  return Out;
 }
 
 // The plain loop: 4 KiB blocking reads on a raw slave while a writer fills the master.

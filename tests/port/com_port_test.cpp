@@ -3,12 +3,8 @@
 // reopening while a close is pending, trigger survival across a reopen, errors from workers.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -18,6 +14,7 @@
 #include "memory_dispatcher.h"
 #include "platform/dialogs.h"
 #include "test_support.h"
+#include "thread_switches.h"
 
 namespace {
 
@@ -497,34 +494,14 @@ TEST_F(ComPortTest, TimerTriggersFireOnTimeFromASleepingDispatcher) {
   EXPECT_EQ(Fired[2].first, Fast);
 }
 
-// Context switches of this process's threads named Name, read from /proc.
-long ThreadSwitches(const std::string& Name) {
-  long Sum = 0;
-  DIR* D = opendir("/proc/self/task");
-  if (!D) return -1;
-  while (dirent* E = readdir(D)) {
-    if (E->d_name[0] == '.') continue;
-    const std::string Task = std::string("/proc/self/task/") + E->d_name;
-    std::ifstream Comm(Task + "/comm");
-    std::string Got;
-    if (!std::getline(Comm, Got) || Got != Name) continue;
-    std::ifstream Status(Task + "/status");
-    for (std::string Line; std::getline(Status, Line);)
-      if (Line.rfind("voluntary_ctxt_switches:", 0) == 0 || Line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
-        Sum += std::atol(Line.c_str() + Line.find(':') + 1);
-  }
-  closedir(D);
-  return Sum;
-}
-
 // With no timer trigger armed, the open port's dispatcher thread sleeps until woken: no look a
 // second (a laptop left running for weeks should not be woken for nothing).
 TEST_F(ComPortTest, AnIdlePortsDispatcherThreadStaysAsleep) {
   EXPECT_FALSE(WaitFor([] { return false; }, 200));  // past the start-up
-  const long Before = ThreadSwitches("port-dispatch");
-  ASSERT_GE(Before, 0);
+  const long Before = ThreadSwitchesOf("port-dispatch");
+  ASSERT_GT(Before, 0);
   EXPECT_FALSE(WaitFor([] { return false; }, 1500));
-  EXPECT_EQ(ThreadSwitches("port-dispatch"), Before);
+  EXPECT_EQ(ThreadSwitchesOf("port-dispatch"), Before);
   // Still awake for what comes: input is delivered at once.
   P.Disp()->Feed("x");
   ASSERT_TRUE(WaitFor([&] { return Received == "x"; }));
