@@ -4,25 +4,18 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <string>
 
+#include "pseudo_terminal.h"
 #include "test_support.h"
 
-// A pseudo-terminal pair; the master is the far end of the "cable".
-struct TPty {
-  TPty() {
-    Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (Master < 0 || grantpt(Master) != 0 || unlockpt(Master) != 0) return;
-    Path = ptsname(Master);
-  }
-  ~TPty() { HangUp(); }
-  void HangUp() {
-    if (Master >= 0) ::close(Master);
-    Master = -1;
-  }
+// A pseudo-terminal pair; the master is the far end of the "cable", read and written
+// without blocking.
+struct TPty : TPtyMaster {
+  TPty() : TPtyMaster(O_NONBLOCK) {}
+  void HangUp() { Close(); }
   void Send(const std::string& Bytes) {
     size_t Done = 0;
     while (Done < Bytes.size()) {
@@ -49,6 +42,4 @@ struct TPty {
     }, TimeoutMs);
     return Got;
   }
-  int Master = -1;
-  std::string Path;
 };

@@ -9,6 +9,7 @@
 
 #include "e2e_support.h"
 #include "platform/ini_file.h"
+#include "pseudo_terminal.h"
 
 namespace {
 
@@ -67,11 +68,9 @@ TEST(Program, VersionHelpAndBadOptionsNeedNoDisplay) {
 }
 
 TEST(Program, ListPortsNeedsNoDisplayAndNamesEachPortsDevice) {
-  const int Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(Master, 0);
-  ASSERT_EQ(grantpt(Master), 0);
-  ASSERT_EQ(unlockpt(Master), 0);
-  const std::string Pty = ptsname(Master);
+  TPtyMaster Far;
+  ASSERT_FALSE(Far.Path.empty());
+  const std::string Pty = Far.Path;
   TempDir Runtime;
   // COM7 from the environment, COM9 from the settings named on the command line; COM11 names
   // nothing that exists and is left out.
@@ -107,7 +106,6 @@ TEST(Program, ListPortsNeedsNoDisplayAndNamesEachPortsDevice) {
     for (const auto& Want : C.Lines) EXPECT_TRUE(Lines.contains(QString::fromStdString(Want))) << Want << " in " << Out.toStdString();
     EXPECT_FALSE(Out.contains("COM11"));
   }
-  close(Master);
 }
 
 TEST(Program, WithoutADisplaySaysSoInOneLineAndExits1) {

@@ -31,6 +31,7 @@
 #include "link/comm_control_u.h"
 #include "link/get_com_ports_u.h"
 #include "link/radio_group.h"
+#include "pseudo_terminal.h"
 #include "terminal/terminal_control.h"
 #include "platform/dialogs.h"
 #include "platform/error_handler.h"
@@ -541,11 +542,9 @@ TEST_F(CommControlTest, OpenErrorsNameTheDeviceAndTheWayIn) {
 
   // Busy: a real terminal another holder has locked.
   RegisterSerialLayer();
-  const int Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(Master, 0);
-  ASSERT_EQ(grantpt(Master), 0);
-  ASSERT_EQ(unlockpt(Master), 0);
-  const std::string Pty = ptsname(Master);
+  TPtyMaster Far;
+  ASSERT_FALSE(Far.Path.empty());
+  const std::string Pty = Far.Path;
   const int Holder = ::open(Pty.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_EQ(::flock(Holder, LOCK_EX | LOCK_NB), 0);
   setenv("QUILL_COM_MAP", ("COM7=" + Pty).c_str(), 1);
@@ -559,5 +558,4 @@ TEST_F(CommControlTest, OpenErrorsNameTheDeviceAndTheWayIn) {
   EXPECT_EQ(Busy.substr(0, Busy.find('\n')), "Error opening COM7");
   EXPECT_EQ(Busy.rfind("Error opening COM7\nDevice: " + Pty + "\nHeld by ModemManager (pid 812).\n", 0), 0u) << Busy;
   ::close(Holder);
-  ::close(Master);
 }

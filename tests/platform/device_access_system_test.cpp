@@ -12,13 +12,12 @@
 #include <vector>
 
 #include "platform/device_access.h"
+#include "pseudo_terminal.h"
 
 TEST(DeviceAccess, TheSystemsFactsFindAChildHoldingATerminal) {
-  const int Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(Master, 0);
-  ASSERT_EQ(grantpt(Master), 0);
-  ASSERT_EQ(unlockpt(Master), 0);
-  const std::string Pty = ptsname(Master);
+  TPtyMaster Far;
+  ASSERT_FALSE(Far.Path.empty());
+  const std::string Pty = Far.Path;
   QProcess Child;
   Child.setStandardInputFile(QString::fromStdString(Pty));
   Child.start("sleep", {"60"});
@@ -34,5 +33,4 @@ TEST(DeviceAccess, TheSystemsFactsFindAChildHoldingATerminal) {
   EXPECT_EQ(Groups[0], unsigned(getegid()));
   Child.kill();
   Child.waitForFinished(30000);
-  close(Master);
 }

@@ -14,23 +14,12 @@
 
 #include "platform/device_watch.h"
 #include "platform/serial_device_map.h"
+#include "pseudo_terminal.h"
 #include "test_support.h"
 
 namespace {
 
-struct TPty {
-  TPty() {
-    Master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (Master >= 0 && ::grantpt(Master) == 0 && ::unlockpt(Master) == 0) Path = ::ptsname(Master);
-  }
-  ~TPty() { Close(); }
-  void Close() {
-    if (Master >= 0) ::close(Master);
-    Master = -1;
-  }
-  int Master = -1;
-  std::string Path;
-};
+using TPty = TPtyMaster;
 
 void PointLink(const std::string& Link, const std::string& Target) {
   const std::string Tmp = Link + ".new";

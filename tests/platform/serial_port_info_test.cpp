@@ -11,6 +11,7 @@
 
 #include "platform/serial_device_map.h"
 #include "platform/serial_port_info.h"
+#include "pseudo_terminal.h"
 #include "test_support.h"
 
 namespace {
@@ -35,11 +36,9 @@ TEST(SerialPortInfo, DescribesEachKindOfPortFromSysfs) {
   T.AddUsbTty("ttyACM0", "1-5", "cdc_acm", {"2341", "0043", "Arduino (www.arduino.cc)", "Uno", "7563331313335"});
   T.AddPlatformTty("ttyS0", "serial8250", "serial8250");
   T.AddPlatformTty("ttyS1", "00:01", "serial", true);
-  const int Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(Master, 0);
-  ASSERT_EQ(grantpt(Master), 0);
-  ASSERT_EQ(unlockpt(Master), 0);
-  const std::string Pty = ptsname(Master);
+  TPtyMaster Far;
+  ASSERT_FALSE(Far.Path.empty());
+  const std::string Pty = Far.Path;
   const auto S = SourcesOf(T, "COM7=" + Pty);
 
   struct Case {
@@ -78,7 +77,6 @@ TEST(SerialPortInfo, DescribesEachKindOfPortFromSysfs) {
       "COM65 \u2014 " + T.Node("ttyACM0") + " \u2014 Uno (7563331313335), Arduino (www.arduino.cc) 2341:0043, cdc_acm",
   };
   EXPECT_EQ(Lines, Expected);
-  close(Master);
 }
 
 TEST(SerialPortInfo, ByIdLinkIsFoundThroughWhateverPathNamesThePort) {

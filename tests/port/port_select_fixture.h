@@ -20,6 +20,7 @@
 #include "devices/serial_layer.h"
 #include "port/com_port.h"
 #include "port/port_select.h"
+#include "pseudo_terminal.h"
 #include "test_support.h"
 
 class PortSelectTest : public ::testing::Test {
@@ -27,11 +28,8 @@ class PortSelectTest : public ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directories(Dir.File("sys/class/tty"));
     std::filesystem::create_directories(Dir.File("dev"));
-    Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(Master, 0);
-    ASSERT_EQ(grantpt(Master), 0);
-    ASSERT_EQ(unlockpt(Master), 0);
-    Pty = ptsname(Master);
+    ASSERT_FALSE(Far.Path.empty());
+    Pty = Far.Path;
     Use("");
     InstallPortSelectDialog();
   }
@@ -39,7 +37,6 @@ class PortSelectTest : public ::testing::Test {
     TQpCustomComPort::SetDefaultPortSelector(nullptr);
     TQpCustomComPort::RegisterDeviceLayer(dlWin32, nullptr);
     SetPortSelectMapSources(std::nullopt);
-    ::close(Master);
   }
   // A kernel serial tty with hardware behind it and its node.
   void AddTty(const std::string& Name) {
@@ -79,7 +76,7 @@ class PortSelectTest : public ::testing::Test {
     EXPECT_TRUE(Done) << "the dialog was shown";
   }
   TempDir Dir;
-  int Master = -1;
+  TPtyMaster Far;  // a real terminal for the map to name
   std::string Pty;
   int Seen = -1;
 };
