@@ -183,16 +183,16 @@ class TQpTerminalBuffer {
 
   // Painter access by external absolute row; null outside RowCount-SVRowCount+1..RowCount.
   // Each row holds ColCount items.
-  const void* GetLineCharPtr(int aRow) const { return LinePtr(FCharMatrix, aRow); }
-  const TQpTerminalCharAttrs* GetLineAttrPtr(int aRow) const { return static_cast<const TQpTerminalCharAttrs*>(LinePtr(FAttrMatrix, aRow)); }
-  const TColor* GetLineForeColorPtr(int aRow) const { return static_cast<const TColor*>(LinePtr(FForeColorMatrix, aRow)); }
-  const TColor* GetLineBackColorPtr(int aRow) const { return static_cast<const TColor*>(LinePtr(FBackColorMatrix, aRow)); }
-  const std::uint8_t* GetLineCharSetPtr(int aRow) const { return static_cast<const std::uint8_t*>(LinePtr(FCharSetMatrix, aRow)); }
+  const void* GetLineCharPtr(int aRow) const { return LinePtr(PlChar, aRow); }
+  const TQpTerminalCharAttrs* GetLineAttrPtr(int aRow) const { return static_cast<const TQpTerminalCharAttrs*>(LinePtr(PlAttr, aRow)); }
+  const TColor* GetLineForeColorPtr(int aRow) const { return static_cast<const TColor*>(LinePtr(PlFore, aRow)); }
+  const TColor* GetLineBackColorPtr(int aRow) const { return static_cast<const TColor*>(LinePtr(PlBack, aRow)); }
+  const std::uint8_t* GetLineCharSetPtr(int aRow) const { return static_cast<const std::uint8_t*>(LinePtr(PlCharSet, aRow)); }
   // The same rows for writing (the control's cell access and selection marks); nothing is
   // invalidated by writing through them.
-  void* GetLineCharPtr(int aRow) { return const_cast<void*>(LinePtr(FCharMatrix, aRow)); }
+  void* GetLineCharPtr(int aRow) { return const_cast<void*>(LinePtr(PlChar, aRow)); }
   TQpTerminalCharAttrs* GetLineAttrPtr(int aRow) {
-    return static_cast<TQpTerminalCharAttrs*>(const_cast<void*>(LinePtr(FAttrMatrix, aRow)));
+    return static_cast<TQpTerminalCharAttrs*>(const_cast<void*>(LinePtr(PlAttr, aRow)));
   }
 
   // Change tracking
@@ -241,16 +241,9 @@ class TQpTerminalBuffer {
   int FirstScreenRow() const { return FSVRowCount - FRowCount; }
   int LastDisplayRow() const { return FDisplayOriginRow + FDisplayRowCount - 1; }
   int LastDisplayCol() const { return FDisplayOriginCol + FDisplayColCount - 1; }
-  const void* LinePtr(const TadTerminalArray& Plane, int aRow) const;
-  // A template, not std::function: this runs on every scroll and must not allocate.
-  template <class Fn>
-  void ForEachPlane(Fn&& F) {
-    F(FCharMatrix);
-    F(FCharSetMatrix);
-    F(FAttrMatrix);
-    F(FForeColorMatrix);
-    F(FBackColorMatrix);
-  }
+  // The planes of FCells.
+  enum TPlane { PlChar, PlCharSet, PlAttr, PlFore, PlBack };
+  const void* LinePtr(TPlane aPlane, int aRow) const;
   void CheckSize(const char* Setter, int Rows, int Cols, int V) const;
 
   void tbInvalidateRect(int aFromRow, int aFromCol, int aToRow, int aToCol) {
@@ -277,8 +270,7 @@ class TQpTerminalBuffer {
     else tbFireCursorMoved();
   }
   void tbFireCursorMoved();
-  void tbStoreChar(std::uint8_t aCh);
-  bool tbStoreRun(const std::uint8_t* aData, int aCount, int aRow, int aCol);
+  void tbStoreRun(const std::uint8_t* aData, int aCount, int aRow, int aCol);
   void tbSetHorzTabDefaults();
   void tbRegionOffQuiet();
   void tbResizeDirty();
@@ -315,11 +307,7 @@ class TQpTerminalBuffer {
   bool FUseScrollRegion = qpc_TermBufUseScrollRegion;
   bool FUseWideChars = false;
   std::vector<bool> FVertTabStops;  // one per screen row
-  TadTerminalArray FCharMatrix;
-  TadTerminalArray FCharSetMatrix{1};
-  TadTerminalArray FAttrMatrix{1};
-  TadTerminalArray FForeColorMatrix{4};
-  TadTerminalArray FBackColorMatrix{4};
+  TadTerminalRows FCells;  // the five planes (TPlane) in one ring of rows
   HWND FTerminalHandle = 0;
   bool FNoticePending = false;
   int FQuietMoves = 0;
