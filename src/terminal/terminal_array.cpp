@@ -73,7 +73,8 @@ void TadTerminalRows::Resize(int aRowCount, int aColCount) {
   std::size_t Words = 0;
   for (int P = 0; P < FPlaneCount; ++P) {
     Offset[P] = Words * 4;
-    Words += (std::size_t(aColCount) * std::size_t(FItemSize[P]) + 3) / 4;
+    // Whole 16 bytes and 16 more, for the stores of a short run past its end.
+    Words += ((std::size_t(aColCount) * std::size_t(FItemSize[P]) + 15) / 16 + 1) * 4;
   }
   std::vector<std::uint32_t> Items(std::size_t(aRowCount) * Words);
   std::vector<std::int32_t> Slots(static_cast<std::size_t>(aRowCount));

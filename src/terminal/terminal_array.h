@@ -7,7 +7,8 @@
 // side by side. Scrolling a range moves slot numbers (or, for the whole ring, one base index),
 // never items, and costs one step however many planes there are; a row scrolled in blank is
 // only marked so (see TRowState below). TadTerminalArray is a single plane on its own.
-// Every plane's row is padded to whole 32-bit words. Row and column arguments are checked:
+// Every plane's row is padded to whole 16 bytes and has 16 more after that (see RowForWrite).
+// Row and column arguments are checked:
 // operations outside the rows do nothing, and item addresses outside them are null.
 // Not thread-safe, reads included (reading a row's address fills its blank cells); the
 // terminal uses it from the GUI thread only.
@@ -70,6 +71,16 @@ class TadTerminalRows {
   std::uint8_t* RowForWrite(int aRow, int aCol, int aEnd) {
     if (!HasStorage() || aRow < 0 || aRow >= FRowCount || aCol < 0 || aEnd > FColCount || aCol >= aEnd) return nullptr;
     return PrepareWrite(SlotOf(aRow), aCol, aEnd);
+  }
+  // The same, and whether no real items follow aEnd in the row: then the caller may store past
+  // aEnd, as far as 16 bytes after the run's last item in each plane (whole 16-byte stores for
+  // a short run).
+  std::uint8_t* RowForWrite(int aRow, int aCol, int aEnd, bool& aTailFree) {
+    if (!HasStorage() || aRow < 0 || aRow >= FRowCount || aCol < 0 || aEnd > FColCount || aCol >= aEnd) return nullptr;
+    const int S = SlotOf(aRow);
+    std::uint8_t* Row = PrepareWrite(S, aCol, aEnd);
+    aTailFree = FRowStates[std::size_t(S)].Hi == aEnd;
+    return Row;
   }
   // Column 0 of a plane in a row from RowForWrite; T must be the plane's item type.
   template <class T>

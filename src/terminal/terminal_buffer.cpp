@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 namespace {
 int ClampInt(long long V, int Lo, int Hi) { return int(std::clamp<long long>(V, Lo, Hi)); }
@@ -319,14 +320,44 @@ void TQpTerminalBuffer::tbSetHorzTabDefaults() {
 
 // ---- writing ----
 
+namespace {
+// Stores of 16 bytes: a short run's items and the blank cells after them.
+void Store16(void* aTo, const void* aFrom) { std::memcpy(aTo, aFrom, 16); }
+template <class T>
+void Dup16(T* aTo, int aCount, T aItem) {
+  constexpr int PerStore = int(16 / sizeof(T));
+  T Items[PerStore];
+  for (T& I : Items) I = aItem;
+  for (int J = 0; J < aCount; J += PerStore) Store16(aTo + J, Items);
+}
+}  // namespace
+
 // A run inside one row, every plane written in one go.
-void TQpTerminalBuffer::tbStoreRun(const std::uint8_t* aData, int aCount, int aRow, int aCol) {
-  std::uint8_t* Row = FCells.RowForWrite(aRow, aCol, aCol + aCount);
+void TQpTerminalBuffer::tbStoreRun(const std::uint8_t* aData, int aCount, std::size_t aAvail, int aRow, int aCol) {
+  bool TailFree = false;
+  std::uint8_t* Row = FCells.RowForWrite(aRow, aCol, aCol + aCount, TailFree);
   if (!Row) return;
   // Copies first: the stores below may alias them as far as the compiler knows.
   const std::uint8_t Set = FCharSet;
   const TQpTerminalCharAttrs Attr = FAttr;
   const TColor Fore = FForeColor, Back = FBackColor;
+  auto* Sets = FCells.Items<std::uint8_t>(Row, PlCharSet) + aCol;
+  auto* Attrs = FCells.Items<TQpTerminalCharAttrs>(Row, PlAttr) + aCol;
+  auto* Fores = FCells.Items<TColor>(Row, PlFore) + aCol;
+  auto* Backs = FCells.Items<TColor>(Row, PlBack) + aCol;
+  if (TailFree && aCount <= 16 && !FUseWideChars) {
+    // The common short run, with nothing real after it: whole 16-byte stores, the cells after
+    // the run blank anyway. No loop for the compiler to turn into a library call.
+    auto* Chars = FCells.Items<std::uint8_t>(Row, PlChar) + aCol;
+    if (aAvail >= 16) Store16(Chars, aData);
+    else
+      for (int J = 0; J < aCount; ++J) Chars[J] = aData[J];
+    Dup16(Sets, aCount, Set);
+    Dup16(Attrs, aCount, Attr);
+    Dup16(Fores, aCount, Fore);
+    Dup16(Backs, aCount, Back);
+    return;
+  }
   if (FUseWideChars) {  // each byte widened to an item
     auto* Chars = FCells.Items<std::uint16_t>(Row, PlChar) + aCol;
     for (int J = 0; J < aCount; ++J) Chars[J] = aData[J];
@@ -334,10 +365,6 @@ void TQpTerminalBuffer::tbStoreRun(const std::uint8_t* aData, int aCount, int aR
     auto* Chars = FCells.Items<std::uint8_t>(Row, PlChar) + aCol;
     for (int J = 0; J < aCount; ++J) Chars[J] = aData[J];
   }
-  auto* Sets = FCells.Items<std::uint8_t>(Row, PlCharSet) + aCol;
-  auto* Attrs = FCells.Items<TQpTerminalCharAttrs>(Row, PlAttr) + aCol;
-  auto* Fores = FCells.Items<TColor>(Row, PlFore) + aCol;
-  auto* Backs = FCells.Items<TColor>(Row, PlBack) + aCol;
   for (int J = 0; J < aCount; ++J) Sets[J] = Set;
   for (int J = 0; J < aCount; ++J) Attrs[J] = Attr;
   for (int J = 0; J < aCount; ++J) Fores[J] = Fore;
@@ -352,7 +379,7 @@ void TQpTerminalBuffer::WriteChar(char aCh) {
     tbInvalidateRect(FCursorRow, FCursorCol, FCursorRow, LastDisplayCol());
   }
   const auto Ch = std::uint8_t(aCh);
-  tbStoreRun(&Ch, 1, FCursorRow, FCursorCol);
+  tbStoreRun(&Ch, 1, 1, FCursorRow, FCursorCol);
   tbInvalidateRect(FCursorRow, FCursorCol, FCursorRow, FCursorCol);
   if (FUseAutoWrapDelay && FCursorCol == LastDisplayCol()) FBeyondMargin = true;
   else MoveCursorRight(FUseAutoWrap, true);
@@ -374,7 +401,7 @@ void TQpTerminalBuffer::WriteBytes(const std::uint8_t* aData, std::size_t aLen) 
     if (!FUseAutoWrap && Col >= Last) I = aLen - 1;  // every byte lands in the same cell
     const std::size_t Room = std::size_t(std::max(Last - Col + 1, 1));
     const int K = int(std::min(aLen - I, Room));
-    tbStoreRun(aData + I, K, Row, Col);
+    tbStoreRun(aData + I, K, aLen - I, Row, Col);
     tbInvalidateRect(Row, Col, Row, Col + K - 1);
     I += std::size_t(K);
     if (Col + K - 1 < Last) tbMoveCursor(Row, Col + K);  // still inside the row

@@ -270,7 +270,8 @@ class TQpTerminalBuffer {
     else tbFireCursorMoved();
   }
   void tbFireCursorMoved();
-  void tbStoreRun(const std::uint8_t* aData, int aCount, int aRow, int aCol);
+  // aAvail: the bytes readable from aData, aCount or more.
+  void tbStoreRun(const std::uint8_t* aData, int aCount, std::size_t aAvail, int aRow, int aCol);
   void tbSetHorzTabDefaults();
   void tbRegionOffQuiet();
   void tbResizeDirty();
