@@ -174,13 +174,6 @@ void TQpTerminalBuffer::tbFireCursorMoved() {
   if (OnCursorMoved && FCursorMoved) OnCursorMoved(this, Row(), Col());
 }
 
-void TQpTerminalBuffer::tbScrollRows(int aCount, int aTop, int aBottom) {
-  if (aCount == 0) return;
-  if (aTop > aBottom) std::swap(aTop, aBottom);
-  FCells.ScrollRows(aCount, aTop, aBottom);
-  if (OnScrollRows) OnScrollRows(this, aCount, ExtRow(aTop), ExtRow(aBottom));
-}
-
 void TQpTerminalBuffer::MoveCursorLeft(bool aWrap, bool aScroll) {
   FBeyondMargin = false;
   const int FirstCol = FDisplayOriginCol, LastCol = LastDisplayCol();
@@ -247,11 +240,12 @@ void TQpTerminalBuffer::DoLineFeed() {
 
 void TQpTerminalBuffer::DoLineFeeds(int aCount) {
   if (aCount <= 0) return;
-  if (aCount == 1) return DoLineFeed();
   if (FUseNewLineMode) DoCarriageReturn();
   FBeyondMargin = false;
   const int FirstRow = FDisplayOriginRow, LastRow = LastDisplayRow();
-  const TCursorBatch Batch(FQuietMoves ? nullptr : this);  // inside a batch already: that one reports
+  // Inside a batch already: that one reports. One line feed moves or scrolls, never both, so
+  // it needs none.
+  const TCursorBatch Batch(FQuietMoves || aCount == 1 ? nullptr : this);
   if (FCursorRow < LastRow) {
     const int Step = std::min(aCount, LastRow - FCursorRow);
     tbMoveCursor(FCursorRow + Step, FCursorCol);
@@ -389,6 +383,14 @@ void TQpTerminalBuffer::WriteBytes(const std::uint8_t* aData, std::size_t aLen) 
   if (aLen == 0) return;
   if (FUseInsertMode) {
     for (std::size_t I = 0; I < aLen; ++I) WriteChar(char(aData[I]));
+    return;
+  }
+  if (!FBeyondMargin && FCursorCol < LastDisplayCol() && aLen <= std::size_t(LastDisplayCol() - FCursorCol)) {
+    // The common run, ending before the row's last column: one store, one move.
+    const int Row = FCursorRow, Col = FCursorCol, K = int(aLen);
+    tbStoreRun(aData, K, aLen, Row, Col);
+    tbInvalidateRect(Row, Col, Row, Col + K - 1);
+    tbMoveCursor(Row, Col + K);
     return;
   }
   // Moves inside the run are reported once, at its end.

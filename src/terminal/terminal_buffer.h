@@ -23,6 +23,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 using TColor = std::uint32_t;  // 0x00BBGGRR
@@ -259,7 +260,12 @@ class TQpTerminalBuffer {
   void tbInvalidateAny(int aFromRow, int aFromCol, int aToRow, int aToCol);
   void tbInvalidateRows(int aFromRow, int aToRow) { tbInvalidateRect(aFromRow, 0, aToRow, FColCount - 1); }
   void tbInvalidateScreen() { tbInvalidateRows(FirstScreenRow(), FSVRowCount - 1); }
-  void tbScrollRows(int aCount, int aTop, int aBottom);
+  void tbScrollRows(int aCount, int aTop, int aBottom) {
+    if (aCount == 0) return;
+    if (aTop > aBottom) std::swap(aTop, aBottom);
+    FCells.ScrollRows(aCount, aTop, aBottom);
+    if (OnScrollRows) OnScrollRows(this, aCount, ExtRow(aTop), ExtRow(aBottom));
+  }
   // Puts the cursor at an internal position; an actual move sets FCursorMoved and fires.
   void tbMoveCursor(int aRow, int aCol) {
     if (aRow == FCursorRow && aCol == FCursorCol) return;
