@@ -327,7 +327,7 @@ void Dup16(T* aTo, int aCount, T aItem) {
 }  // namespace
 
 // A run inside one row, every plane written in one go.
-void TQpTerminalBuffer::tbStoreRun(const std::uint8_t* aData, int aCount, std::size_t aAvail, int aRow, int aCol) {
+inline void TQpTerminalBuffer::tbStoreRun(const std::uint8_t* aData, int aCount, std::size_t aAvail, int aRow, int aCol) {
   bool TailFree = false;
   std::uint8_t* Row = FCells.RowForWrite(aRow, aCol, aCol + aCount, TailFree);
   if (!Row) return;
@@ -379,18 +379,18 @@ void TQpTerminalBuffer::WriteChar(char aCh) {
   else MoveCursorRight(FUseAutoWrap, true);
 }
 
-void TQpTerminalBuffer::WriteBytes(const std::uint8_t* aData, std::size_t aLen) {
+// One store, one move: what the loop below does for a run ending before the row's last column.
+void TQpTerminalBuffer::tbWriteInRow(const std::uint8_t* aData, int aCount, std::size_t aAvail) {
+  const int Row = FCursorRow, Col = FCursorCol;
+  tbStoreRun(aData, aCount, aAvail, Row, Col);
+  tbInvalidateRect(Row, Col, Row, Col + aCount - 1);
+  tbMoveCursor(Row, Col + aCount);
+}
+
+void TQpTerminalBuffer::tbWriteBytes(const std::uint8_t* aData, std::size_t aLen) {
   if (aLen == 0) return;
   if (FUseInsertMode) {
     for (std::size_t I = 0; I < aLen; ++I) WriteChar(char(aData[I]));
-    return;
-  }
-  if (!FBeyondMargin && FCursorCol < LastDisplayCol() && aLen <= std::size_t(LastDisplayCol() - FCursorCol)) {
-    // The common run, ending before the row's last column: one store, one move.
-    const int Row = FCursorRow, Col = FCursorCol, K = int(aLen);
-    tbStoreRun(aData, K, aLen, Row, Col);
-    tbInvalidateRect(Row, Col, Row, Col + K - 1);
-    tbMoveCursor(Row, Col + K);
     return;
   }
   // Moves inside the run are reported once, at its end.

@@ -18,6 +18,7 @@
 #include "platform/messages.h"
 #include "terminal/terminal_array.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -84,7 +85,16 @@ class TQpTerminalBuffer {
   void WriteChar(char aCh);
   void WriteString(const std::string& aSt) { WriteBytes(reinterpret_cast<const std::uint8_t*>(aSt.data()), aSt.size()); }
   // Same as WriteChar for each byte, in runs of whole rows.
-  void WriteBytes(const std::uint8_t* aData, std::size_t aLen);
+  // aAvail: the bytes readable from aData, aLen or more; more lets a short run be copied in
+  // whole 16-byte moves.
+  void WriteBytes(const std::uint8_t* aData, std::size_t aLen, std::size_t aAvail = 0) {
+    // The common run, ending before the row's last column, on its own short path.
+    if (!FBeyondMargin && !FUseInsertMode && aLen > 0 && FCursorCol < LastDisplayCol() &&
+        aLen <= std::size_t(LastDisplayCol() - FCursorCol))
+      tbWriteInRow(aData, int(aLen), std::max(aLen, aAvail));
+    else
+      tbWriteBytes(aData, aLen);
+  }
 
   // Cursor
   void MoveCursorUp(bool aScroll);
@@ -276,6 +286,8 @@ class TQpTerminalBuffer {
     else tbFireCursorMoved();
   }
   void tbFireCursorMoved();
+  void tbWriteInRow(const std::uint8_t* aData, int aCount, std::size_t aAvail);
+  void tbWriteBytes(const std::uint8_t* aData, std::size_t aLen);
   // aAvail: the bytes readable from aData, aCount or more.
   void tbStoreRun(const std::uint8_t* aData, int aCount, std::size_t aAvail, int aRow, int aCol);
   void tbSetHorzTabDefaults();
