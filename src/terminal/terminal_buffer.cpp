@@ -379,12 +379,17 @@ void TQpTerminalBuffer::WriteChar(char aCh) {
   else MoveCursorRight(FUseAutoWrap, true);
 }
 
-// One store, one move: what the loop below does for a run ending before the row's last column.
+// One store, at most one move: what the loop below does for a run inside the cursor's row.
 void TQpTerminalBuffer::tbWriteInRow(const std::uint8_t* aData, int aCount, std::size_t aAvail) {
-  const int Row = FCursorRow, Col = FCursorCol;
+  const int Row = FCursorRow, Col = FCursorCol, End = Col + aCount;
   tbStoreRun(aData, aCount, aAvail, Row, Col);
-  tbInvalidateRect(Row, Col, Row, Col + aCount - 1);
-  tbMoveCursor(Row, Col + aCount);
+  tbInvalidateRect(Row, Col, Row, End - 1);
+  if (End <= LastDisplayCol()) {
+    tbMoveCursor(Row, End);
+  } else {  // up to the last column: the wrap waits for the next character
+    tbMoveCursor(Row, End - 1);
+    FBeyondMargin = true;
+  }
 }
 
 void TQpTerminalBuffer::tbWriteBytes(const std::uint8_t* aData, std::size_t aLen) {

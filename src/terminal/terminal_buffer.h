@@ -88,9 +88,10 @@ class TQpTerminalBuffer {
   // aAvail: the bytes readable from aData, aLen or more; more lets a short run be copied in
   // whole 16-byte moves.
   void WriteBytes(const std::uint8_t* aData, std::size_t aLen, std::size_t aAvail = 0) {
-    // The common run, ending before the row's last column, on its own short path.
-    if (!FBeyondMargin && !FUseInsertMode && aLen > 0 && FCursorCol < LastDisplayCol() &&
-        aLen <= std::size_t(LastDisplayCol() - FCursorCol))
+    // The common run, inside the cursor's row (up to its last column when the wrap waits for
+    // the next character), on its own short path.
+    if (!FBeyondMargin && !FUseInsertMode && aLen > 0 && FCursorCol <= LastDisplayCol() &&
+        aLen <= std::size_t(LastDisplayCol() - FCursorCol) + (FUseAutoWrapDelay ? 1 : 0))
       tbWriteInRow(aData, int(aLen), std::max(aLen, aAvail));
     else
       tbWriteBytes(aData, aLen);
