@@ -4,6 +4,10 @@
 #include <climits>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 int ClampInt(long long V, int Lo, int Hi) { return int(std::clamp<long long>(V, Lo, Hi)); }
 }  // namespace
@@ -315,14 +319,23 @@ void TQpTerminalBuffer::tbSetHorzTabDefaults() {
 // ---- writing ----
 
 namespace {
-// Stores of 16 bytes: a short run's items and the blank cells after them.
+// Stores of 16 bytes: a short run's items and the blank cells after them. With SSE2 the item
+// is spread in a register; through memory otherwise (the compiler kept a stack copy of it).
 void Store16(void* aTo, const void* aFrom) { std::memcpy(aTo, aFrom, 16); }
 template <class T>
 void Dup16(T* aTo, int aCount, T aItem) {
   constexpr int PerStore = int(16 / sizeof(T));
+#if defined(__SSE2__)
+  __m128i V;
+  if constexpr (sizeof(T) == 1) V = _mm_set1_epi8(char(aItem));
+  else if constexpr (sizeof(T) == 2) V = _mm_set1_epi16(short(aItem));
+  else V = _mm_set1_epi32(int(aItem));
+  for (int J = 0; J < aCount; J += PerStore) _mm_storeu_si128(reinterpret_cast<__m128i*>(aTo + J), V);
+#else
   T Items[PerStore];
   for (T& I : Items) I = aItem;
   for (int J = 0; J < aCount; J += PerStore) Store16(aTo + J, Items);
+#endif
 }
 }  // namespace
 
