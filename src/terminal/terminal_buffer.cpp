@@ -2,22 +2,27 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 int ClampInt(long long V, int Lo, int Hi) { return int(std::clamp<long long>(V, Lo, Hi)); }
 }  // namespace
 
 TQpTerminalBuffer::TQpTerminalBuffer(bool aUseWideChars)
-    : FUseWideChars(aUseWideChars), FCharMatrix(aUseWideChars ? 2 : 1) {
-  FCharMatrix.SetDefaultItem(aUseWideChars ? FDefWideChar : std::uint8_t(FDefAnsiChar));
-  FCharSetMatrix.SetDefaultItem(FDefCharSet);
-  FAttrMatrix.SetDefaultItem(FDefAttr);
-  FForeColorMatrix.SetDefaultItem(FDefForeColor);
-  FBackColorMatrix.SetDefaultItem(FDefBackColor);
+    : FUseWideChars(aUseWideChars), FCells{aUseWideChars ? 2 : 1, 1, 1, 4, 4} {
+  FCells.SetDefaultItem(PlChar, aUseWideChars ? FDefWideChar : std::uint8_t(FDefAnsiChar));
+  FCells.SetDefaultItem(PlCharSet, FDefCharSet);
+  FCells.SetDefaultItem(PlAttr, FDefAttr);
+  FCells.SetDefaultItem(PlFore, FDefForeColor);
+  FCells.SetDefaultItem(PlBack, FDefBackColor);
   FSVRowCount = qpc_TermBufScrollRowCount;
   FColCount = qpc_TermBufColCount;
   FRowCount = qpc_TermBufRowCount;
-  ForEachPlane([&](TadTerminalArray& P) { P.Resize(FSVRowCount, FColCount); });
+  FCells.Resize(FSVRowCount, FColCount);
   FHorzTabStops.assign(std::size_t(FColCount), false);
   FVertTabStops.assign(std::size_t(FRowCount), false);
   tbRegionOffQuiet();
@@ -29,10 +34,10 @@ TQpTerminalBuffer::TQpTerminalBuffer(bool aUseWideChars)
   tbInvalidateScreen();
 }
 
-const void* TQpTerminalBuffer::LinePtr(const TadTerminalArray& Plane, int aRow) const {
+const void* TQpTerminalBuffer::LinePtr(TPlane aPlane, int aRow) const {
   const long long Internal = static_cast<long long>(aRow) + FSVRowCount - FRowCount - 1;
   if (Internal < 0 || Internal >= FSVRowCount) return nullptr;
-  return Plane.GetItemPtr(int(Internal), FDisplayOriginCol);
+  return FCells.GetItemPtr(aPlane, int(Internal), FDisplayOriginCol);
 }
 
 // ---- change record ----
@@ -173,13 +178,6 @@ void TQpTerminalBuffer::tbFireCursorMoved() {
   if (OnCursorMoved && FCursorMoved) OnCursorMoved(this, Row(), Col());
 }
 
-void TQpTerminalBuffer::tbScrollRows(int aCount, int aTop, int aBottom) {
-  if (aCount == 0) return;
-  if (aTop > aBottom) std::swap(aTop, aBottom);
-  ForEachPlane([&](TadTerminalArray& P) { P.ScrollRows(aCount, aTop, aBottom); });
-  if (OnScrollRows) OnScrollRows(this, aCount, ExtRow(aTop), ExtRow(aBottom));
-}
-
 void TQpTerminalBuffer::MoveCursorLeft(bool aWrap, bool aScroll) {
   FBeyondMargin = false;
   const int FirstCol = FDisplayOriginCol, LastCol = LastDisplayCol();
@@ -246,11 +244,12 @@ void TQpTerminalBuffer::DoLineFeed() {
 
 void TQpTerminalBuffer::DoLineFeeds(int aCount) {
   if (aCount <= 0) return;
-  if (aCount == 1) return DoLineFeed();
   if (FUseNewLineMode) DoCarriageReturn();
   FBeyondMargin = false;
   const int FirstRow = FDisplayOriginRow, LastRow = LastDisplayRow();
-  const TCursorBatch Batch(FQuietMoves ? nullptr : this);  // inside a batch already: that one reports
+  // Inside a batch already: that one reports. One line feed moves or scrolls, never both, so
+  // it needs none.
+  const TCursorBatch Batch(FQuietMoves || aCount == 1 ? nullptr : this);
   if (FCursorRow < LastRow) {
     const int Step = std::min(aCount, LastRow - FCursorRow);
     tbMoveCursor(FCursorRow + Step, FCursorCol);
@@ -319,52 +318,94 @@ void TQpTerminalBuffer::tbSetHorzTabDefaults() {
 
 // ---- writing ----
 
-void TQpTerminalBuffer::tbStoreChar(std::uint8_t aCh) {
-  const int R = FCursorRow, C = FCursorCol;
-  FCharMatrix.WriteDupItems(aCh, 1, R, C);
-  FCharSetMatrix.WriteDupItems(FCharSet, 1, R, C);
-  FAttrMatrix.WriteDupItems(FAttr, 1, R, C);
-  FForeColorMatrix.WriteDupItems(FForeColor, 1, R, C);
-  FBackColorMatrix.WriteDupItems(FBackColor, 1, R, C);
+namespace {
+// Stores of 16 bytes: a short run's items and the blank cells after them. With SSE2 the item
+// is spread in a register; through memory otherwise (the compiler kept a stack copy of it).
+void Store16(void* aTo, const void* aFrom) { std::memcpy(aTo, aFrom, 16); }
+template <class T>
+void Dup16(T* aTo, int aCount, T aItem) {
+  constexpr int PerStore = int(16 / sizeof(T));
+#if defined(__SSE2__)
+  __m128i V;
+  if constexpr (sizeof(T) == 1) V = _mm_set1_epi8(char(aItem));
+  else if constexpr (sizeof(T) == 2) V = _mm_set1_epi16(short(aItem));
+  else V = _mm_set1_epi32(int(aItem));
+  for (int J = 0; J < aCount; J += PerStore) _mm_storeu_si128(reinterpret_cast<__m128i*>(aTo + J), V);
+#else
+  T Items[PerStore];
+  for (T& I : Items) I = aItem;
+  for (int J = 0; J < aCount; J += PerStore) Store16(aTo + J, Items);
+#endif
 }
+}  // namespace
 
-// A run inside one row, every plane written in one go; false when a plane's items are not
-// the sizes this knows (wide characters), for the general path.
-bool TQpTerminalBuffer::tbStoreRun(const std::uint8_t* aData, int aCount, int aRow, int aCol) {
-  const int End = aCol + aCount;
-  auto* Chars = FCharMatrix.ItemsForWrite<std::uint8_t>(aRow, aCol, End);
-  if (!Chars) return false;
-  auto* Sets = FCharSetMatrix.ItemsForWrite<std::uint8_t>(aRow, aCol, End);
-  auto* Attrs = FAttrMatrix.ItemsForWrite<TQpTerminalCharAttrs>(aRow, aCol, End);
-  auto* Fores = FForeColorMatrix.ItemsForWrite<TColor>(aRow, aCol, End);
-  auto* Backs = FBackColorMatrix.ItemsForWrite<TColor>(aRow, aCol, End);
-  if (!Sets || !Attrs || !Fores || !Backs) return false;  // not reached: the planes share their shape
+// A run inside one row, every plane written in one go.
+inline void TQpTerminalBuffer::tbStoreRun(const std::uint8_t* aData, int aCount, std::size_t aAvail, int aRow, int aCol) {
+  bool TailFree = false;
+  std::uint8_t* Row = FCells.RowForWrite(aRow, aCol, aCol + aCount, TailFree);
+  if (!Row) return;
   // Copies first: the stores below may alias them as far as the compiler knows.
   const std::uint8_t Set = FCharSet;
   const TQpTerminalCharAttrs Attr = FAttr;
   const TColor Fore = FForeColor, Back = FBackColor;
-  for (int J = 0; J < aCount; ++J) Chars[J] = aData[J];
+  auto* Sets = FCells.Items<std::uint8_t>(Row, PlCharSet) + aCol;
+  auto* Attrs = FCells.Items<TQpTerminalCharAttrs>(Row, PlAttr) + aCol;
+  auto* Fores = FCells.Items<TColor>(Row, PlFore) + aCol;
+  auto* Backs = FCells.Items<TColor>(Row, PlBack) + aCol;
+  if (TailFree && aCount <= 16 && !FUseWideChars) {
+    // The common short run, with nothing real after it: whole 16-byte stores, the cells after
+    // the run blank anyway. No loop for the compiler to turn into a library call.
+    auto* Chars = FCells.Items<std::uint8_t>(Row, PlChar) + aCol;
+    if (aAvail >= 16) Store16(Chars, aData);
+    else
+      for (int J = 0; J < aCount; ++J) Chars[J] = aData[J];
+    Dup16(Sets, aCount, Set);
+    Dup16(Attrs, aCount, Attr);
+    Dup16(Fores, aCount, Fore);
+    Dup16(Backs, aCount, Back);
+    return;
+  }
+  if (FUseWideChars) {  // each byte widened to an item
+    auto* Chars = FCells.Items<std::uint16_t>(Row, PlChar) + aCol;
+    for (int J = 0; J < aCount; ++J) Chars[J] = aData[J];
+  } else {
+    auto* Chars = FCells.Items<std::uint8_t>(Row, PlChar) + aCol;
+    for (int J = 0; J < aCount; ++J) Chars[J] = aData[J];
+  }
   for (int J = 0; J < aCount; ++J) Sets[J] = Set;
   for (int J = 0; J < aCount; ++J) Attrs[J] = Attr;
   for (int J = 0; J < aCount; ++J) Fores[J] = Fore;
   for (int J = 0; J < aCount; ++J) Backs[J] = Back;
-  return true;
 }
 
 void TQpTerminalBuffer::WriteChar(char aCh) {
   if (FBeyondMargin) MoveCursorRight(FUseAutoWrap, true);
   if (FUseInsertMode) {
-    ForEachPlane([&](TadTerminalArray& P) { P.InsertItems(1, FCursorRow, FCursorCol); });
+    FCells.InsertItems(1, FCursorRow, FCursorCol);
     // The rest of the row moved one cell right.
     tbInvalidateRect(FCursorRow, FCursorCol, FCursorRow, LastDisplayCol());
   }
-  tbStoreChar(std::uint8_t(aCh));
+  const auto Ch = std::uint8_t(aCh);
+  tbStoreRun(&Ch, 1, 1, FCursorRow, FCursorCol);
   tbInvalidateRect(FCursorRow, FCursorCol, FCursorRow, FCursorCol);
   if (FUseAutoWrapDelay && FCursorCol == LastDisplayCol()) FBeyondMargin = true;
   else MoveCursorRight(FUseAutoWrap, true);
 }
 
-void TQpTerminalBuffer::WriteBytes(const std::uint8_t* aData, std::size_t aLen) {
+// One store, at most one move: what the loop below does for a run inside the cursor's row.
+void TQpTerminalBuffer::tbWriteInRow(const std::uint8_t* aData, int aCount, std::size_t aAvail) {
+  const int Row = FCursorRow, Col = FCursorCol, End = Col + aCount;
+  tbStoreRun(aData, aCount, aAvail, Row, Col);
+  tbInvalidateRect(Row, Col, Row, End - 1);
+  if (End <= LastDisplayCol()) {
+    tbMoveCursor(Row, End);
+  } else {  // up to the last column: the wrap waits for the next character
+    tbMoveCursor(Row, End - 1);
+    FBeyondMargin = true;
+  }
+}
+
+void TQpTerminalBuffer::tbWriteBytes(const std::uint8_t* aData, std::size_t aLen) {
   if (aLen == 0) return;
   if (FUseInsertMode) {
     for (std::size_t I = 0; I < aLen; ++I) WriteChar(char(aData[I]));
@@ -380,13 +421,7 @@ void TQpTerminalBuffer::WriteBytes(const std::uint8_t* aData, std::size_t aLen) 
     if (!FUseAutoWrap && Col >= Last) I = aLen - 1;  // every byte lands in the same cell
     const std::size_t Room = std::size_t(std::max(Last - Col + 1, 1));
     const int K = int(std::min(aLen - I, Room));
-    if (!tbStoreRun(aData + I, K, Row, Col)) {  // wide characters: each byte widened to an item
-      for (int J = 0; J < K; ++J) FCharMatrix.WriteDupItems(aData[I + std::size_t(J)], 1, Row, Col + J);
-      FCharSetMatrix.WriteDupItems(FCharSet, K, Row, Col);
-      FAttrMatrix.WriteDupItems(FAttr, K, Row, Col);
-      FForeColorMatrix.WriteDupItems(FForeColor, K, Row, Col);
-      FBackColorMatrix.WriteDupItems(FBackColor, K, Row, Col);
-    }
+    tbStoreRun(aData + I, K, aLen - I, Row, Col);
     tbInvalidateRect(Row, Col, Row, Col + K - 1);
     I += std::size_t(K);
     if (Col + K - 1 < Last) tbMoveCursor(Row, Col + K);  // still inside the row
@@ -409,7 +444,7 @@ void TQpTerminalBuffer::EndCursorBatch() {
 // ---- editing ----
 
 void TQpTerminalBuffer::EraseAll() {
-  ForEachPlane([](TadTerminalArray& P) { P.Clear(); });
+  FCells.Clear();
   SetRow(1);
   SetCol(1);
   tbInvalidateRows(0, FSVRowCount - 1);
@@ -421,22 +456,22 @@ void TQpTerminalBuffer::EraseScreen() {
 }
 
 void TQpTerminalBuffer::EraseLine() {
-  ForEachPlane([&](TadTerminalArray& P) { P.ClearItems(FCursorRow, FDisplayOriginCol, LastDisplayCol()); });
+  FCells.ClearItems(FCursorRow, FDisplayOriginCol, LastDisplayCol());
   tbInvalidateRect(FCursorRow, FDisplayOriginCol, FCursorRow, LastDisplayCol());
 }
 
 void TQpTerminalBuffer::EraseToEOL() {
-  ForEachPlane([&](TadTerminalArray& P) { P.ClearItems(FCursorRow, FCursorCol, LastDisplayCol()); });
+  FCells.ClearItems(FCursorRow, FCursorCol, LastDisplayCol());
   tbInvalidateRect(FCursorRow, FCursorCol, FCursorRow, LastDisplayCol());
 }
 
 void TQpTerminalBuffer::EraseFromBOL() {
-  ForEachPlane([&](TadTerminalArray& P) { P.ClearItems(FCursorRow, FDisplayOriginCol, FCursorCol); });
+  FCells.ClearItems(FCursorRow, FDisplayOriginCol, FCursorCol);
   tbInvalidateRect(FCursorRow, FDisplayOriginCol, FCursorRow, FCursorCol);
 }
 
 void TQpTerminalBuffer::EraseToEOW() {
-  ForEachPlane([&](TadTerminalArray& P) { P.ClearItems(FCursorRow, FCursorCol, FColCount - 1); });
+  FCells.ClearItems(FCursorRow, FCursorCol, FColCount - 1);
   tbInvalidateRect(FCursorRow, FCursorCol, FCursorRow, FColCount - 1);
   if (FCursorRow < FSVRowCount - 1) {
     const int Top = FCursorRow + 1, Bottom = FSVRowCount - 1;
@@ -446,7 +481,7 @@ void TQpTerminalBuffer::EraseToEOW() {
 }
 
 void TQpTerminalBuffer::EraseFromBOW() {
-  ForEachPlane([&](TadTerminalArray& P) { P.ClearItems(FCursorRow, 0, FCursorCol); });
+  FCells.ClearItems(FCursorRow, 0, FCursorCol);
   tbInvalidateRect(FCursorRow, 0, FCursorRow, FCursorCol);
   const int First = FirstScreenRow();
   if (FCursorRow > First) {
@@ -464,7 +499,7 @@ void TQpTerminalBuffer::EraseChars(int aCount) {
   for (;;) {
     const int N = int(std::min<long long>(Remaining, Last - Col + 1));
     if (N > 0) {
-      ForEachPlane([&](TadTerminalArray& P) { P.ClearItems(Row, Col, Col + N - 1); });
+      FCells.ClearItems(Row, Col, Col + N - 1);
       tbInvalidateRect(Row, Col, Row, Col + N - 1);
       Remaining -= N;
     }
@@ -477,14 +512,14 @@ void TQpTerminalBuffer::EraseChars(int aCount) {
 void TQpTerminalBuffer::InsertChars(int aCount) {
   const int N = int(std::min<long long>(aCount, LastDisplayCol() - FCursorCol + 1));
   if (N < 1) return;
-  ForEachPlane([&](TadTerminalArray& P) { P.InsertItems(N, FCursorRow, FCursorCol); });
+  FCells.InsertItems(N, FCursorRow, FCursorCol);
   tbInvalidateRect(FCursorRow, FCursorCol, FCursorRow, LastDisplayCol());
 }
 
 void TQpTerminalBuffer::DeleteChars(int aCount) {
   const int N = int(std::min<long long>(aCount, LastDisplayCol() - FCursorCol + 1));
   if (N < 1) return;
-  ForEachPlane([&](TadTerminalArray& P) { P.DeleteItems(N, FCursorRow, FCursorCol); });
+  FCells.DeleteItems(N, FCursorRow, FCursorCol);
   tbInvalidateRect(FCursorRow, FCursorCol, FCursorRow, LastDisplayCol());
 }
 
@@ -552,8 +587,8 @@ void TQpTerminalBuffer::Reset() {
   SetBackColor(FDefBackColor);
   SetForeColor(FDefForeColor);
   SetCharSet(FDefCharSet);
-  FCharMatrix.SetDefaultItem(FUseWideChars ? FDefWideChar : std::uint8_t(FDefAnsiChar));
-  ForEachPlane([](TadTerminalArray& P) { P.Clear(); });
+  FCells.SetDefaultItem(PlChar, FUseWideChars ? FDefWideChar : std::uint8_t(FDefAnsiChar));
+  FCells.Clear();
   ClearAllHorzTabStops();
   ClearAllVertTabStops();
   tbSetHorzTabDefaults();
@@ -573,39 +608,39 @@ void TQpTerminalBuffer::Reset() {
 
 void TQpTerminalBuffer::SetCharAttrs(TQpTerminalCharAttrs V) {
   FAttr = V;
-  FAttrMatrix.SetDefaultItem(V);
+  FCells.SetDefaultItem(PlAttr, V);
 }
 
 void TQpTerminalBuffer::SetBackColor(TColor V) {
   FBackColor = V;
-  FBackColorMatrix.SetDefaultItem(V);
+  FCells.SetDefaultItem(PlBack, V);
 }
 
 void TQpTerminalBuffer::SetForeColor(TColor V) {
   FForeColor = V;
-  FForeColorMatrix.SetDefaultItem(V);
+  FCells.SetDefaultItem(PlFore, V);
 }
 
 void TQpTerminalBuffer::SetCharSet(std::uint8_t V) {
   FCharSet = V;
-  FCharSetMatrix.SetDefaultItem(V);
+  FCells.SetDefaultItem(PlCharSet, V);
 }
 
 void TQpTerminalBuffer::SetDefAnsiChar(char V) {
   FDefAnsiChar = V;
-  if (!FUseWideChars) FCharMatrix.SetDefaultItem(std::uint8_t(V));
+  if (!FUseWideChars) FCells.SetDefaultItem(PlChar, std::uint8_t(V));
 }
 
 void TQpTerminalBuffer::SetDefBackColor(TColor V) {
   if (V == FDefBackColor) return;
-  FBackColorMatrix.ReplaceItems(FDefBackColor, V);
+  FCells.ReplaceItems(PlBack, FDefBackColor, V);
   FDefBackColor = V;
   tbInvalidateRows(0, FSVRowCount - 1);
 }
 
 void TQpTerminalBuffer::SetDefForeColor(TColor V) {
   if (V == FDefForeColor) return;
-  FForeColorMatrix.ReplaceItems(FDefForeColor, V);
+  FCells.ReplaceItems(PlFore, FDefForeColor, V);
   FDefForeColor = V;
   tbInvalidateRows(0, FSVRowCount - 1);
 }
@@ -623,7 +658,7 @@ void TQpTerminalBuffer::SetSVRowCount(int V) {
   if (V == FSVRowCount) return;
   CheckSize("tbSetSVRowCount", V, FColCount, V);
   const int Old = FSVRowCount;
-  ForEachPlane([&](TadTerminalArray& P) { P.Resize(V, FColCount); });
+  FCells.Resize(V, FColCount);
   FSVRowCount = V;
   if (V < FRowCount) {
     FRowCount = V;
@@ -653,7 +688,7 @@ void TQpTerminalBuffer::SetColCount(int V) {
   if (V == FColCount) return;
   CheckSize("tbSetColCount", FSVRowCount, V, V);
   FHorzTabStops.resize(std::size_t(V), false);
-  ForEachPlane([&](TadTerminalArray& P) { P.Resize(FSVRowCount, V); });
+  FCells.Resize(FSVRowCount, V);
   FColCount = V;
   tbRegionOffQuiet();
   FCursorRow = FirstScreenRow();

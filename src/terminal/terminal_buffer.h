@@ -18,11 +18,13 @@
 #include "platform/messages.h"
 #include "terminal/terminal_array.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 using TColor = std::uint32_t;  // 0x00BBGGRR
@@ -83,7 +85,17 @@ class TQpTerminalBuffer {
   void WriteChar(char aCh);
   void WriteString(const std::string& aSt) { WriteBytes(reinterpret_cast<const std::uint8_t*>(aSt.data()), aSt.size()); }
   // Same as WriteChar for each byte, in runs of whole rows.
-  void WriteBytes(const std::uint8_t* aData, std::size_t aLen);
+  // aAvail: the bytes readable from aData, aLen or more; more lets a short run be copied in
+  // whole 16-byte moves.
+  void WriteBytes(const std::uint8_t* aData, std::size_t aLen, std::size_t aAvail = 0) {
+    // The common run, inside the cursor's row (up to its last column when the wrap waits for
+    // the next character), on its own short path.
+    if (!FBeyondMargin && !FUseInsertMode && aLen > 0 && FCursorCol <= LastDisplayCol() &&
+        aLen <= std::size_t(LastDisplayCol() - FCursorCol) + (FUseAutoWrapDelay ? 1 : 0))
+      tbWriteInRow(aData, int(aLen), std::max(aLen, aAvail));
+    else
+      tbWriteBytes(aData, aLen);
+  }
 
   // Cursor
   void MoveCursorUp(bool aScroll);
@@ -183,16 +195,16 @@ class TQpTerminalBuffer {
 
   // Painter access by external absolute row; null outside RowCount-SVRowCount+1..RowCount.
   // Each row holds ColCount items.
-  const void* GetLineCharPtr(int aRow) const { return LinePtr(FCharMatrix, aRow); }
-  const TQpTerminalCharAttrs* GetLineAttrPtr(int aRow) const { return static_cast<const TQpTerminalCharAttrs*>(LinePtr(FAttrMatrix, aRow)); }
-  const TColor* GetLineForeColorPtr(int aRow) const { return static_cast<const TColor*>(LinePtr(FForeColorMatrix, aRow)); }
-  const TColor* GetLineBackColorPtr(int aRow) const { return static_cast<const TColor*>(LinePtr(FBackColorMatrix, aRow)); }
-  const std::uint8_t* GetLineCharSetPtr(int aRow) const { return static_cast<const std::uint8_t*>(LinePtr(FCharSetMatrix, aRow)); }
+  const void* GetLineCharPtr(int aRow) const { return LinePtr(PlChar, aRow); }
+  const TQpTerminalCharAttrs* GetLineAttrPtr(int aRow) const { return static_cast<const TQpTerminalCharAttrs*>(LinePtr(PlAttr, aRow)); }
+  const TColor* GetLineForeColorPtr(int aRow) const { return static_cast<const TColor*>(LinePtr(PlFore, aRow)); }
+  const TColor* GetLineBackColorPtr(int aRow) const { return static_cast<const TColor*>(LinePtr(PlBack, aRow)); }
+  const std::uint8_t* GetLineCharSetPtr(int aRow) const { return static_cast<const std::uint8_t*>(LinePtr(PlCharSet, aRow)); }
   // The same rows for writing (the control's cell access and selection marks); nothing is
   // invalidated by writing through them.
-  void* GetLineCharPtr(int aRow) { return const_cast<void*>(LinePtr(FCharMatrix, aRow)); }
+  void* GetLineCharPtr(int aRow) { return const_cast<void*>(LinePtr(PlChar, aRow)); }
   TQpTerminalCharAttrs* GetLineAttrPtr(int aRow) {
-    return static_cast<TQpTerminalCharAttrs*>(const_cast<void*>(LinePtr(FAttrMatrix, aRow)));
+    return static_cast<TQpTerminalCharAttrs*>(const_cast<void*>(LinePtr(PlAttr, aRow)));
   }
 
   // Change tracking
@@ -241,16 +253,9 @@ class TQpTerminalBuffer {
   int FirstScreenRow() const { return FSVRowCount - FRowCount; }
   int LastDisplayRow() const { return FDisplayOriginRow + FDisplayRowCount - 1; }
   int LastDisplayCol() const { return FDisplayOriginCol + FDisplayColCount - 1; }
-  const void* LinePtr(const TadTerminalArray& Plane, int aRow) const;
-  // A template, not std::function: this runs on every scroll and must not allocate.
-  template <class Fn>
-  void ForEachPlane(Fn&& F) {
-    F(FCharMatrix);
-    F(FCharSetMatrix);
-    F(FAttrMatrix);
-    F(FForeColorMatrix);
-    F(FBackColorMatrix);
-  }
+  // The planes of FCells.
+  enum TPlane { PlChar, PlCharSet, PlAttr, PlFore, PlBack };
+  const void* LinePtr(TPlane aPlane, int aRow) const;
   void CheckSize(const char* Setter, int Rows, int Cols, int V) const;
 
   void tbInvalidateRect(int aFromRow, int aFromCol, int aToRow, int aToCol) {
@@ -266,7 +271,12 @@ class TQpTerminalBuffer {
   void tbInvalidateAny(int aFromRow, int aFromCol, int aToRow, int aToCol);
   void tbInvalidateRows(int aFromRow, int aToRow) { tbInvalidateRect(aFromRow, 0, aToRow, FColCount - 1); }
   void tbInvalidateScreen() { tbInvalidateRows(FirstScreenRow(), FSVRowCount - 1); }
-  void tbScrollRows(int aCount, int aTop, int aBottom);
+  void tbScrollRows(int aCount, int aTop, int aBottom) {
+    if (aCount == 0) return;
+    if (aTop > aBottom) std::swap(aTop, aBottom);
+    FCells.ScrollRows(aCount, aTop, aBottom);
+    if (OnScrollRows) OnScrollRows(this, aCount, ExtRow(aTop), ExtRow(aBottom));
+  }
   // Puts the cursor at an internal position; an actual move sets FCursorMoved and fires.
   void tbMoveCursor(int aRow, int aCol) {
     if (aRow == FCursorRow && aCol == FCursorCol) return;
@@ -277,8 +287,10 @@ class TQpTerminalBuffer {
     else tbFireCursorMoved();
   }
   void tbFireCursorMoved();
-  void tbStoreChar(std::uint8_t aCh);
-  bool tbStoreRun(const std::uint8_t* aData, int aCount, int aRow, int aCol);
+  void tbWriteInRow(const std::uint8_t* aData, int aCount, std::size_t aAvail);
+  void tbWriteBytes(const std::uint8_t* aData, std::size_t aLen);
+  // aAvail: the bytes readable from aData, aCount or more.
+  void tbStoreRun(const std::uint8_t* aData, int aCount, std::size_t aAvail, int aRow, int aCol);
   void tbSetHorzTabDefaults();
   void tbRegionOffQuiet();
   void tbResizeDirty();
@@ -315,11 +327,7 @@ class TQpTerminalBuffer {
   bool FUseScrollRegion = qpc_TermBufUseScrollRegion;
   bool FUseWideChars = false;
   std::vector<bool> FVertTabStops;  // one per screen row
-  TadTerminalArray FCharMatrix;
-  TadTerminalArray FCharSetMatrix{1};
-  TadTerminalArray FAttrMatrix{1};
-  TadTerminalArray FForeColorMatrix{4};
-  TadTerminalArray FBackColorMatrix{4};
+  TadTerminalRows FCells;  // the five planes (TPlane) in one ring of rows
   HWND FTerminalHandle = 0;
   bool FNoticePending = false;
   int FQuietMoves = 0;

@@ -118,7 +118,7 @@ void TQpTTYEmulator::ProcessBlock(const std::uint8_t* aData, std::size_t aDataLe
     while (I < aDataLen) {
       const std::size_t J = PrintableEnd(aData, I, aDataLen);
       if (J > I) {
-        B.WriteBytes(aData + I, J - I);
+        B.WriteBytes(aData + I, J - I, aDataLen - I);
         FCrFedLine = false;
       }
       if (J == aDataLen) break;

@@ -588,6 +588,182 @@ TEST(TerminalBuffer, WideCharacterPlane) {
   EXPECT_EQ(P[2], ' ');
 }
 
+// The five planes share one ring of rows, each plane with its own fill item: a seeded run of
+// the buffer's operations on rows (writes anywhere, looks changed between them, line feeds in
+// and out of a scroll region, inserted and deleted lines and characters, erasures, default
+// colours replaced, resizes) against a plain model of cells, read now and then so that rows
+// stay lazy in between.
+TEST(TerminalBuffer, PlanesMatchAPlainModel) {
+  struct TCell {
+    std::uint16_t Ch;
+    std::uint8_t Set, Attr;
+    TColor Fore, Back;
+    bool operator==(const TCell&) const = default;
+  };
+  for (bool Wide : {false, true}) {
+    SCOPED_TRACE(Wide);
+    TQpTerminalBuffer B(Wide);
+    B.SetColCount(12);
+    B.SetSVRowCount(9);
+    B.SetRowCount(5);
+    std::mt19937 Rnd(Wide ? 11u : 5u);
+    const auto Pick = [&](int A, int Z) { return A + int(Rnd() % unsigned(Z - A + 1)); };
+    const TColor Colors[] = {Red, Blue, 0x0000FF00, qpc_TermBufForeColor, qpc_TermBufBackColor};
+    const auto Blank = [&] { return TCell{' ', B.CharSet(), B.GetCharAttrs(), B.ForeColor(), B.BackColor()}; };
+    using TRows = std::vector<std::vector<TCell>>;
+    const auto BlankRow = [&] { return std::vector<TCell>(std::size_t(B.ColCount()), Blank()); };
+    TRows M(std::size_t(B.SVRowCount()), BlankRow());
+    bool Region = false;
+    int RegionTop = 1, RegionBottom = 5;  // external rows
+    const auto Internal = [&](int ExtRow) { return ExtRow + B.SVRowCount() - B.RowCount() - 1; };
+    // Rows [Top, Bottom] (internal) by Count, up when positive; vacated rows blank.
+    const auto Scroll = [&](int Count, int Top, int Bottom) {
+      const int K = std::min(std::abs(Count), Bottom - Top + 1);
+      if (Count > 0) {
+        std::rotate(M.begin() + Top, M.begin() + Top + K, M.begin() + Bottom + 1);
+        for (int I = Bottom - K + 1; I <= Bottom; ++I) M[std::size_t(I)] = BlankRow();
+      } else {
+        std::rotate(M.begin() + Top, M.begin() + Bottom + 1 - K, M.begin() + Bottom + 1);
+        for (int I = Top; I < Top + K; ++I) M[std::size_t(I)] = BlankRow();
+      }
+    };
+    const auto CheckRow = [&](int I, int Step) {
+      const int Ext = I + B.RowCount() - B.SVRowCount() + 1;
+      const void* Chars = B.GetLineCharPtr(Ext);
+      const std::uint8_t* Sets = B.GetLineCharSetPtr(Ext);
+      const TQpTerminalCharAttrs* Attrs = B.GetLineAttrPtr(Ext);
+      const TColor* Fores = B.GetLineForeColorPtr(Ext);
+      const TColor* Backs = B.GetLineBackColorPtr(Ext);
+      ASSERT_TRUE(Chars && Sets && Attrs && Fores && Backs);
+      for (int C = 0; C < B.ColCount(); ++C) {
+        const std::uint16_t Ch = Wide ? static_cast<const std::uint16_t*>(Chars)[C] : static_cast<const std::uint8_t*>(Chars)[C];
+        const TCell Got{Ch, Sets[C], Attrs[C], Fores[C], Backs[C]};
+        ASSERT_TRUE(Got == M[std::size_t(I)][std::size_t(C)]) << "step " << Step << " at " << I << "," << C;
+      }
+    };
+    for (int Step = 0; Step < 3000; ++Step) {
+      const int Cols = B.ColCount(), Rows = B.RowCount();
+      const int R = Pick(1, Rows), C = Pick(1, Cols);
+      switch (Pick(0, 11)) {
+        case 0: case 1: case 2: {  // text at a place, no further than the row's end
+          std::string S(std::size_t(Pick(1, Cols - C + 1)), 'a');
+          for (char& Ch : S) Ch = char(Pick('a', 'z'));
+          B.SetCursorPosition(R, C);
+          // Sometimes with more bytes readable after the text, which must not show.
+          const std::string Block = S + std::string(Pick(0, 1) ? 16 : 0, '#');
+          B.WriteBytes(reinterpret_cast<const std::uint8_t*>(Block.data()), S.size(), Block.size());
+          for (std::size_t J = 0; J < S.size(); ++J) {
+            TCell Cell = Blank();
+            Cell.Ch = std::uint8_t(S[J]);
+            M[std::size_t(Internal(R))][std::size_t(C - 1) + J] = Cell;
+          }
+          break;
+        }
+        case 3:  // a new look: each plane's fill item changes on its own
+          switch (Pick(0, 3)) {
+            case 0: B.SetForeColor(Colors[Pick(0, 4)]); break;
+            case 1: B.SetBackColor(Colors[Pick(0, 4)]); break;
+            case 2: B.SetCharAttrs(TQpTerminalCharAttrs(Pick(0, 3))); break;
+            default: B.SetCharSet(std::uint8_t(Pick(0, 2)));
+          }
+          break;
+        case 4: {  // line feeds at the bottom of the region or the screen
+          const int Count = Pick(1, 3) == 1 ? Pick(2, 7) : 1;
+          B.SetCursorPosition(Region ? RegionBottom : Rows, C);
+          B.DoLineFeeds(Count);
+          if (Region) Scroll(Count, Internal(RegionTop), Internal(RegionBottom));
+          else Scroll(Count, 0, B.SVRowCount() - 1);
+          break;
+        }
+        case 5:
+          if (Pick(0, 2) == 0) {
+            B.SetUseScrollRegion(false);
+            Region = false;
+          } else {
+            RegionTop = Pick(1, Rows - 1), RegionBottom = Pick(RegionTop + 1, Rows);
+            B.SetScrollRegion(RegionTop, RegionBottom);
+            Region = !(RegionTop == 1 && RegionBottom == Rows);
+          }
+          break;
+        case 6: {  // lines inserted or deleted at the cursor, inside the region only
+          const int N = Pick(1, Rows + 1);
+          const int Top = Region ? RegionTop : 1, Bottom = Region ? RegionBottom : Rows;
+          B.SetCursorPosition(R, C);
+          const bool Insert = Pick(0, 1) == 0;
+          if (Insert) B.InsertLines(N);
+          else B.DeleteLines(N);
+          if (R >= Top && R <= Bottom) Scroll(Insert ? -N : N, Internal(R), Internal(Bottom));
+          break;
+        }
+        case 7: {
+          B.SetCursorPosition(R, C);
+          auto& Row = M[std::size_t(Internal(R))];
+          switch (Pick(0, 2)) {
+            case 0: B.EraseLine(), std::fill(Row.begin(), Row.end(), Blank()); break;
+            case 1: B.EraseToEOL(), std::fill(Row.begin() + C - 1, Row.end(), Blank()); break;
+            default: B.EraseFromBOL(), std::fill(Row.begin(), Row.begin() + C, Blank());
+          }
+          break;
+        }
+        case 8: {
+          const int N = Pick(1, Cols);
+          const int K = std::min(N, Cols - C + 1);
+          B.SetCursorPosition(R, C);
+          auto& Row = M[std::size_t(Internal(R))];
+          if (Pick(0, 1) == 0) {
+            B.InsertChars(N);
+            Row.insert(Row.begin() + C - 1, std::size_t(K), Blank());
+            Row.resize(std::size_t(Cols));
+          } else {
+            B.DeleteChars(N);
+            Row.erase(Row.begin() + C - 1, Row.begin() + C - 1 + K);
+            Row.resize(std::size_t(Cols), Blank());
+          }
+          break;
+        }
+        case 9: {  // a default colour replaced wherever cells hold it, blank ones included
+          const TColor V = Colors[Pick(0, 4)];
+          const bool Fore = Pick(0, 1) == 0;
+          const TColor Old = Fore ? B.DefForeColor() : B.DefBackColor();
+          if (Fore) B.SetDefForeColor(V);
+          else B.SetDefBackColor(V);
+          for (auto& Row : M)
+            for (TCell& Cell : Row) {
+              TColor& X = Fore ? Cell.Fore : Cell.Back;
+              if (X == Old) X = V;
+            }
+          break;
+        }
+        case 10: {  // bottom-aligned, first columns kept; the region goes
+          if (Pick(0, 3) != 0) break;
+          const int OldSV = B.SVRowCount();
+          switch (Pick(0, 2)) {
+            case 0: B.SetSVRowCount(Pick(3, 11)); break;
+            case 1: B.SetColCount(Pick(4, 14)); break;
+            default: B.SetRowCount(Pick(2, B.SVRowCount()));
+          }
+          if (B.SVRowCount() == OldSV && B.ColCount() == Cols && B.RowCount() == Rows) break;  // the same size: nothing
+          TRows New(std::size_t(B.SVRowCount()), BlankRow());
+          for (std::size_t I = 1; I <= std::min(New.size(), M.size()); ++I)
+            for (std::size_t J = 0; J < std::min(New[0].size(), M[0].size()); ++J) New[New.size() - I][J] = M[M.size() - I][J];
+          M = std::move(New);
+          Region = false;
+          break;
+        }
+        default:
+          if (Pick(0, 5) == 0) {
+            B.EraseAll();
+            for (auto& Row : M) Row = BlankRow();
+          }
+      }
+      if (Pick(0, 3) == 0) CheckRow(Pick(0, B.SVRowCount() - 1), Step);
+      if (Step % 100 == 99)
+        for (int I = 0; I < B.SVRowCount(); ++I) CheckRow(I, Step);
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
 // ---- one plane ----
 
 TEST(TerminalArray, InsertDeleteScrollForEveryItemSize) {
