@@ -256,10 +256,19 @@ const std::string& MainThreadName() {
   return Name;
 }
 
+// A pair with its slave opened raw, and room for what a run takes from it.
+struct TRawSlaveSide {
+  TRawSlaveSide() : Slave(OpenRawSlave(Pty.Path)), Out(PairBytes) {}
+  ~TRawSlaveSide() { ::close(Slave); }
+  TRawSlaveSide(const TRawSlaveSide&) = delete;
+  TRawSlaveSide& operator=(const TRawSlaveSide&) = delete;
+  TPtyPair Pty;
+  int Slave;
+  std::vector<char> Out;
+};
+
 // The plain loop: 4 KiB blocking reads on a raw slave while a writer fills the master.
-struct TPlainSide {
-  TPlainSide() : Slave(OpenRawSlave(Pty.Path)), Out(PairBytes) {}
-  ~TPlainSide() { ::close(Slave); }
+struct TPlainSide : TRawSlaveSide {
   bool Run() {
     const std::string& In = PairPayload();
     std::thread Writer([&] { Pty.WriteAll(In.data(), In.size()); });
@@ -271,16 +280,11 @@ struct TPlainSide {
     Writer.join();
     return std::memcmp(Out.data(), In.data(), In.size()) == 0;
   }
-  TPtyPair Pty;
-  int Slave;
-  std::vector<char> Out;
 };
 
 // One thread hop: a reader thread reads 4 KiB blocks and hands each to this thread through a
 // mutex, a condition variable and a queue of blocks.
-struct THopSide {
-  THopSide() : Slave(OpenRawSlave(Pty.Path)), Out(PairBytes) {}
-  ~THopSide() { ::close(Slave); }
+struct THopSide : TRawSlaveSide {
   bool Run() {
     const std::string& In = PairPayload();
     std::mutex M;
@@ -315,9 +319,6 @@ struct THopSide {
     Writer.join();
     return std::memcmp(Out.data(), In.data(), In.size()) == 0;
   }
-  TPtyPair Pty;
-  int Slave;
-  std::vector<char> Out;
 };
 
 struct TPortSide {

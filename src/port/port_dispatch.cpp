@@ -183,8 +183,9 @@ std::int32_t TQpBaseDispatcher::IdleWaitMs() {
   // nothing due the thread of an owned dispatcher sleeps until woken. One made without an owner
   // keeps a look a second: if it is let go without closing, only a look sees it (see the loop in
   // Execute).
-  if (fOwner) return static_cast<std::int32_t>(Soonest < 0 ? -1 : std::min<std::int64_t>(Soonest, std::numeric_limits<std::int32_t>::max()));
-  return static_cast<std::int32_t>(Soonest < 0 ? DispatchIdleCheckMs : std::min<std::int64_t>(Soonest, DispatchIdleCheckMs));
+  const std::int64_t Longest = fOwner ? std::numeric_limits<std::int32_t>::max() : DispatchIdleCheckMs;
+  if (Soonest < 0) return fOwner ? -1 : DispatchIdleCheckMs;
+  return static_cast<std::int32_t>(std::min(Soonest, Longest));
 }
 
 void TQpBaseDispatcher::GatherFollowingInput() {

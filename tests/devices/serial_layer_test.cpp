@@ -99,6 +99,16 @@ class SerialLayerTest : public ::testing::Test {
       return D;
     });
   }
+  // Opens P with every byte it receives appended to Got.
+  static void OpenCollecting(TQpComPort& P, std::string& Got) {
+    P.OnTriggerAvail = [&Got](TQpCustomComPort* CP, std::uint16_t Count) {
+      std::string Block(Count, '\0');
+      CP->GetBlock(Block.data(), Count);
+      Got += Block;
+    };
+    P.SetOpen(true);
+    P.UpdateHandlerFlag();
+  }
   TempDir Dir;
   TPty Pty;
   ScopedScriptedDialogs Script;
@@ -134,13 +144,7 @@ TEST_F(SerialLayerTest, ReadsBurstsPastTheRingAndWritesExactRingFill) {
   Configure(P);
   P.SetOutSize(1024);
   std::string Got;
-  P.OnTriggerAvail = [&](TQpCustomComPort* CP, std::uint16_t Count) {
-    std::string Block(Count, '\0');
-    CP->GetBlock(Block.data(), Count);
-    Got += Block;
-  };
-  P.SetOpen(true);
-  P.UpdateHandlerFlag();
+  OpenCollecting(P, Got);
   // Every byte value, both ways: raw, no CR/LF translation, no XON/XOFF taken out.
   std::string Burst;
   for (int I = 0; I < 40000; ++I) Burst += char(I * 7 % 256);
@@ -164,13 +168,7 @@ TEST_F(SerialLayerTest, BurstsEndingAtEveryBoundaryArriveWholeWithoutMoreInput) 
   TQpComPort P;
   Configure(P);
   std::string Got;
-  P.OnTriggerAvail = [&](TQpCustomComPort* CP, std::uint16_t Count) {
-    std::string Block(Count, '\0');
-    CP->GetBlock(Block.data(), Count);
-    Got += Block;
-  };
-  P.SetOpen(true);
-  P.UpdateHandlerFlag();
+  OpenCollecting(P, Got);
   std::string Sent;
   int Seed = 0;
   for (const size_t Size : {1u, 2047u, 2048u, 4095u, 4096u, 4097u, 8191u, 8192u, 8193u, 12287u, 16384u, 65537u}) {
