@@ -22,7 +22,8 @@ counter() {  # NAME < benchmark output: the counter's value from the summary lin
 load() { cut -d' ' -f1 /proc/loadavg; }
 
 # net % and net cpu: medians over the n pairs (of 9) where the anchor was in its normal mode.
-printf '%-3s %5s %8s %8s %7s %7s %8s %8s %3s %6s %6s %6s\n' run load "raw us" "recv %" "rt x" "p99 x" "net %" "net cpu" n idle/s short xlf
+columns='%-3s %5s %8s %8s %7s %7s %8s %8s %3s %6s %6s %6s\n'
+printf "$columns" run load "raw us" "recv %" "rt x" "p99 x" "net %" "net cpu" n idle/s short xlf
 for i in $(seq "$runs"); do
   l=$(load)
   s=$("$bin/serial_bench" --benchmark_filter='Pairs|Idle' 2>/dev/null)
@@ -40,6 +41,6 @@ done
 median() {  # COLUMN: the median of that column over the runs
   awk -v c="$1" '{print $c}' "$out" | tr -d x | sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'
 }
-printf '%-3s %5s %8s %8s %7s %7s %8s %8s %3s %6s %6s %6s\n' med "" "$(median 3)" "$(median 4)" "$(median 5)" \
+printf "$columns" med "" "$(median 3)" "$(median 4)" "$(median 5)" \
   "$(median 6)" "$(median 7)" "$(median 8)" "$(median 9)" "$(median 10)" "$(median 11)x" "$(median 12)x"
-printf '%-3s %5s %8s %8s %7s %7s %8s %8s %3s %6s %6s %6s\n' aim "" "" ">= 80" "<= 2" "<= 3" ">= 60" "" "" 0 ">= 8x" ">= 5x"
+printf "$columns" aim "" "" ">= 80" "<= 2" "<= 3" ">= 60" "" "" 0 ">= 8x" ">= 5x"

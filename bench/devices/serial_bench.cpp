@@ -125,20 +125,24 @@ struct TBenchPort {
   Clock::time_point Last;
 };
 
+// The plain loop: a writer thread fills the master with In while this thread takes it from the
+// raw slave in blocking reads of 4 KiB into Out.
+void PlainRead(const TPtyPair& Pty, int Slave, const std::string& In, char* Out) {
+  std::thread Writer([&] { Pty.WriteAll(In.data(), In.size()); });
+  std::size_t Got = 0;
+  while (Got < In.size()) {
+    const ssize_t N = ::read(Slave, Out + Got, std::min<std::size_t>(4096, In.size() - Got));
+    if (N > 0) Got += std::size_t(N);
+  }
+  Writer.join();
+}
+
 void BM_PtyPlainRead(benchmark::State& State) {
   TPtyPair Pty;
   const int Slave = OpenRawSlave(Pty.Path);
   const std::string& In = Payload();
   std::vector<char> Out(In.size());
-  for (auto _ : State) {
-    std::thread Writer([&] { Pty.WriteAll(In.data(), In.size()); });
-    std::size_t Got = 0;
-    while (Got < In.size()) {
-      const ssize_t N = ::read(Slave, Out.data() + Got, std::min<std::size_t>(4096, In.size() - Got));
-      if (N > 0) Got += std::size_t(N);
-    }
-    Writer.join();
-  }
+  for (auto _ : State) PlainRead(Pty, Slave, In, Out.data());
   if (std::memcmp(Out.data(), In.data(), In.size()) != 0) State.SkipWithError("bytes differ");
   ::close(Slave);
   State.SetBytesProcessed(std::int64_t(State.iterations()) * std::int64_t(In.size()));
@@ -267,17 +271,11 @@ struct TRawSlaveSide {
   std::vector<char> Out;
 };
 
-// The plain loop: 4 KiB blocking reads on a raw slave while a writer fills the master.
+// The plain loop on a pair of its own.
 struct TPlainSide : TRawSlaveSide {
   bool Run() {
     const std::string& In = PairPayload();
-    std::thread Writer([&] { Pty.WriteAll(In.data(), In.size()); });
-    std::size_t Got = 0;
-    while (Got < In.size()) {
-      const ssize_t N = ::read(Slave, Out.data() + Got, std::min<std::size_t>(4096, In.size() - Got));
-      if (N > 0) Got += std::size_t(N);
-    }
-    Writer.join();
+    PlainRead(Pty, Slave, In, Out.data());
     return std::memcmp(Out.data(), In.data(), In.size()) == 0;
   }
 };
