@@ -331,8 +331,8 @@ void TCommControl::ShowOpened(int ComNumber) {
   ComLabel->setText(QStringLiteral("Using COM%1").arg(ComNumber));
 }
 
-std::string TCommControl::ReopenLostPort(int ComNumber) {
-  if (ComMode->ItemIndex() != 1) return "the link is not in COM/USB mode";
+TReopenOutcome TCommControl::ReopenLostPort(int ComNumber) {
+  if (ComMode->ItemIndex() != 1) return {"the link is not in COM/USB mode", false};
   try {
     ClosePortAndWait();
     Port->SetBaud(9600);
@@ -342,14 +342,20 @@ std::string TCommControl::ReopenLostPort(int ComNumber) {
     GuardedCall([this] { Port->SetOpen(false); });
     Port->SetComNumber(0);
     const std::string Reason = E.what();
-    return Reason.empty() ? "Error opening COM" + std::to_string(ComNumber) : Reason;
+    // A node opened the moment it appears may not be ready: a terminal not yet unlocked
+    // answers as if missing, udev may still be setting its permissions, or it is still held.
+    const auto* Q = dynamic_cast<const EQpException*>(&E);
+    const int Code = Q ? Q->ErrorCode() : 0;
+    const bool MayPass = Code == ecAlreadyOpen || Code == -EACCES ||
+                         (Code == ecBadId && TSerialDeviceMap(MapSources()).Exists(ComNumber));
+    return {Reason.empty() ? "Error opening COM" + std::to_string(ComNumber) : Reason, MayPass};
   }
   PortNumber = ComNumber;
   ShowOpened(ComNumber);
   LinkTries = 0;
   LinkTestTimer = 0;  // the next link test at once
   if (FLinks.LinkChanged) FLinks.LinkChanged();
-  return "";
+  return {};
 }
 
 void TCommControl::SetReconnect(bool On) {

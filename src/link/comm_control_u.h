@@ -32,6 +32,7 @@ class TRadioGroup;
 class TQpWinsockPort;
 class TQpTerminal;
 class TPortRecovery;
+struct TReopenOutcome;
 
 enum ToperatingMode : std::uint8_t { omNormal = 0, omClient = 1, omServer = 2, omGateway = 3 };
 
@@ -171,7 +172,7 @@ class TCommControl : public QWidget, public TPacketReactions {
   // Each port's tooltip from the discovery window's descriptions, refreshed with the list.
   void UpdatePortTooltips();
   // Opens COMn again for the recovery; "" when open, else the reason.
-  std::string ReopenLostPort(int ComNumber);
+  TReopenOutcome ReopenLostPort(int ComNumber);
   TSerialMapSources MapSources() const;
   // An open error's box text: First, the system's reason, then the device and a fix for
   // denied access or a busy device on the following lines.
