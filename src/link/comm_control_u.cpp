@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 
 #include "link/net_defs.h"
 #include "controls/indicator_panel.h"
@@ -301,6 +302,22 @@ void TCommControl::SetLinkStatus(TLinkStatus Status) {
   }
 }
 
+namespace {
+
+const std::string CommFailedText = "Communications failed";
+
+// The local time of day, for the log's lines on a loss and a return.
+std::string ClockText(std::chrono::system_clock::time_point At) {
+  const std::time_t T = std::chrono::system_clock::to_time_t(At);
+  std::tm Local{};
+  localtime_r(&T, &Local);
+  char Text[16];
+  std::strftime(Text, sizeof Text, "%H:%M:%S", &Local);
+  return Text;
+}
+
+}  // namespace
+
 void TCommControl::HandleCommFailure() {
   const int Lost = Port->ComNumber();
   GuardedCall([this] { Port->FlushOutBuffer(); });
@@ -312,7 +329,7 @@ void TCommControl::HandleCommFailure() {
   if (FLinks.LinkChanged) FLinks.LinkChanged();
   const auto Report = [this] {
     DoAction(mcDisableStayOnTop);
-    ShowError("Communications failed");
+    ShowError(CommFailedText);
     DoAction(mcRecallStayOnTOp);
   };
   if (!(FReconnect && ComMode->ItemIndex() == 1 && Lost > 0)) {
@@ -323,7 +340,24 @@ void TCommControl::HandleCommFailure() {
   // from a turn of its own: shown inside the link timer's call it would stop the link tests
   // until it is closed, and the link could not come back by itself.
   Recovery->Lost(Lost);
-  QTimer::singleShot(0, this, [Report] { GuardedCall(Report); });
+  FLostAt = std::chrono::system_clock::now();
+  if (Recovery->Waiting()) Log("COM" + std::to_string(Lost) + " lost at " + ClockText(FLostAt) + "; its error boxes close by themselves when it is back");
+  QTimer::singleShot(0, this, [this, Report] {
+    // Back already, or the boxes of a loss not yet over still open: no further box.
+    if (Port->Open() || GetDialogs().ErrorBoxOpen(CommFailedText)) return;
+    GuardedCall(Report);
+  });
+}
+
+// The boxes a lost port raised, closed when recovery brings it back: the log keeps the loss.
+void TCommControl::CloseLossBoxes(int ComNumber) {
+  const auto Now = std::chrono::system_clock::now();
+  const int Closed = GetDialogs().CloseErrorBoxes({QpLoadStr(ecDeviceRead), CommFailedText});
+  const double After = std::chrono::duration<double>(Now - FLostAt).count();
+  char Took[32];
+  std::snprintf(Took, sizeof Took, "%.1f", After);
+  Log("COM" + std::to_string(ComNumber) + " back at " + ClockText(Now) + ", " + Took + " s after the loss" +
+      (Closed > 0 ? "; its error boxes were closed" : ""));
 }
 
 void TCommControl::ShowOpened(int ComNumber) {
@@ -352,6 +386,7 @@ TReopenOutcome TCommControl::ReopenLostPort(int ComNumber) {
   }
   PortNumber = ComNumber;
   ShowOpened(ComNumber);
+  CloseLossBoxes(ComNumber);
   LinkTries = 0;
   LinkTestTimer = 0;  // the next link test at once
   if (FLinks.LinkChanged) FLinks.LinkChanged();

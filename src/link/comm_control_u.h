@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -173,6 +174,7 @@ class TCommControl : public QWidget, public TPacketReactions {
   void UpdatePortTooltips();
   // Opens COMn again for the recovery; "" when open, else the reason.
   TReopenOutcome ReopenLostPort(int ComNumber);
+  void CloseLossBoxes(int ComNumber);
   TSerialMapSources MapSources() const;
   // An open error's box text: First, the system's reason, then the device and a fix for
   // denied access or a busy device on the following lines.
@@ -184,4 +186,5 @@ class TCommControl : public QWidget, public TPacketReactions {
   bool FLoading = false;
   bool FPlaced = false;  // centred once, on the first show
   bool FReconnect = false;
+  std::chrono::system_clock::time_point FLostAt;  // the last loss recovery waits out
 };

@@ -9,11 +9,14 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -30,6 +33,7 @@
 #include "link/comm_control_u.h"
 #include "link/port_recovery.h"
 #include "platform/dialogs.h"
+#include "platform/qt_dialogs.h"
 #include "pseudo_terminal.h"
 
 namespace {
@@ -344,4 +348,83 @@ TEST(ProgramOverSerial, AnOpenThatCameBeforeTheTerminalWasReadyIsTriedAgain) {
     Device->Master = -1;
   }
   EXPECT_FALSE(Logged(Comm, "cannot be opened"));
+}
+
+namespace {
+
+// The texts of the error boxes showing now.
+std::vector<std::string> ShownBoxes() {
+  std::vector<std::string> Texts;
+  for (QWidget* W : QApplication::topLevelWidgets())
+    if (auto* Box = qobject_cast<QMessageBox*>(W); Box && Box->isVisible()) Texts.push_back(Box->text().toStdString());
+  std::sort(Texts.begin(), Texts.end());
+  return Texts;
+}
+
+}  // namespace
+
+// A loss raises its two boxes in either case. With Reconnect=1 they close themselves when the
+// port is back, and the log keeps the loss and the return; with 0 they wait for the user.
+// The boxes are the real ones: the test acts from a timer, inside their loops.
+TEST(ProgramOverSerial, TheBoxesOfALossCloseThemselvesOnlyWhenThePortComesBackByItself) {
+  for (const bool Reconnect : {true, false}) {
+    SCOPED_TRACE(Reconnect ? "Reconnect=1" : "Reconnect=0");
+    TempDir Dir;
+    const auto Old = SetDialogs(std::make_shared<QtDialogs>());
+    const std::string Link = Dir.File("ttyQuill");
+    auto Sim = StartPtySim(Link);
+    ASSERT_FALSE(::testing::Test::HasFailure());
+    WriteFile(Dir.File("q.ini"), "[Comm]\nMode=1\nPort=5\nReconnect=" + std::string(Reconnect ? "1" : "0") +
+                                     "\n[ComMap]\nCOM5=" + Link + "\n");
+    TProgram Program(Dir.File("q.ini"));
+    TQuillMain& Main = *Program.QuillMain;
+    TCommControl& Comm = *Program.CommControl;
+    QtDialogs::SetMainWindow(&Main);
+    Main.show();
+    ASSERT_TRUE(WaitFor([&] { return Main.CommLed->text() == "Connected"; }, 30000));
+
+    const std::vector<std::string> Both{"Communications failed", "Device read error"};
+    std::vector<std::string> WhileLost, AfterReturn;
+    bool Returned = false, Done = false;
+    QTimer Watch;
+    const auto Start = std::chrono::steady_clock::now();
+    QObject::connect(&Watch, &QTimer::timeout, [&] {
+      // Boxes that never close would hold the test inside their loops: past the deadline they
+      // are closed, and the checks below fail instead.
+      if (std::chrono::steady_clock::now() - Start > std::chrono::seconds(60)) {
+        while (QWidget* Modal = QApplication::activeModalWidget()) Modal->close();
+        return;
+      }
+      if (!Returned && ShownBoxes() == Both) {
+        WhileLost = ShownBoxes();
+        Returned = true;
+        Sim = StartPtySim(Link);  // the device is back, behind a link made again
+        return;
+      }
+      // Without recovery the port is back in the list but stays closed, its boxes open.
+      if (Returned && !Reconnect && !Done && FindItem(Comm.ComListBox, "COM5")) {
+        AfterReturn = ShownBoxes();
+        Done = true;
+        while (QWidget* Modal = QApplication::activeModalWidget()) Modal->close();
+      }
+    });
+    Watch.start(20);
+    Sim->P.kill();
+    Sim->P.waitForFinished(10000);
+    ::unlink(Link.c_str());
+    if (Reconnect) {
+      ASSERT_TRUE(WaitFor([&] { return Returned && Main.CommLed->text() == "Connected" && ShownBoxes().empty(); }, 60000));
+      EXPECT_TRUE(Logged(Comm, "COM5 lost at "));
+      EXPECT_TRUE(Logged(Comm, "s after the loss; its error boxes were closed"));
+    } else {
+      ASSERT_TRUE(WaitFor([&] { return Done && ShownBoxes().empty(); }, 60000));
+      EXPECT_EQ(AfterReturn, Both);
+      EXPECT_EQ(Comm.ComLabel->text(), "Disabled");
+      EXPECT_FALSE(Logged(Comm, "COM5 lost at "));
+    }
+    EXPECT_EQ(WhileLost, Both);
+    Watch.stop();
+    Main.close();
+    SetDialogs(Old);
+  }
 }
