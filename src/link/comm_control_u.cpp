@@ -27,6 +27,7 @@
 #include "link/port_recovery.h"
 #include "link/radio_group.h"
 #include "platform/ui_style.h"
+#include "platform/device_access.h"
 #include "platform/dialogs.h"
 #include "platform/error_handler.h"
 #include "platform/ini_file.h"
@@ -382,6 +383,8 @@ TReopenOutcome TCommControl::ReopenLostPort(int ComNumber) {
     const int Code = Q ? Q->ErrorCode() : 0;
     const bool MayPass = Code == ecAlreadyOpen || Code == -EACCES ||
                          (Code == ecBadId && TSerialDeviceMap(MapSources()).Exists(ComNumber));
+    // The port layer's "does not exist" says nothing of what is there: say it in words.
+    if (Code == ecBadId) return {PortFailureText(ComNumber), MayPass};
     return {Reason.empty() ? "Error opening COM" + std::to_string(ComNumber) : Reason, MayPass};
   }
   PortNumber = ComNumber;
@@ -404,13 +407,31 @@ TSerialMapSources TCommControl::MapSources() const {
   return FLinks.MapSources ? FLinks.MapSources() : DefaultSerialMapSources();
 }
 
+std::string TCommControl::PortFailureText(int ComNumber) const {
+  const std::string Port = "COM" + std::to_string(ComNumber);
+  const std::string Path = TSerialDeviceMap(MapSources()).DevicePath(ComNumber);
+  return Path.empty() ? Port + " names no device" : Port + ": " + DescribeUnusableDevice(Path);
+}
+
 std::string TCommControl::OpenErrorText(const std::string& First, const std::exception& E, int ComNumber) const {
   std::string Text = WithSystemReason(First, E);
+  if (ComNumber <= 0) return Text;
+  const std::string Port = "COM" + std::to_string(ComNumber);
+  const std::string Path = TSerialDeviceMap(MapSources()).DevicePath(ComNumber);
+  // After the box's own first line: the port and what stands at its path, in words, where the
+  // first line does not say it (the stored port's "Error opening COM port") or the port layer's
+  // reason is only that the port does not exist.
   TOpenFailure Why = TOpenFailure::Other;
   if (const auto* Io = dynamic_cast<const EInOutError*>(&E); Io && Io->ErrorCode() == EACCES) Why = TOpenFailure::Denied;
   else if (dynamic_cast<const EAlreadyOpen*>(&E)) Why = TOpenFailure::Busy;
-  if (Why == TOpenFailure::Other || ComNumber <= 0) return Text;
-  const std::string Path = TSerialDeviceMap(MapSources()).DevicePath(ComNumber);
+  if (dynamic_cast<const EBadId*>(&E)) {
+    Text += "\n" + PortFailureText(ComNumber);
+  } else if (First.find(Port) == std::string::npos) {
+    // The help below names the device; otherwise this line does.
+    Text += "\nPort: " + Port;
+    if (Why == TOpenFailure::Other) Text += Path.empty() ? ", which names no device" : " (" + Path + ")";
+  }
+  if (Why == TOpenFailure::Other) return Text;
   const std::string Help = DeviceAccessHelp(Path, Why, FLinks.AccessFacts ? *FLinks.AccessFacts : SystemDeviceAccessFacts());
   return Help.empty() ? Text : Text + "\n" + Help;
 }
