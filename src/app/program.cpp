@@ -158,6 +158,15 @@ QString HelpDescription(const std::string& SettingsFile) {
       .arg(QString::fromStdString(SettingsFile));
 }
 
+// The arguments with the program's name in place of the path it was started by, for the
+// Usage line of --help (the executable's own path comes from the system, not from here).
+std::vector<char*> NamedArguments(int argc, char** argv) {
+  static char Name[] = "quill";
+  std::vector<char*> Args(argv, argv + argc);
+  if (!Args.empty()) Args[0] = Name;
+  return Args;
+}
+
 std::string DefaultSettingsFile() {
   return DefaultSettingsPath(QCoreApplication::applicationFilePath().toStdString(), QUILL_INSTALLED_MARKER);
 }
@@ -305,7 +314,10 @@ int RunProgram(int argc, char** argv) {
     QCommandLineParser Early;
     DescribeOptions(Early, SettingsOption);
     if (!Early.parse(Args) || Early.isSet(QStringLiteral("help")) || Early.isSet(QStringLiteral("version"))) {
-      QCoreApplication App(argc, argv);
+      std::vector<char*> Named = NamedArguments(argc, argv);
+      int NamedCount = int(Named.size());
+      Named.push_back(nullptr);
+      QCoreApplication App(NamedCount, Named.data());
       NameApplication();
       Early.setApplicationDescription(HelpDescription(DefaultSettingsFile()));
       Early.process(App);  // prints, then exits: 0 for help and version, 1 for an error
@@ -319,7 +331,7 @@ int RunProgram(int argc, char** argv) {
     if (Early.isSet(QStringLiteral("help-all"))) {
       // The toolkit's own options are listed by its GUI application object, which needs a
       // window system: the offscreen one, as the last -platform given wins.
-      std::vector<char*> OffscreenArgs(argv, argv + argc);
+      std::vector<char*> OffscreenArgs = NamedArguments(argc, argv);
       char Platform[] = "-platform", Offscreen[] = "offscreen";
       OffscreenArgs.push_back(Platform);
       OffscreenArgs.push_back(Offscreen);
