@@ -23,9 +23,11 @@ PACKAGE=(dpkg-dev file)
 GTEST=(libgtest-dev libgmock-dev)
 # What the tests start or read: telnetd behind socat, the SOCKS servers dante and microsocks,
 # unshare for a private network, the services file; pgrep for the check below; the package
-# checks' validators and man; a private session bus for the remote-control tests.
+# checks' validators and man; a private session bus for the remote-control tests; an X server
+# (Xvfb) and a headless Wayland compositor (weston, with the toolkit's Wayland plugin) of the
+# tests' own, for windows on real window systems and screens of a given size.
 TEST=(socat inetutils-telnetd util-linux netbase procps dante-server microsocks
-  desktop-file-utils appstream man-db groff-base dbus-daemon)
+  desktop-file-utils appstream man-db groff-base dbus-daemon xvfb weston qt6-wayland)
 # clang with libFuzzer and its sanitizer runtimes.
 FUZZ=(clang libclang-rt-14-dev)
 # Google Benchmark, libvterm and libtsm for the terminal comparison, strace for the close-time

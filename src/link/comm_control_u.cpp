@@ -743,6 +743,7 @@ void TCommControl::keyPressEvent(QKeyEvent* Event) {
 void TCommControl::showEvent(QShowEvent* Event) {
   if (!FPlaced) {
     FPlaced = true;
+    FitToWorkArea(this);  // a small screen: as large as fits, the content scrolling
     CentreOnWorkArea(this);
   }
   QWidget::showEvent(Event);
