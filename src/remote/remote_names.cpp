@@ -9,9 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace {
-
-std::string Canonical(const std::string& Path) {
+std::string CanonicalSettingsPath(const std::string& Path) {
   std::error_code Ec;
   const std::filesystem::path Absolute = std::filesystem::absolute(Path, Ec);
   if (Ec) return Path;
@@ -20,12 +18,25 @@ std::string Canonical(const std::string& Path) {
   return Ec ? Absolute.lexically_normal().string() : Resolved.string();
 }
 
-}  // namespace
+bool SameSettingsFile(const std::string& A, const std::string& B) {
+  struct stat Sa {}, Sb {};
+  if (stat(A.c_str(), &Sa) == 0 && stat(B.c_str(), &Sb) == 0) return Sa.st_dev == Sb.st_dev && Sa.st_ino == Sb.st_ino;
+  return CanonicalSettingsPath(A) == CanonicalSettingsPath(B);
+}
+
+std::string RemoteBusBase() { return QUILL_APP_ID; }
+
+bool IsControllerBusName(const std::string& Name) {
+  const std::string Base = RemoteBusBase();
+  if (Name == Base) return true;
+  return Name.size() > Base.size() + 1 && Name.compare(0, Base.size() + 1, Base + ".") == 0 &&
+         Name.find('.', Base.size() + 1) == std::string::npos;
+}
 
 std::string RemoteBusName(const std::string& SettingsFile, const std::string& DefaultSettingsFile) {
-  const std::string Base = QUILL_APP_ID;
-  const std::string File = Canonical(SettingsFile);
-  if (File == Canonical(DefaultSettingsFile)) return Base;
+  const std::string Base = RemoteBusBase();
+  if (!DefaultSettingsFile.empty() && SameSettingsFile(SettingsFile, DefaultSettingsFile)) return Base;
+  const std::string File = CanonicalSettingsPath(SettingsFile);
   const QByteArray Hash = QCryptographicHash::hash(QByteArray::fromStdString(File), QCryptographicHash::Sha256);
   // 48 bits: enough to keep the few settings files of one user apart. A bus name element may
   // not start with a digit, hence the letter.

@@ -1,0 +1,168 @@
+#include "remote_bus.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+
+#include <vector>
+
+#include "remote/remote_directory.h"
+#include "remote/remote_names.h"
+#include "remote/remote_service.h"
+
+TRemoteBus::TRemoteBus(std::string BusName, std::string SettingsFile, std::function<void(const std::string&)> Say,
+                       QObject* Parent)
+    : QObject(Parent), FBusName(std::move(BusName)), FSettingsFile(std::move(SettingsFile)), FSay(std::move(Say)) {
+  FRetry.setInterval(RetryMs);
+  connect(&FRetry, &QTimer::timeout, this, [this] { Retry(); });
+  std::string Ignored;
+  Connect(Ignored);
+}
+
+TRemoteBus::~TRemoteBus() {
+  Withdraw();
+  Close();
+}
+
+bool TRemoteBus::Connect(std::string& Why) {
+  if (!SessionBusConfigured()) {
+    Why = "no session bus (DBUS_SESSION_BUS_ADDRESS is not set)";
+    return false;
+  }
+  if (!FConnectionName.isEmpty()) return true;
+  const QString Name = QStringLiteral("quill-remote-%1").arg(++FConnections);
+  QDBusConnection C = QDBusConnection::connectToBus(QDBusConnection::SessionBus, Name);
+  if (!C.isConnected() || !C.interface()) {
+    Why = "the session bus cannot be reached (" + C.lastError().message().toStdString() + ")";
+    QDBusConnection::disconnectFromBus(Name);
+    return false;
+  }
+  // The connection's own notice that the bus has gone (it comes from the bus library, not the
+  // bus): the only sign of a lost bus, which otherwise fails silently.
+  C.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"), QStringLiteral("org.freedesktop.DBus.Local"),
+            QStringLiteral("Disconnected"), this, SLOT(Disconnected()));
+  FConnectionName = Name;
+  return true;
+}
+
+void TRemoteBus::Close() {
+  if (FConnectionName.isEmpty()) return;
+  QDBusConnection C(FConnectionName);
+  C.disconnect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"), QStringLiteral("org.freedesktop.DBus.Local"),
+               QStringLiteral("Disconnected"), this, SLOT(Disconnected()));
+  QDBusConnection::disconnectFromBus(FConnectionName);
+  FConnectionName.clear();
+}
+
+TRemoteClaim TRemoteBus::Look(std::string& Holder, std::string& Why) {
+  if (!Connect(Why)) return TRemoteClaim::rcOff;
+  QDBusConnection C(FConnectionName);
+  const QDBusReply<bool> Held = C.interface()->isServiceRegistered(QString::fromStdString(FBusName));
+  if (!Held.isValid()) {
+    Why = "the session bus does not answer (" + Held.error().message().toStdString() + ")";
+    return TRemoteClaim::rcOff;
+  }
+  if (Held.value()) {
+    Holder = FBusName;
+    return TRemoteClaim::rcTaken;
+  }
+  // The same file through another path (a hard link) has a name of its own: its controller
+  // says which file it uses.
+  std::string ListWhy;
+  const std::vector<TRunningController> Running = ListControllers(C, ListWhy);
+  if (const TRunningController* Same = ControllerOfFile(Running, FSettingsFile)) {
+    Holder = Same->BusName;
+    return TRemoteClaim::rcTaken;
+  }
+  return TRemoteClaim::rcFree;
+}
+
+TRemoteClaim TRemoteBus::Register(std::string& Why) {
+  if (!Connect(Why)) return TRemoteClaim::rcOff;
+  QDBusConnection C(FConnectionName);
+  if (!FService->Attach(C)) {
+    Why = "the session bus refused the controller object";
+    return TRemoteClaim::rcOff;
+  }
+  const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> Reply = C.interface()->registerService(
+      QString::fromStdString(FBusName), QDBusConnectionInterface::DontQueueService,
+      QDBusConnectionInterface::DontAllowReplacement);
+  if (!Reply.isValid()) {
+    FService->Detach();
+    Why = "the bus name " + FBusName + " cannot be claimed (" + Reply.error().message().toStdString() + ")";
+    return TRemoteClaim::rcOff;
+  }
+  if (Reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+    FService->Detach();
+    return TRemoteClaim::rcTaken;
+  }
+  FOnBus = true;
+  return TRemoteClaim::rcClaimed;
+}
+
+TRemoteClaim TRemoteBus::Serve(TRemoteService& Service, std::string& Why) {
+  FService = &Service;
+  const TRemoteClaim Claim = Register(Why);
+  if (Claim == TRemoteClaim::rcTaken) {
+    FService = nullptr;
+  } else if (Claim == TRemoteClaim::rcOff) {
+    Close();
+    if (SessionBusConfigured()) {
+      FLost = true;  // said by the caller
+      FRetry.start();
+    }
+  }
+  return Claim;
+}
+
+void TRemoteBus::Withdraw() {
+  FRetry.stop();
+  if (FService) FService->Detach();
+  FService = nullptr;
+  if (FOnBus && !FConnectionName.isEmpty())
+    QDBusConnection(FConnectionName).interface()->unregisterService(QString::fromStdString(FBusName));
+  FOnBus = false;
+}
+
+bool TRemoteBus::ShowOther(const std::string& Name, int TimeoutMs) {
+  if (FConnectionName.isEmpty()) return false;
+  QDBusMessage Call = QDBusMessage::createMethodCall(QString::fromStdString(Name), QString::fromLatin1(RemoteObjectPath),
+                                                     QString::fromLatin1(RemoteInterface), QStringLiteral("ShowWindow"));
+  return QDBusConnection(FConnectionName).call(Call, QDBus::Block, TimeoutMs).type() == QDBusMessage::ReplyMessage;
+}
+
+void TRemoteBus::Disconnected() {
+  if (FService) FService->Detach();
+  Close();
+  const bool WasOn = FOnBus;
+  FOnBus = false;
+  if (!FService) return;  // not serving (yet): Serve connects again
+  if (WasOn && !FLost) FSay("the session bus has gone; remote control is off until it comes back");
+  FLost = true;
+  FRetry.start();
+}
+
+void TRemoteBus::Retry() {
+  if (!FService) {
+    FRetry.stop();
+    return;
+  }
+  std::string Why;
+  switch (Register(Why)) {
+    case TRemoteClaim::rcClaimed:
+      FRetry.stop();
+      FLost = false;
+      FSay("the session bus is back; remote control is on (" + FBusName + ")");
+      break;
+    case TRemoteClaim::rcTaken:
+      // Another controller of this file started while the bus was away and got the name.
+      FRetry.stop();
+      FService = nullptr;
+      Close();
+      FSay("another controller holds " + FBusName + "; remote control stays off");
+      break;
+    default:
+      Close();  // not there yet: the next try starts afresh
+      break;
+  }
+}
