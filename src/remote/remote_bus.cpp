@@ -25,13 +25,16 @@ TRemoteBus::~TRemoteBus() {
 }
 
 bool TRemoteBus::Connect(std::string& Why) {
-  if (!SessionBusConfigured()) {
+  if (!FConnectionName.isEmpty()) return true;
+  // Looked up at every try (not once per process, as the toolkit's own session bus is): a
+  // bus that comes back may come back elsewhere.
+  const std::string Address = SessionBusAddress();
+  if (Address.empty()) {
     Why = "no session bus (DBUS_SESSION_BUS_ADDRESS is not set)";
     return false;
   }
-  if (!FConnectionName.isEmpty()) return true;
   const QString Name = QStringLiteral("quill-remote-%1").arg(++FConnections);
-  QDBusConnection C = QDBusConnection::connectToBus(QDBusConnection::SessionBus, Name);
+  QDBusConnection C = QDBusConnection::connectToBus(QString::fromStdString(Address), Name);
   if (!C.isConnected() || !C.interface()) {
     Why = "the session bus cannot be reached (" + C.lastError().message().toStdString() + ")";
     QDBusConnection::disconnectFromBus(Name);

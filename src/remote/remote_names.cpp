@@ -43,11 +43,14 @@ std::string RemoteBusName(const std::string& SettingsFile, const std::string& De
   return Base + ".s" + Hash.toHex().left(12).toStdString();
 }
 
-bool SessionBusConfigured() {
+std::string SessionBusAddress() {
   const char* Address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-  if (Address && *Address) return true;
+  if (Address && *Address) return Address;
   const char* Runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (!Runtime || !*Runtime) return false;
+  if (!Runtime || !*Runtime) return {};
+  const std::string Socket = std::string(Runtime) + "/bus";
   struct stat St {};
-  return stat((std::string(Runtime) + "/bus").c_str(), &St) == 0 && S_ISSOCK(St.st_mode);
+  return stat(Socket.c_str(), &St) == 0 && S_ISSOCK(St.st_mode) ? "unix:path=" + Socket : std::string();
 }
+
+bool SessionBusConfigured() { return !SessionBusAddress().empty(); }

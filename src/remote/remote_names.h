@@ -42,3 +42,6 @@ bool SameSettingsFile(const std::string& A, const std::string& B);
 // True when a session bus can be tried: its address is set, or the user's runtime folder has
 // the bus socket. Looked at before connecting, so nothing is started to provide a bus.
 bool SessionBusConfigured();
+// The session bus's address as the environment gives it now (DBUS_SESSION_BUS_ADDRESS, or
+// the socket in the user's runtime folder); empty when SessionBusConfigured() is false.
+std::string SessionBusAddress();
