@@ -405,13 +405,15 @@ int RunProgram(int argc, char** argv) {
 
   // The controller is on the bus before the windows' creation step, whose first-start error
   // box may wait for the user: status answers meanwhile, and clicks wait as behind any box.
+  // A bus that is configured but did not answer is tried again until it does.
   const auto ServeBeforeCreate = [&](TProgram& Built) {
-    if (Claim != TRemoteClaim::rcFree) return true;
+    if (Claim == TRemoteClaim::rcOff && !SessionBusConfigured()) return true;
+    const bool SaidOff = Claim == TRemoteClaim::rcOff;
     Remote = std::make_unique<TProgramRemote>(Built, CanonicalSettingsPath(SettingsFile));
     Remote->SetStarting(true);
     Service = std::make_unique<TRemoteService>(*Remote);
     Claim = Bus->Serve(*Service, NoRemote);
-    if (Claim == TRemoteClaim::rcOff) SayRemote(NoRemote + "; remote control is off");
+    if (Claim == TRemoteClaim::rcOff && !SaidOff) SayRemote(NoRemote + "; remote control is off");
     if (Claim == TRemoteClaim::rcTaken) {
       // Started at the same moment as another instance, which got the name first: this one
       // goes without a trace (no port opened, no settings written).

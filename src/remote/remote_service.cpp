@@ -78,7 +78,11 @@ void TRemoteService::Detach() {
   if (!FConnection) return;
   FConnection->unregisterObject(QString::fromLatin1(RemoteObjectPath));
   FClients.setWatchedServices({});
+  FClients.setConnection(QDBusConnection(QString()));
   FConnection.reset();
+  // Their clients are as gone as the bus: nothing they asked for is sent.
+  FWaiting.erase(std::remove_if(FWaiting.begin(), FWaiting.end(), [](const TWaitingCall& W) { return !W.Client.empty(); }),
+                 FWaiting.end());
 }
 
 // ---- clients ----
@@ -102,14 +106,14 @@ void TRemoteService::WatchClient(const std::string& Client) {
 
 void TRemoteService::ForgetClient(const std::string& Client) {
   if (Client.empty()) return;
-  if (std::none_of(FWaiting.begin(), FWaiting.end(), [&](const TWaitingCall& W) { return W.Call.Client == Client; }))
+  if (std::none_of(FWaiting.begin(), FWaiting.end(), [&](const TWaitingCall& W) { return W.Client == Client; }))
     FClients.removeWatchedService(Text(Client));
 }
 
 void TRemoteService::DropClient(const std::string& Client) {
   if (Client.empty()) return;
   FWaiting.erase(std::remove_if(FWaiting.begin(), FWaiting.end(),
-                                [&](const TWaitingCall& W) { return W.Call.Client == Client; }),
+                                [&](const TWaitingCall& W) { return W.Client == Client; }),
                  FWaiting.end());
   ForgetClient(Client);
 }
@@ -153,7 +157,7 @@ TRemoteService::TError TRemoteService::Run(const TCall& Call) {
   return {};
 }
 
-void TRemoteService::Submit(TCall Call) {
+void TRemoteService::Submit(TCall Call, const std::string& Client) {
   const TError Bad = Check(Call);
   if (!Bad.Name.empty()) {
     Call.Reply(Bad);
@@ -174,8 +178,7 @@ void TRemoteService::Submit(TCall Call) {
     return;
   }
   if (FWaiting.empty()) FWhy = Why;
-  const std::string Client = Call.Client;
-  FWaiting.push_back({std::move(Call), FClock() + MaxWaitMs});
+  FWaiting.push_back({std::move(Call), FClock() + MaxWaitMs, Client});
   WatchClient(Client);
   if (!FTimer.isActive()) FTimer.start(RecheckMs);
 }
@@ -189,8 +192,9 @@ void TRemoteService::Pump() {
       break;
     }
     TCall Call = std::move(FWaiting.front().Call);
+    const std::string Client = FWaiting.front().Client;
     FWaiting.pop_front();
-    ForgetClient(Call.Client);
+    ForgetClient(Client);
     FRunning = true;
     const TError Result = Run(Call);
     FRunning = false;
@@ -201,7 +205,7 @@ void TRemoteService::Pump() {
     if (Now >= It->Deadline) {
       It->Call.Reply({RemoteErrorBusy, "Busy: waited " + std::to_string(MaxWaitMs / 1000) + " s for its turn" +
                                            (FWhy.empty() ? std::string() : " (" + FWhy + ")")});
-      const std::string Client = It->Call.Client;
+      const std::string Client = It->Client;
       It = FWaiting.erase(It);
       ForgetClient(Client);
     } else {
@@ -218,16 +222,16 @@ void TRemoteService::SubmitFromBus(TCall Call) {
       Connection.send(E.Name.empty() ? Message.createReply()
                                      : Message.createErrorReply(Text(E.Name), Text(E.Text)));
     };
-    Call.Client = message().service().toStdString();
-  } else {
-    Call.Reply = [](const TError&) {};
+    Submit(std::move(Call), message().service().toStdString());
+    return;
   }
+  Call.Reply = [](const TError&) {};
   Submit(std::move(Call));
 }
 
-void TRemoteService::SelectAntenna(int Radio, int Antenna) { SubmitFromBus({ckSelectAntenna, Radio, Antenna, {}, {}}); }
-void TRemoteService::SetAuto(int Radio) { SubmitFromBus({ckSetAuto, Radio, 0, {}, {}}); }
-void TRemoteService::FollowRadio(int Radio) { SubmitFromBus({ckFollowRadio, Radio, 0, {}, {}}); }
+void TRemoteService::SelectAntenna(int Radio, int Antenna) { SubmitFromBus({ckSelectAntenna, Radio, Antenna, {}}); }
+void TRemoteService::SetAuto(int Radio) { SubmitFromBus({ckSetAuto, Radio, 0, {}}); }
+void TRemoteService::FollowRadio(int Radio) { SubmitFromBus({ckFollowRadio, Radio, 0, {}}); }
 void TRemoteService::ShowWindow() { FControl.ShowWindow(); }
 
 // ---- properties ----

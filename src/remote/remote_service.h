@@ -56,7 +56,6 @@ class TRemoteService : public QObject, protected QDBusContext {
     int Radio = 0;
     int Antenna = 0;
     std::function<void(const TError&)> Reply;  // called exactly once, unless the client leaves
-    std::string Client;  // the caller's unique bus name; empty for a call not from the bus
   };
 
   // Clock: milliseconds, steady (the program's tick count unless a test gives one).
@@ -70,11 +69,14 @@ class TRemoteService : public QObject, protected QDBusContext {
   // Puts the object and its interface at "/" on Connection; false when that path is taken.
   bool Attach(const QDBusConnection& Connection);
   // Takes the object off the connection it was put on (the bus has gone, or another
-  // controller got the name). Waiting calls stay: their replies go nowhere.
+  // controller got the name). Waiting calls from the bus are dropped: no one is left to
+  // answer, and nothing they asked for may reach the device later.
   void Detach();
 
-  // Takes one call: answered at once (refused, or done), or when its turn comes.
-  void Submit(TCall Call);
+  // Takes one call: answered at once (refused, or done), or when its turn comes. Client: the
+  // caller's unique bus name (empty for a call not from the bus), whose leaving drops the call
+  // while it waits.
+  void Submit(TCall Call, const std::string& Client = {});
   // Runs the waiting calls whose turn has come; fails those that waited too long.
   void Pump();
   // The client with this unique bus name has left the bus: its waiting calls are dropped
@@ -105,6 +107,7 @@ class TRemoteService : public QObject, protected QDBusContext {
   struct TWaitingCall {
     TCall Call;
     std::uint64_t Deadline = 0;
+    std::string Client;
   };
   QString Band(int Radio) const;
   bool Auto(int Radio) const;

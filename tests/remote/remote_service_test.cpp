@@ -27,8 +27,8 @@ struct RemoteServiceFixture : ::testing::Test {
                     [this, At](const TService::TError& E) {
                       ASSERT_FALSE(Answers[At]) << "answered twice";
                       Answers[At] = E;
-                    },
-                    Client});
+                    }},
+                   Client);
     return At;
   }
   bool Done(size_t At) const { return Answers[At] && Answers[At]->Name.empty(); }
@@ -69,7 +69,7 @@ TEST_F(RemoteServiceFixture, RefusedCallsNeverReachTheProgramAndSayWhy) {
     C.Setup(P);
     TService S(P, [] { return std::uint64_t(0); });
     std::optional<TService::TError> Got;
-    S.Submit({C.Kind, C.Radio, C.Antenna, [&](const TService::TError& E) { Got = E; }, {}});
+    S.Submit({C.Kind, C.Radio, C.Antenna, [&](const TService::TError& E) { Got = E; }});
     ASSERT_TRUE(Got) << C.Says;
     EXPECT_EQ(Got->Name, C.Error) << C.Says;
     EXPECT_NE(Got->Text.find(C.Says), std::string::npos) << Got->Text;
