@@ -366,7 +366,7 @@ int RunProgram(int argc, char** argv) {
   std::unique_ptr<TProgram> Program;
   std::unique_ptr<TProgramRemote> Remote;
   std::unique_ptr<TRemoteService> Service;
-  auto Bus = std::make_unique<TRemoteBus>(BusName, CanonicalSettingsPath(SettingsFile), SayRemote);
+  auto Bus = std::make_unique<TRemoteBus>(BusName, AbsoluteSettingsPath(SettingsFile), SayRemote);
   const auto EndRemote = [&] {
     Bus.reset();
     Service.reset();
@@ -409,7 +409,7 @@ int RunProgram(int argc, char** argv) {
   const auto ServeBeforeCreate = [&](TProgram& Built) {
     if (Claim == TRemoteClaim::rcOff && !SessionBusConfigured()) return true;
     const bool SaidOff = Claim == TRemoteClaim::rcOff;
-    Remote = std::make_unique<TProgramRemote>(Built, CanonicalSettingsPath(SettingsFile));
+    Remote = std::make_unique<TProgramRemote>(Built, AbsoluteSettingsPath(SettingsFile));
     Remote->SetStarting(true);
     Service = std::make_unique<TRemoteService>(*Remote);
     Claim = Bus->Serve(*Service, NoRemote);

@@ -15,7 +15,7 @@ class TProgram;
 class TProgramRemote : public TRemoteControl {
  public:
   // Watches Program's windows from now on (their change hooks) until destroyed. SettingsFile:
-  // the file the program uses, as published (absolute, symbolic links resolved).
+  // the file the program uses, as published (absolute, symbolic links kept).
   explicit TProgramRemote(TProgram& Program, std::string SettingsFile = {});
   ~TProgramRemote() override;
   TProgramRemote(const TProgramRemote&) = delete;

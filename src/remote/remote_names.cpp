@@ -18,6 +18,12 @@ std::string CanonicalSettingsPath(const std::string& Path) {
   return Ec ? Absolute.lexically_normal().string() : Resolved.string();
 }
 
+std::string AbsoluteSettingsPath(const std::string& Path) {
+  std::error_code Ec;
+  const std::filesystem::path Absolute = std::filesystem::absolute(Path, Ec);
+  return Ec ? Path : Absolute.lexically_normal().string();
+}
+
 bool SameSettingsFile(const std::string& A, const std::string& B) {
   struct stat Sa {}, Sb {};
   if (stat(A.c_str(), &Sa) == 0 && stat(B.c_str(), &Sb) == 0) return Sa.st_dev == Sb.st_dev && Sa.st_ino == Sb.st_ino;

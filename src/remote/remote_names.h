@@ -32,9 +32,12 @@ bool IsControllerBusName(const std::string& Name);
 // controllers' settings files.
 std::string RemoteBusName(const std::string& SettingsFile, const std::string& DefaultSettingsFile);
 
-// The absolute path with symbolic links resolved (as far as the path exists): how a
-// controller names its settings file to others.
+// The absolute path with symbolic links resolved (as far as the path exists).
 std::string CanonicalSettingsPath(const std::string& Path);
+// The absolute path, symbolic links kept: how a controller names its settings file to others.
+// A save replaces the file at this path (a link there becomes a file of its own), so this is
+// the path that goes on naming the file the controller uses.
+std::string AbsoluteSettingsPath(const std::string& Path);
 // True when A and B are one file: the same device and inode while both exist, otherwise the
 // same canonical path.
 bool SameSettingsFile(const std::string& A, const std::string& B);

@@ -252,7 +252,7 @@ TEST(RemoteControl, ListNamesEachControllerAndWithoutSettingsTheOnlyOneIsUsed) {
   TempDir Dir;
   for (const char* Name : {"a.ini", "b.ini"}) WriteFile(Dir.File(Name), LanSettings(1));
   const std::string Default = DefaultSettingsPath(Bin("quill").toStdString());
-  const std::string A = CanonicalSettingsPath(Dir.File("a.ini")), B = CanonicalSettingsPath(Dir.File("b.ini"));
+  const std::string A = AbsoluteSettingsPath(Dir.File("a.ini")), B = AbsoluteSettingsPath(Dir.File("b.ini"));
   const std::string NameA = RemoteBusName(A, Default), NameB = RemoteBusName(B, Default);
   const std::string LineA = A + "\t" + NameA + "\tDisconnected\n", LineB = B + "\t" + NameB + "\tDisconnected\n";
 
