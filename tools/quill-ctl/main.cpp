@@ -143,25 +143,35 @@ class TWatcher : public QObject {
 };
 
 int Watch(TClient& Client, bool Json) {
-  TWatcher Watcher;
-  Watcher.Json = Json;
-  // Subscribed before the state is read, so no change falls between the two.
-  if (!Client.FBus.connect(Client.FName, Str(RemoteObjectPath), Str("org.freedesktop.DBus.Properties"),
-                           Str("PropertiesChanged"), &Watcher, SLOT(Changed(QString, QVariantMap, QStringList)))) {
-    Say(QStringLiteral("cannot watch: %1").arg(Client.FBus.lastError().message()));
-    return ExitRefused;
-  }
-  int Exit = ExitDone;
-  QVariantMap Props;
-  if (!Client.GetAll(Props, Exit)) return Exit;
-  PrintChanges(Props, Json);
-
+  // Caught from the start: an interrupt right after the first lines must still end the watch
+  // cleanly, not kill it.
   if (pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return ExitRefused;
   struct sigaction Action {};
   Action.sa_handler = OnSignal;
   sigemptyset(&Action.sa_mask);
   sigaction(SIGINT, &Action, nullptr);
   sigaction(SIGTERM, &Action, nullptr);
+  const auto ClosePipe = [] {
+    close(SignalPipe[0]);
+    close(SignalPipe[1]);
+  };
+  TWatcher Watcher;
+  Watcher.Json = Json;
+  // Subscribed before the state is read, so no change falls between the two.
+  if (!Client.FBus.connect(Client.FName, Str(RemoteObjectPath), Str("org.freedesktop.DBus.Properties"),
+                           Str("PropertiesChanged"), &Watcher, SLOT(Changed(QString, QVariantMap, QStringList)))) {
+    Say(QStringLiteral("cannot watch: %1").arg(Client.FBus.lastError().message()));
+    ClosePipe();
+    return ExitRefused;
+  }
+  int Exit = ExitDone;
+  QVariantMap Props;
+  if (!Client.GetAll(Props, Exit)) {
+    ClosePipe();
+    return Exit;
+  }
+  PrintChanges(Props, Json);
+
   QSocketNotifier Signals(SignalPipe[0], QSocketNotifier::Read);
   QObject::connect(&Signals, &QSocketNotifier::activated, [] { QCoreApplication::exit(ExitDone); });
   // The controller ending ends the watch.
@@ -171,8 +181,7 @@ int Watch(TClient& Client, bool Json) {
     QCoreApplication::exit(ExitNoController);
   });
   Exit = QCoreApplication::exec();
-  close(SignalPipe[0]);
-  close(SignalPipe[1]);
+  ClosePipe();
   return Exit;
 }
 
