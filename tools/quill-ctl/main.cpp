@@ -1,6 +1,6 @@
 // quill-ctl: drives a running QUILL-2 Controller over the session bus.
-// Exit status: 0 done, 1 refused by the controller (or a wrong command line), 2 no
-// controller running.
+// Exit status: 0 done, 1 refused by the controller (or several running and none named, or a
+// wrong command line), 2 no controller running.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -46,8 +46,8 @@ const char* Usage = R"(Commands:
 Without --settings, the commands reach the one controller running; when several run, name
 one with --settings.
 
-Exit status: 0 done, 1 refused by the controller or a wrong command line, 2 no controller
-running.)";
+Exit status: 0 done, 1 refused by the controller, several running without --settings, or a
+wrong command line, 2 no controller running.)";
 
 QString Str(const char* S) { return QString::fromLatin1(S); }
 
