@@ -3,6 +3,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QEventLoop>
 
 #include <vector>
 
@@ -57,9 +58,42 @@ void TRemoteBus::Close() {
   FConnectionName.clear();
 }
 
+void TRemoteBus::TakeStartLock() {
+  QDBusConnection C(FConnectionName);
+  const QString Lock = QString::fromStdString(RemoteStartLockName(FSettingsFile));
+  // Told when the name comes to us from the queue; listened to before asking, so the notice
+  // cannot come first.
+  QEventLoop Wait;
+  const QMetaObject::Connection Granted =
+      connect(C.interface(), &QDBusConnectionInterface::serviceRegistered, &Wait, [&](const QString& Name) {
+        if (Name == Lock) Wait.quit();
+      });
+  const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> Reply =
+      C.interface()->registerService(Lock, QDBusConnectionInterface::QueueService, QDBusConnectionInterface::DontAllowReplacement);
+  if (Reply.isValid() && Reply.value() == QDBusConnectionInterface::ServiceQueued) {
+    // Another start of this file is looking or building its windows: its claim comes first.
+    QTimer::singleShot(StartWaitMs, &Wait, &QEventLoop::quit);
+    Wait.exec(QEventLoop::ExcludeUserInputEvents);
+  }
+  disconnect(Granted);
+  const QDBusReply<QString> Owner = C.interface()->serviceOwner(Lock);
+  if (Owner.isValid() && Owner.value() == C.baseService()) {
+    FStartLock = Lock;
+  } else if (Reply.isValid()) {
+    C.interface()->unregisterService(Lock);  // leaves the queue: go on without it
+  }
+}
+
+void TRemoteBus::ReleaseStartLock() {
+  if (FStartLock.isEmpty()) return;
+  if (!FConnectionName.isEmpty()) QDBusConnection(FConnectionName).interface()->unregisterService(FStartLock);
+  FStartLock.clear();
+}
+
 TRemoteClaim TRemoteBus::Look(std::string& Holder, std::string& Why) {
   if (!Connect(Why)) return TRemoteClaim::rcOff;
   QDBusConnection C(FConnectionName);
+  TakeStartLock();
   const QDBusReply<bool> Held = C.interface()->isServiceRegistered(QString::fromStdString(FBusName));
   if (!Held.isValid()) {
     Why = "the session bus does not answer (" + Held.error().message().toStdString() + ")";
@@ -106,6 +140,8 @@ TRemoteClaim TRemoteBus::Register(std::string& Why) {
 TRemoteClaim TRemoteBus::Serve(TRemoteService& Service, std::string& Why) {
   FService = &Service;
   const TRemoteClaim Claim = Register(Why);
+  // Settled: the next start of the file finds this one (or the one that got the name).
+  ReleaseStartLock();
   if (Claim == TRemoteClaim::rcTaken) {
     FService = nullptr;
   } else if (Claim == TRemoteClaim::rcOff) {
@@ -120,6 +156,7 @@ TRemoteClaim TRemoteBus::Serve(TRemoteService& Service, std::string& Why) {
 
 void TRemoteBus::Withdraw() {
   FRetry.stop();
+  ReleaseStartLock();
   if (FService) FService->Detach();
   FService = nullptr;
   if (FOnBus && !FConnectionName.isEmpty())
@@ -135,6 +172,7 @@ bool TRemoteBus::ShowOther(const std::string& Name, int TimeoutMs) {
 }
 
 void TRemoteBus::Disconnected() {
+  FStartLock.clear();  // went with the bus
   if (FService) FService->Detach();
   Close();
   const bool WasOn = FOnBus;

@@ -26,6 +26,9 @@ class TRemoteBus : public QObject {
  public:
   // How often a lost bus is looked for again.
   static constexpr int RetryMs = 1000;
+  // How long a start waits for another start of the same file to settle (it holds the start-up
+  // name only while its windows are built); beyond that it goes on regardless.
+  static constexpr int StartWaitMs = 10000;
 
   // BusName: the name of SettingsFile (RemoteBusName). Say: one line for the user, once per
   // loss and once per return (standard error in the program). Connects to the session bus
@@ -39,6 +42,8 @@ class TRemoteBus : public QObject {
 
   // Is the file's controller running already? rcTaken sets Holder to its bus name: the file's
   // own name, or the name of a controller that uses the same file through another path.
+  // Holds the file's start-up name (RemoteStartLockName) from here until Serve has claimed, or
+  // this object goes; waits first, up to StartWaitMs, while another start of the file holds it.
   TRemoteClaim Look(std::string& Holder, std::string& Why);
   // Publishes Service's object, then claims the name, so no client finds the name without
   // the object. rcClaimed: on the bus, and kept there through losses of the bus from now on;
@@ -61,10 +66,13 @@ class TRemoteBus : public QObject {
   void Close();
   TRemoteClaim Register(std::string& Why);
   void Retry();
+  void TakeStartLock();
+  void ReleaseStartLock();
 
   std::string FBusName, FSettingsFile;
   std::function<void(const std::string&)> FSay;
   QString FConnectionName;  // of the connection in use; empty when none
+  QString FStartLock;       // the start-up name while held
   int FConnections = 0;     // how many were made: each gets a name of its own
   TRemoteService* FService = nullptr;
   bool FOnBus = false;      // object published and name held

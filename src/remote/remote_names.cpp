@@ -25,12 +25,24 @@ std::string AbsoluteSettingsPath(const std::string& Path) {
 }
 
 bool SameSettingsFile(const std::string& A, const std::string& B) {
+  const std::string Ca = CanonicalSettingsPath(A), Cb = CanonicalSettingsPath(B);
   struct stat Sa {}, Sb {};
-  if (stat(A.c_str(), &Sa) == 0 && stat(B.c_str(), &Sb) == 0) return Sa.st_dev == Sb.st_dev && Sa.st_ino == Sb.st_ino;
-  return CanonicalSettingsPath(A) == CanonicalSettingsPath(B);
+  if (stat(Ca.c_str(), &Sa) == 0 && stat(Cb.c_str(), &Sb) == 0) return Sa.st_dev == Sb.st_dev && Sa.st_ino == Sb.st_ino;
+  return Ca == Cb;
 }
 
 std::string RemoteBusBase() { return QUILL_APP_ID; }
+
+std::string RemoteStartLockName(const std::string& SettingsFile) {
+  // Through the canonical path: "x/../a.ini" is a.ini even where x does not exist.
+  const std::string File = CanonicalSettingsPath(SettingsFile);
+  struct stat St {};
+  const std::string Identity = stat(File.c_str(), &St) == 0
+                                   ? "inode " + std::to_string(St.st_dev) + ":" + std::to_string(St.st_ino)
+                                   : "path " + File;
+  const QByteArray Hash = QCryptographicHash::hash(QByteArray::fromStdString(Identity), QCryptographicHash::Sha256);
+  return RemoteBusBase() + ".starting.f" + Hash.toHex().left(12).toStdString();
+}
 
 bool IsControllerBusName(const std::string& Name) {
   const std::string Base = RemoteBusBase();

@@ -32,6 +32,12 @@ bool IsControllerBusName(const std::string& Name);
 // controllers' settings files.
 std::string RemoteBusName(const std::string& SettingsFile, const std::string& DefaultSettingsFile);
 
+// The name a starting controller holds while it looks for a running one and claims its own:
+// one per file (its device and inode, or its canonical path while it does not exist), so two
+// starts through two paths of one file take turns instead of both finding nothing. Not a
+// controller's name (IsControllerBusName is false).
+std::string RemoteStartLockName(const std::string& SettingsFile);
+
 // The absolute path with symbolic links resolved (as far as the path exists).
 std::string CanonicalSettingsPath(const std::string& Path);
 // The absolute path, symbolic links kept: how a controller names its settings file to others.

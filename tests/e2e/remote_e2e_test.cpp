@@ -315,6 +315,30 @@ TEST(RemoteControl, AHardLinkReachesTheControllerOfItsFile) {
   EXPECT_TRUE(First.Stop(SIGTERM));
 }
 
+TEST(RemoteControl, TwoStartsAtOnceThroughTwoPathsOfOneFileRunOneController) {
+  TPrivateBus Bus;
+  ASSERT_TRUE(Bus.Up());
+  for (int Round = 1; Round <= 3; ++Round) {
+    TempDir Dir;
+    WriteFile(Dir.File("a.ini"), LanSettings(1));
+    ASSERT_EQ(link(Dir.File("a.ini").c_str(), Dir.File("linked.ini").c_str()), 0);
+    TQuill First(Dir.File("a.ini"), Bus.Environment());
+    TQuill Second(Dir.File("linked.ini"), Bus.Environment());
+    // One of them hands over to the other and ends.
+    ASSERT_TRUE(WaitFor([&] {
+      return First.P.state() == QProcess::NotRunning || Second.P.state() == QProcess::NotRunning;
+    }, 60000)) << "round " << Round;
+    TQuill& Ended = First.P.state() == QProcess::NotRunning ? First : Second;
+    TQuill& Runs = &Ended == &First ? Second : First;
+    EXPECT_EQ(Ended.P.exitStatus(), QProcess::NormalExit) << "round " << Round;
+    EXPECT_EQ(Ended.P.exitCode(), 0) << "round " << Round;
+    EXPECT_EQ(Runs.P.state(), QProcess::Running) << "round " << Round;
+    const TCtl List = Ctl(Bus, "", {"list"});
+    EXPECT_EQ(std::count(List.Out.begin(), List.Out.end(), '\n'), 1) << "round " << Round << ": " << List.Out;
+    EXPECT_TRUE(Runs.Stop(SIGTERM)) << "round " << Round;
+  }
+}
+
 TEST(RemoteControl, TheControllerAnswersWhileTheFirstStartBoxWaits) {
   TPrivateBus Bus;
   ASSERT_TRUE(Bus.Up());

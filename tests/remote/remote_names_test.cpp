@@ -27,6 +27,7 @@ TEST(RemoteNames, OneFileIsOneFileWhateverPathReachesIt) {
       {Dir.File("a.ini"), Dir.File("hard.ini"), true},
       {Dir.File("a.ini"), Dir.File("soft.ini"), true},
       {Dir.File("a.ini"), Dir.File("x/../a.ini"), true},
+      {Dir.File("a.ini"), Dir.File("x/../hard.ini"), true},
       {Dir.File("a.ini"), Dir.File("b.ini"), false},
       // Not there yet: the path alone tells.
       {Dir.File("new.ini"), Dir.File("./new.ini"), true},
@@ -36,6 +37,9 @@ TEST(RemoteNames, OneFileIsOneFileWhateverPathReachesIt) {
   for (const Case& C : Cases) {
     EXPECT_EQ(SameSettingsFile(C.A, C.B), C.Same) << C.A << " " << C.B;
     EXPECT_EQ(SameSettingsFile(C.B, C.A), C.Same) << C.B << " " << C.A;
+    // Starts through the two paths take turns exactly when the paths are one file.
+    EXPECT_EQ(RemoteStartLockName(C.A) == RemoteStartLockName(C.B), C.Same) << C.A << " " << C.B;
+    EXPECT_FALSE(IsControllerBusName(RemoteStartLockName(C.A))) << RemoteStartLockName(C.A);
   }
 }
 
