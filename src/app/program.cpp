@@ -35,6 +35,8 @@
 #include "platform/qt_dialogs.h"
 #include "platform/serial_device_map.h"
 #include "platform/serial_port_info.h"
+#include "remote/remote_bus.h"
+#include "remote/remote_directory.h"
 #include "remote/remote_names.h"
 #include "remote/remote_service.h"
 #include "port/port_select.h"
@@ -82,7 +84,7 @@ class TCommControlLink : public TCommLink {
 
 }  // namespace
 
-TProgram::TProgram(const std::string& SettingsFile) {
+TProgram::TProgram(const std::string& SettingsFile, const std::function<bool(TProgram&)>& BeforeCreate) {
   SetSerialMapSettingsFile(SettingsFile);
   // Registered here, not by a static object: the linker may drop those from a static library.
   RegisterSerialLayer();
@@ -101,6 +103,7 @@ TProgram::TProgram(const std::string& SettingsFile) {
   CommControl = std::make_unique<TCommControl>(std::move(Links));
   FLink = std::make_unique<TCommControlLink>(*CommControl);
   QuillMain->SetCommLink(FLink.get());
+  if (BeforeCreate && !BeforeCreate(*this)) return;
   // An error here (the port cannot be opened, say) is shown, the rest of the creation step is
   // skipped, and start-up goes on.
   GuardedCall([this] { CommControl->FormCreate(); });
@@ -409,20 +412,38 @@ int RunProgram(int argc, char** argv) {
   // One instance per settings file, settled before any window is built: a second one brings
   // the first to the front and ends.
   const std::string BusName = RemoteBusName(SettingsFile, DefaultFile);
-  std::string NoRemote;
+  // Before any bus traffic: the bus thread must find the D-Bus types registered.
+  RegisterRemoteTypes();
+  const auto SayRemote = [](const std::string& Text) {
+    std::fprintf(stderr, "quill: %s\n", Text.c_str());
+    std::fflush(stderr);
+  };
+  // Declared in the order they may go: the bus before the service, the service before the
+  // program side it talks to, that before the program.
+  std::unique_ptr<TProgram> Program;
+  std::unique_ptr<TProgramRemote> Remote;
+  std::unique_ptr<TRemoteService> Service;
+  auto Bus = std::make_unique<TRemoteBus>(BusName, AbsoluteSettingsPath(SettingsFile), SayRemote);
+  const auto EndRemote = [&] {
+    Bus.reset();
+    Service.reset();
+    Remote.reset();
+  };
+  std::string NoRemote, Holder;
   const auto HandOver = [&] {
-    if (ShowOtherInstance(BusName, 1500)) return 0;
+    const bool Shown = Bus->ShowOther(Holder, 1500);
+    EndRemote();
+    if (Shown) return 0;
     std::fprintf(stderr, "quill: another instance uses %s but does not answer\n", SettingsFile.c_str());
     return 1;
   };
-  TRemoteClaim Claim = LookForInstance(BusName, NoRemote);
+  TRemoteClaim Claim = Bus->Look(Holder, NoRemote);
   if (Claim == TRemoteClaim::rcTaken) return HandOver();
-  if (Claim == TRemoteClaim::rcOff) std::fprintf(stderr, "quill: %s; remote control is off\n", NoRemote.c_str());
+  if (Claim == TRemoteClaim::rcOff) SayRemote(NoRemote + "; remote control is off");
   SetDialogs(std::make_shared<QtDialogs>());
 
   InstallSignalHandlers();
   // The signal watch comes before the windows: start-up may already show a modal error box.
-  std::unique_ptr<TProgram> Program;
   bool TerminateRequested = false;
   std::unique_ptr<QSocketNotifier> SignalNotifier;
   if (SignalPipe[0] >= 0) {
@@ -439,7 +460,35 @@ int RunProgram(int argc, char** argv) {
     });
   }
 
-  Program = std::make_unique<TProgram>(SettingsFile);
+  // The controller is on the bus before the windows' creation step, whose first-start error
+  // box may wait for the user: status answers meanwhile, and clicks wait as behind any box.
+  // A bus that is configured but did not answer is tried again until it does.
+  const auto ServeBeforeCreate = [&](TProgram& Built) {
+    if (Claim == TRemoteClaim::rcOff && !SessionBusConfigured()) return true;
+    const bool SaidOff = Claim == TRemoteClaim::rcOff;
+    Remote = std::make_unique<TProgramRemote>(Built, AbsoluteSettingsPath(SettingsFile));
+    Remote->SetStarting(true);
+    Service = std::make_unique<TRemoteService>(*Remote);
+    Claim = Bus->Serve(*Service, NoRemote);
+    if (Claim == TRemoteClaim::rcOff && !SaidOff) SayRemote(NoRemote + "; remote control is off");
+    if (Claim == TRemoteClaim::rcTaken) {
+      // Started at the same moment as another instance, which got the name first: this one
+      // goes without a trace (no port opened, no settings written).
+      Holder = BusName;
+      Service.reset();
+      Remote.reset();
+      return false;
+    }
+    return true;
+  };
+  Program = std::make_unique<TProgram>(SettingsFile, ServeBeforeCreate);
+  if (Claim == TRemoteClaim::rcTaken) {
+    SignalNotifier.reset();
+    Program.reset();
+    SetDialogs(nullptr);
+    return HandOver();
+  }
+  if (Remote) Remote->SetStarting(false);
   TQuillMain* QuillMain = Program->QuillMain.get();
   // Boxes raised while none of the windows is active (a port lost in the background) belong
   // to the main window, not to the screen's corner.
@@ -448,37 +497,12 @@ int RunProgram(int argc, char** argv) {
   QuillMain->OnFormClose = [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); };
   if (TerminateRequested) {
     // Asked to end while the windows were being made: close as the close box would.
+    EndRemote();
     QuillMain->close();
     SignalNotifier.reset();
     Program.reset();
     SetDialogs(nullptr);
     return 0;
-  }
-  // The service goes before the program it talks to.
-  std::unique_ptr<TProgramRemote> Remote;
-  std::unique_ptr<TRemoteService> Service;
-  if (Claim == TRemoteClaim::rcFree) {
-    Remote = std::make_unique<TProgramRemote>(*Program);
-    Service = std::make_unique<TRemoteService>(*Remote);
-    if (!Service->Attach(QDBusConnection::sessionBus())) {
-      NoRemote = "the session bus refused the controller object";
-      Claim = TRemoteClaim::rcOff;
-    } else {
-      Claim = ClaimRemoteName(BusName, NoRemote);
-    }
-    if (Claim != TRemoteClaim::rcClaimed) {
-      Service.reset();
-      Remote.reset();
-    }
-    if (Claim == TRemoteClaim::rcOff) std::fprintf(stderr, "quill: %s; remote control is off\n", NoRemote.c_str());
-    if (Claim == TRemoteClaim::rcTaken) {
-      // Started at the same moment as another instance, which got the name first: this one
-      // goes without a trace (no settings written).
-      SignalNotifier.reset();
-      Program.reset();
-      SetDialogs(nullptr);
-      return HandOver();
-    }
   }
   QuillMain->OnFormClose = [&Remote] {
     if (Remote) Remote->SetClosing();
@@ -486,8 +510,7 @@ int RunProgram(int argc, char** argv) {
   };
   QuillMain->show();
   int Code = App.exec();
-  Service.reset();
-  Remote.reset();
+  EndRemote();
   SignalNotifier.reset();
   QtDialogs::SetMainWindow(nullptr);
   Program.reset();

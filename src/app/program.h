@@ -18,8 +18,11 @@ class TCommLink;
 // whose timer reads the discovery list.
 class TProgram {
  public:
-  // Every window keeps its settings in SettingsFile.
-  explicit TProgram(const std::string& SettingsFile);
+  // Every window keeps its settings in SettingsFile. BeforeCreate, when given, runs once the
+  // windows exist and before the Communications window's creation step (which may open the
+  // port and show a box); when it returns false that step is skipped: the program is about to
+  // be dropped unseen.
+  explicit TProgram(const std::string& SettingsFile, const std::function<bool(TProgram&)>& BeforeCreate = {});
   ~TProgram();
   TProgram(const TProgram&) = delete;
   TProgram& operator=(const TProgram&) = delete;

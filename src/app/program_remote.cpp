@@ -2,10 +2,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusReply>
 #include <QRadioButton>
 
 #include <exception>
@@ -20,7 +16,6 @@
 #include "platform/text_util.h"
 #include "program.h"
 #include "quill_main_u.h"
-#include "remote/remote_names.h"
 
 namespace {
 
@@ -54,7 +49,8 @@ std::string CaptureErrorBoxes(const std::function<void()>& Click) {
   return Boxes->First;
 }
 
-TProgramRemote::TProgramRemote(TProgram& Program) : FProgram(Program) {
+TProgramRemote::TProgramRemote(TProgram& Program, std::string SettingsFile)
+    : FProgram(Program), FSettingsFile(std::move(SettingsFile)) {
   TQuillMain& Main = *FProgram.QuillMain;
   Main.OnStatusPacket = [this](const TNetPacket& Packet) { Record(Packet); };
   Main.OnDisplayChanged = [this] { Notify(); };
@@ -99,6 +95,7 @@ TRemoteState TProgramRemote::State() const {
   S.FollowedRadio = Main.RadioNumber->currentIndex() + 1;
   S.Radios = FRadios;
   for (int N = 1; N <= MaxAntennas; ++N) S.AntennaNames[size_t(N - 1)] = Main.AntButtons[size_t(N)]->Caption();
+  S.SettingsFile = FSettingsFile;
   return S;
 }
 
@@ -119,6 +116,7 @@ std::string TProgramRemote::Busy() const {
   if (FClosing) return "The controller is closing";
   // A user could not click now either.
   if (QApplication::activeModalWidget()) return "A message box is waiting for the user";
+  if (FStarting) return "The controller is starting";
   const TCommControl& Comm = *FProgram.CommControl;
   if (Comm.NetBusy) return "A command is being sent";
   if (Comm.Port->Open()) {
@@ -149,47 +147,17 @@ void TProgramRemote::ChooseRadio(int Radio) {
 
 void TProgramRemote::ShowWindow() {
   if (FClosing) return;
+  if (FStarting) {
+    // The main window shows once start-up ends; until then the box it waits on comes forward.
+    if (QWidget* Box = QApplication::activeModalWidget()) {
+      Box->raise();
+      Box->activateWindow();
+    }
+    return;
+  }
   TQuillMain& Main = *FProgram.QuillMain;
   Main.setWindowState((Main.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
   Main.show();
   Main.raise();
   Main.activateWindow();
-}
-
-// ---- start-up ----
-
-TRemoteClaim LookForInstance(const std::string& BusName, std::string& Why) {
-  if (!SessionBusConfigured()) {
-    Why = "no session bus (DBUS_SESSION_BUS_ADDRESS is not set)";
-    return TRemoteClaim::rcOff;
-  }
-  QDBusConnection Bus = QDBusConnection::sessionBus();
-  if (!Bus.isConnected() || !Bus.interface()) {
-    Why = "the session bus cannot be reached (" + Bus.lastError().message().toStdString() + ")";
-    return TRemoteClaim::rcOff;
-  }
-  const QDBusReply<bool> Held = Bus.interface()->isServiceRegistered(QString::fromStdString(BusName));
-  if (!Held.isValid()) {
-    Why = "the session bus does not answer (" + Held.error().message().toStdString() + ")";
-    return TRemoteClaim::rcOff;
-  }
-  return Held.value() ? TRemoteClaim::rcTaken : TRemoteClaim::rcFree;
-}
-
-TRemoteClaim ClaimRemoteName(const std::string& BusName, std::string& Why) {
-  QDBusConnection Bus = QDBusConnection::sessionBus();
-  const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> Reply = Bus.interface()->registerService(
-      QString::fromStdString(BusName), QDBusConnectionInterface::DontQueueService,
-      QDBusConnectionInterface::DontAllowReplacement);
-  if (!Reply.isValid()) {
-    Why = "the bus name " + BusName + " cannot be claimed (" + Reply.error().message().toStdString() + ")";
-    return TRemoteClaim::rcOff;
-  }
-  return Reply.value() == QDBusConnectionInterface::ServiceRegistered ? TRemoteClaim::rcClaimed : TRemoteClaim::rcTaken;
-}
-
-bool ShowOtherInstance(const std::string& BusName, int TimeoutMs) {
-  QDBusMessage Call = QDBusMessage::createMethodCall(QString::fromStdString(BusName), QString::fromLatin1(RemoteObjectPath),
-                                                     QString::fromLatin1(RemoteInterface), QStringLiteral("ShowWindow"));
-  return QDBusConnection::sessionBus().call(Call, QDBus::Block, TimeoutMs).type() == QDBusMessage::ReplyMessage;
 }

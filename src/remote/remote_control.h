@@ -24,6 +24,7 @@ struct TRemoteState {
   int FollowedRadio = 0;   // 1 or 2; 0 when none is chosen
   std::array<TRemoteRadio, 2> Radios;
   std::array<std::string, 8> AntennaNames;  // UTF-8
+  std::string SettingsFile;  // the settings file in use: absolute, symbolic links kept
   bool operator==(const TRemoteState&) const = default;
 };
 

@@ -1,7 +1,12 @@
 #include "remote_service.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QVariantMap>
+
+#include <algorithm>
 
 #include "controller_adaptor.h"
 #include "platform/clock.h"
@@ -33,6 +38,7 @@ QVariantMap Changes(const TRemoteState& Old, const TRemoteState& New) {
     for (const auto& Name : New.AntennaNames) Names << Text(Name);
     M.insert(QStringLiteral("AntennaNames"), Names);
   }
+  if (Old.SettingsFile != New.SettingsFile) M.insert(QStringLiteral("SettingsFile"), Text(New.SettingsFile));
   return M;
 }
 
@@ -45,6 +51,9 @@ TRemoteService::TRemoteService(TRemoteControl& Control, std::function<std::uint6
   FTimer.setSingleShot(true);
   connect(&FTimer, &QTimer::timeout, this, [this] { Pump(); });
   FControl.OnChanged = [this] { StateChanged(); };
+  FClients.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+  connect(&FClients, &QDBusServiceWatcher::serviceUnregistered, this,
+          [this](const QString& Client) { DropClient(Client.toStdString()); });
 }
 
 TRemoteService::~TRemoteService() {
@@ -53,7 +62,7 @@ TRemoteService::~TRemoteService() {
   std::deque<TWaitingCall> Left;
   Left.swap(FWaiting);
   for (auto& W : Left) W.Call.Reply({RemoteErrorBusy, "The controller is closing"});
-  if (FConnection) FConnection->unregisterObject(QString::fromLatin1(RemoteObjectPath));
+  Detach();
 }
 
 bool TRemoteService::Attach(const QDBusConnection& Connection) {
@@ -61,7 +70,52 @@ bool TRemoteService::Attach(const QDBusConnection& Connection) {
   QDBusConnection C = Connection;
   if (!C.registerObject(QString::fromLatin1(RemoteObjectPath), this, QDBusConnection::ExportAdaptors)) return false;
   FConnection = C;
+  FClients.setConnection(C);
   return true;
+}
+
+void TRemoteService::Detach() {
+  if (!FConnection) return;
+  FConnection->unregisterObject(QString::fromLatin1(RemoteObjectPath));
+  FClients.setWatchedServices({});
+  FClients.setConnection(QDBusConnection(QString()));
+  FConnection.reset();
+  // Their clients are as gone as the bus: nothing they asked for is sent.
+  FWaiting.erase(std::remove_if(FWaiting.begin(), FWaiting.end(), [](const TWaitingCall& W) { return !W.Client.empty(); }),
+                 FWaiting.end());
+}
+
+// ---- clients ----
+
+void TRemoteService::WatchClient(const std::string& Client) {
+  if (Client.empty() || !FConnection) return;
+  const QString Name = Text(Client);
+  if (FClients.watchedServices().contains(Name)) return;
+  FClients.addWatchedService(Name);
+  // A client gone before the watch was in place is never announced. The bus takes this
+  // connection's messages in order: asked after the watch, it says whether the client had
+  // already gone.
+  const QDBusPendingCall Has = FConnection->interface()->asyncCall(QStringLiteral("NameHasOwner"), Name);
+  auto* Answer = new QDBusPendingCallWatcher(Has, this);
+  connect(Answer, &QDBusPendingCallWatcher::finished, this, [this, Client](QDBusPendingCallWatcher* W) {
+    W->deleteLater();
+    const QDBusPendingReply<bool> Reply = *W;
+    if (Reply.isValid() && !Reply.value()) DropClient(Client);
+  });
+}
+
+void TRemoteService::ForgetClient(const std::string& Client) {
+  if (Client.empty()) return;
+  if (std::none_of(FWaiting.begin(), FWaiting.end(), [&](const TWaitingCall& W) { return W.Client == Client; }))
+    FClients.removeWatchedService(Text(Client));
+}
+
+void TRemoteService::DropClient(const std::string& Client) {
+  if (Client.empty()) return;
+  FWaiting.erase(std::remove_if(FWaiting.begin(), FWaiting.end(),
+                                [&](const TWaitingCall& W) { return W.Client == Client; }),
+                 FWaiting.end());
+  ForgetClient(Client);
 }
 
 // ---- calls ----
@@ -103,7 +157,7 @@ TRemoteService::TError TRemoteService::Run(const TCall& Call) {
   return {};
 }
 
-void TRemoteService::Submit(TCall Call) {
+void TRemoteService::Submit(TCall Call, const std::string& Client) {
   const TError Bad = Check(Call);
   if (!Bad.Name.empty()) {
     Call.Reply(Bad);
@@ -124,7 +178,8 @@ void TRemoteService::Submit(TCall Call) {
     return;
   }
   if (FWaiting.empty()) FWhy = Why;
-  FWaiting.push_back({std::move(Call), FClock() + MaxWaitMs});
+  FWaiting.push_back({std::move(Call), FClock() + MaxWaitMs, Client});
+  WatchClient(Client);
   if (!FTimer.isActive()) FTimer.start(RecheckMs);
 }
 
@@ -137,7 +192,9 @@ void TRemoteService::Pump() {
       break;
     }
     TCall Call = std::move(FWaiting.front().Call);
+    const std::string Client = FWaiting.front().Client;
     FWaiting.pop_front();
+    ForgetClient(Client);
     FRunning = true;
     const TError Result = Run(Call);
     FRunning = false;
@@ -148,7 +205,9 @@ void TRemoteService::Pump() {
     if (Now >= It->Deadline) {
       It->Call.Reply({RemoteErrorBusy, "Busy: waited " + std::to_string(MaxWaitMs / 1000) + " s for its turn" +
                                            (FWhy.empty() ? std::string() : " (" + FWhy + ")")});
+      const std::string Client = It->Client;
       It = FWaiting.erase(It);
+      ForgetClient(Client);
     } else {
       ++It;
     }
@@ -163,9 +222,10 @@ void TRemoteService::SubmitFromBus(TCall Call) {
       Connection.send(E.Name.empty() ? Message.createReply()
                                      : Message.createErrorReply(Text(E.Name), Text(E.Text)));
     };
-  } else {
-    Call.Reply = [](const TError&) {};
+    Submit(std::move(Call), message().service().toStdString());
+    return;
   }
+  Call.Reply = [](const TError&) {};
   Submit(std::move(Call));
 }
 
@@ -205,3 +265,4 @@ QStringList TRemoteService::AntennaNames() const {
   for (const auto& Name : FControl.State().AntennaNames) Names << Text(Name);
   return Names;
 }
+QString TRemoteService::SettingsFile() const { return Text(FControl.State().SettingsFile); }

@@ -7,6 +7,7 @@
 
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusServiceWatcher>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -32,6 +33,7 @@ class TRemoteService : public QObject, protected QDBusContext {
   Q_PROPERTY(int Antenna1 READ Antenna1)
   Q_PROPERTY(int Antenna2 READ Antenna2)
   Q_PROPERTY(QStringList AntennaNames READ AntennaNames)
+  Q_PROPERTY(QString SettingsFile READ SettingsFile)
 
  public:
   // Calls that wait their turn: at most this many, each at most this long; beyond either the
@@ -53,7 +55,7 @@ class TRemoteService : public QObject, protected QDBusContext {
     TKind Kind = ckSelectAntenna;
     int Radio = 0;
     int Antenna = 0;
-    std::function<void(const TError&)> Reply;  // called exactly once
+    std::function<void(const TError&)> Reply;  // called exactly once, unless the client leaves
   };
 
   // Clock: milliseconds, steady (the program's tick count unless a test gives one).
@@ -66,11 +68,20 @@ class TRemoteService : public QObject, protected QDBusContext {
 
   // Puts the object and its interface at "/" on Connection; false when that path is taken.
   bool Attach(const QDBusConnection& Connection);
+  // Takes the object off the connection it was put on (the bus has gone, or another
+  // controller got the name). Waiting calls from the bus are dropped: no one is left to
+  // answer, and nothing they asked for may reach the device later.
+  void Detach();
 
-  // Takes one call: answered at once (refused, or done), or when its turn comes.
-  void Submit(TCall Call);
+  // Takes one call: answered at once (refused, or done), or when its turn comes. Client: the
+  // caller's unique bus name (empty for a call not from the bus), whose leaving drops the call
+  // while it waits.
+  void Submit(TCall Call, const std::string& Client = {});
   // Runs the waiting calls whose turn has come; fails those that waited too long.
   void Pump();
+  // The client with this unique bus name has left the bus: its waiting calls are dropped
+  // unanswered, so nothing it asked for reaches the device after it has gone.
+  void DropClient(const std::string& Client);
   std::size_t Waiting() const { return FWaiting.size(); }
 
   // The interface's methods (through the adaptor). Failures are D-Bus errors.
@@ -90,11 +101,13 @@ class TRemoteService : public QObject, protected QDBusContext {
   int Antenna1() const { return Antenna(1); }
   int Antenna2() const { return Antenna(2); }
   QStringList AntennaNames() const;
+  QString SettingsFile() const;
 
  private:
   struct TWaitingCall {
     TCall Call;
     std::uint64_t Deadline = 0;
+    std::string Client;
   };
   QString Band(int Radio) const;
   bool Auto(int Radio) const;
@@ -104,10 +117,13 @@ class TRemoteService : public QObject, protected QDBusContext {
   bool Ready(const TCall& Call, std::string& Why) const;
   TError Run(const TCall& Call);
   void StateChanged();
+  void WatchClient(const std::string& Client);
+  void ForgetClient(const std::string& Client);
 
   TRemoteControl& FControl;
   std::function<std::uint64_t()> FClock;
   std::optional<QDBusConnection> FConnection;
+  QDBusServiceWatcher FClients;  // the clients of waiting calls, for their leaving the bus
   std::deque<TWaitingCall> FWaiting;
   std::string FWhy;       // why the first waiting call waits, for its error
   bool FRunning = false;  // a call is under way (a click may run the event loop)

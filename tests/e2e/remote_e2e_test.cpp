@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <csignal>
 #include <map>
@@ -31,10 +33,12 @@ struct TCtl {
   std::string Out, Err;
 };
 
+// quill-ctl with Args, and --settings Ini unless Ini is empty.
 TCtl Ctl(const TPrivateBus& Bus, const std::string& Ini, QStringList Args) {
   QProcess P;
   P.setProcessEnvironment(Bus.Environment());
-  P.start(Bin("quill-ctl"), QStringList{"--settings", QString::fromStdString(Ini)} + Args);
+  if (!Ini.empty()) Args = QStringList{"--settings", QString::fromStdString(Ini)} + Args;
+  P.start(Bin("quill-ctl"), Args);
   TCtl R;
   if (!P.waitForFinished(60000)) {
     P.kill();
@@ -242,6 +246,159 @@ TEST(RemoteControl, WithoutASessionBusTheProgramRunsAsBefore) {
   EXPECT_EQ(Errors.find(Off), Errors.rfind(Off)) << Errors;
 }
 
+TEST(RemoteControl, ListNamesEachControllerAndWithoutSettingsTheOnlyOneIsUsed) {
+  TPrivateBus Bus;
+  ASSERT_TRUE(Bus.Up());
+  TempDir Dir;
+  for (const char* Name : {"a.ini", "b.ini"}) WriteFile(Dir.File(Name), LanSettings(1));
+  const std::string Default = DefaultSettingsPath(Bin("quill").toStdString());
+  const std::string A = AbsoluteSettingsPath(Dir.File("a.ini")), B = AbsoluteSettingsPath(Dir.File("b.ini"));
+  const std::string NameA = RemoteBusName(A, Default), NameB = RemoteBusName(B, Default);
+  const std::string LineA = A + "\t" + NameA + "\tDisconnected\n", LineB = B + "\t" + NameB + "\tDisconnected\n";
+
+  const TCtl None = Ctl(Bus, "", {"list"});
+  EXPECT_EQ(None.Code, 2);
+  EXPECT_EQ(None.Out, "");
+  EXPECT_NE(None.Err.find("no controller running"), std::string::npos) << None.Err;
+
+  TQuill First(Dir.File("a.ini"), Bus.Environment());
+  ASSERT_TRUE(WaitFor([&] { return Ctl(Bus, Dir.File("a.ini"), {"status"}).Code == 0; }, 60000));
+  TCtl R = Ctl(Bus, "", {"list"});
+  EXPECT_EQ(R.Code, 0) << R.Err;
+  EXPECT_EQ(R.Out, LineA);
+  // Without --settings, the one controller running is the one meant.
+  R = Ctl(Bus, "", {"status"});
+  EXPECT_EQ(R.Code, 0) << R.Err;
+  EXPECT_EQ(R.Out.rfind("Disconnected, LAN 127.0.0.1:1,", 0), 0u) << R.Out;
+
+  TQuill Second(Dir.File("b.ini"), Bus.Environment());
+  ASSERT_TRUE(WaitFor([&] { return Ctl(Bus, Dir.File("b.ini"), {"status"}).Code == 0; }, 60000));
+  R = Ctl(Bus, "", {"list"});
+  EXPECT_EQ(R.Code, 0) << R.Err;
+  EXPECT_EQ(R.Out, NameA < NameB ? LineA + LineB : LineB + LineA);
+  R = Ctl(Bus, "", {"list", "--json"});
+  const QJsonArray All = QJsonDocument::fromJson(QByteArray::fromStdString(R.Out)).array();
+  ASSERT_EQ(All.size(), 2) << R.Out;
+  EXPECT_EQ(All[0].toObject().value("LinkState").toString(), "Disconnected");
+  // Two running: a command without --settings names them instead of guessing.
+  for (const QStringList& Args : {QStringList{"status"}, QStringList{"select", "5"}, QStringList{"watch"}}) {
+    R = Ctl(Bus, "", Args);
+    EXPECT_EQ(R.Code, 1) << Args.join(' ').toStdString();
+    EXPECT_NE(R.Err.find("2 controllers are running"), std::string::npos) << R.Err;
+    EXPECT_NE(R.Err.find(A + " (" + NameA + ")"), std::string::npos) << R.Err;
+    EXPECT_NE(R.Err.find(B + " (" + NameB + ")"), std::string::npos) << R.Err;
+    EXPECT_EQ(R.Out, "");
+  }
+  EXPECT_TRUE(First.Stop(SIGTERM));
+  EXPECT_TRUE(Second.Stop(SIGTERM));
+}
+
+TEST(RemoteControl, AHardLinkReachesTheControllerOfItsFile) {
+  TPrivateBus Bus;
+  ASSERT_TRUE(Bus.Up());
+  TempDir Dir;
+  WriteFile(Dir.File("a.ini"), LanSettings(1));
+  ASSERT_EQ(link(Dir.File("a.ini").c_str(), Dir.File("linked.ini").c_str()), 0);
+  TQuill First(Dir.File("a.ini"), Bus.Environment());
+  ASSERT_TRUE(WaitFor([&] { return Ctl(Bus, Dir.File("a.ini"), {"status"}).Code == 0; }, 60000));
+
+  // Started through the link, the program brings the running one to the front and ends.
+  TQuill Second(Dir.File("linked.ini"), Bus.Environment());
+  ASSERT_TRUE(Second.P.waitForFinished(60000));
+  EXPECT_EQ(Second.P.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(Second.P.exitCode(), 0);
+  // quill-ctl finds it through the link too.
+  const TCtl Status = Ctl(Bus, Dir.File("linked.ini"), {"status"});
+  EXPECT_EQ(Status.Code, 0) << Status.Err;
+  const TCtl List = Ctl(Bus, "", {"list"});
+  EXPECT_EQ(std::count(List.Out.begin(), List.Out.end(), '\n'), 1) << List.Out;
+  EXPECT_TRUE(First.Stop(SIGTERM));
+}
+
+TEST(RemoteControl, TwoStartsAtOnceThroughTwoPathsOfOneFileRunOneController) {
+  TPrivateBus Bus;
+  ASSERT_TRUE(Bus.Up());
+  for (int Round = 1; Round <= 3; ++Round) {
+    TempDir Dir;
+    WriteFile(Dir.File("a.ini"), LanSettings(1));
+    ASSERT_EQ(link(Dir.File("a.ini").c_str(), Dir.File("linked.ini").c_str()), 0);
+    TQuill First(Dir.File("a.ini"), Bus.Environment());
+    TQuill Second(Dir.File("linked.ini"), Bus.Environment());
+    // One of them hands over to the other and ends.
+    ASSERT_TRUE(WaitFor([&] {
+      return First.P.state() == QProcess::NotRunning || Second.P.state() == QProcess::NotRunning;
+    }, 60000)) << "round " << Round;
+    TQuill& Ended = First.P.state() == QProcess::NotRunning ? First : Second;
+    TQuill& Runs = &Ended == &First ? Second : First;
+    EXPECT_EQ(Ended.P.exitStatus(), QProcess::NormalExit) << "round " << Round;
+    EXPECT_EQ(Ended.P.exitCode(), 0) << "round " << Round;
+    EXPECT_EQ(Runs.P.state(), QProcess::Running) << "round " << Round;
+    const TCtl List = Ctl(Bus, "", {"list"});
+    EXPECT_EQ(std::count(List.Out.begin(), List.Out.end(), '\n'), 1) << "round " << Round << ": " << List.Out;
+    EXPECT_TRUE(Runs.Stop(SIGTERM)) << "round " << Round;
+  }
+}
+
+TEST(RemoteControl, TheControllerAnswersWhileTheFirstStartBoxWaits) {
+  TPrivateBus Bus;
+  ASSERT_TRUE(Bus.Up());
+  TempDir Dir;
+  // No settings yet: start-up shows its error box and waits for the user.
+  TQuill Quill(Dir.File("new.ini"), Bus.Environment());
+  TCtl Status;
+  ASSERT_TRUE(WaitFor([&] {
+    Status = Ctl(Bus, Dir.File("new.ini"), {"status"});
+    return Status.Code == 0;
+  }, 60000)) << Status.Err;
+  EXPECT_EQ(Status.Out.rfind("Disconnected, LAN", 0), 0u) << Status.Out;
+  // A click waits behind the box, as a user's would, and gives up as busy.
+  const TCtl Select = Ctl(Bus, Dir.File("new.ini"), {"select", "5"});
+  EXPECT_EQ(Select.Code, 1);
+  EXPECT_NE(Select.Err.find("A message box is waiting for the user"), std::string::npos) << Select.Err;
+  // A second start on the file finds it: one controller, one box.
+  TQuill Second(Dir.File("new.ini"), Bus.Environment());
+  ASSERT_TRUE(Second.P.waitForFinished(60000));
+  EXPECT_EQ(Second.P.exitCode(), 0);
+  EXPECT_TRUE(Quill.Stop(SIGTERM));
+}
+
+TEST(RemoteControl, BackOnTheBusWhenTheBusComesBack) {
+  TempDir Dir;
+  // A fixed address: the bus comes back where it was, as a desktop's does.
+  TPrivateBus Bus(QString::fromStdString("unix:path=" + Dir.File("bus")));
+  ASSERT_TRUE(Bus.Up());
+  WriteFile(Dir.File("q.ini"), LanSettings(1));
+  TQuill Quill(Dir.File("q.ini"), Bus.Environment(), true);
+  ASSERT_TRUE(WaitFor([&] { return Ctl(Bus, Dir.File("q.ini"), {"status"}).Code == 0; }, 60000));
+
+  for (int Round = 1; Round <= 2; ++Round) {
+    Bus.Stop();
+    ASSERT_TRUE(WaitFor([&] { return Quill.ReadErrors().find("remote control is off") != std::string::npos; }, 60000))
+        << Quill.Errors;
+    Bus.Start();
+    ASSERT_TRUE(Bus.Up());
+    TCtl Status;
+    ASSERT_TRUE(WaitFor([&] {
+      Status = Ctl(Bus, Dir.File("q.ini"), {"status"});
+      return Status.Code == 0;
+    }, 60000)) << "round " << Round << ": " << Status.Err;
+    // Back under its name: a second start on the file hands over instead of running beside it.
+    TQuill Second(Dir.File("q.ini"), Bus.Environment());
+    ASSERT_TRUE(Second.P.waitForFinished(60000));
+    EXPECT_EQ(Second.P.exitCode(), 0) << "round " << Round;
+    // Said once per loss and once per return.
+    const auto Count = [&](const std::string& Text) {
+      const std::string Errors = Quill.ReadErrors();
+      int N = 0;
+      for (size_t At = Errors.find(Text); At != std::string::npos; At = Errors.find(Text, At + 1)) ++N;
+      return N;
+    };
+    EXPECT_TRUE(WaitFor([&] { return Count("remote control is on") == Round; }, 60000)) << Quill.Errors;
+    EXPECT_EQ(Count("remote control is off"), Round) << Quill.Errors;
+  }
+  EXPECT_TRUE(Quill.Stop(SIGTERM));
+}
+
 namespace {
 
 long ResidentKiB(qint64 Pid) {
@@ -314,4 +471,24 @@ TEST_F(RemoteFixture, AFloodOfCallsSendsOnlyWhatWasAskedAndKeepsTheProgramRespon
   std::printf("flood: %d then %d of 1000 calls done, resident %ld KiB then %ld KiB\n", Done,
               int(std::accumulate(Again.begin(), Again.end(), 0, [](int S, auto& P) { return S + P.second; })), After1,
               After2);
+}
+
+TEST_F(RemoteFixture, WatchStartedManyTimesEndsCleanlyAndSaysNothingOfInvalidTypes) {
+  for (int Run = 1; Run <= 25; ++Run) {
+    QProcess Watch;
+    Watch.setProcessEnvironment(Bus.Environment());
+    Watch.start(Bin("quill-ctl"), {"--settings", QString::fromStdString(Ini), "watch"});
+    std::string Out;
+    ASSERT_TRUE(WaitFor([&] {
+      Out += Watch.readAllStandardOutput().toStdString();
+      return Out.find("\nPort=") != std::string::npos;
+    }, 30000)) << "run " << Run << ": " << Out;
+    ::kill(pid_t(Watch.processId()), SIGINT);
+    ASSERT_TRUE(Watch.waitForFinished(30000));
+    // An interrupt right after the first lines ends it cleanly too.
+    EXPECT_EQ(Watch.exitStatus(), QProcess::NormalExit) << "run " << Run;
+    EXPECT_EQ(Watch.exitCode(), 0) << "run " << Run;
+    const std::string Err = Watch.readAllStandardError().toStdString();
+    EXPECT_EQ(Err, "") << "run " << Run;
+  }
 }

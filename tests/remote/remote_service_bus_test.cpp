@@ -15,6 +15,7 @@
 
 #include "dbus_test_support.h"
 #include "fake_program.h"
+#include "remote/remote_bus.h"
 #include "remote/remote_names.h"
 #include "remote/remote_service.h"
 
@@ -35,6 +36,27 @@ QDBusMessage Finished(QDBusPendingCall Call) {
   WaitFor([&] { return Call.isFinished(); }, 30000);
   return Call.reply();
 }
+
+QDBusMessage Call(const QString& Dest, const QString& Interface, const QString& Name, const QVariantList& Args) {
+  QDBusMessage M = QDBusMessage::createMethodCall(Dest, QString::fromLatin1(RemoteObjectPath), Interface, Name);
+  M.setArguments(Args);
+  return M;
+}
+
+// The session bus of this process (for TRemoteBus, which finds it as the program does) is
+// the test's private one while the object lives.
+class TSessionBusAt {
+ public:
+  explicit TSessionBusAt(const QString& Address) : FOld(qgetenv("DBUS_SESSION_BUS_ADDRESS")) {
+    qputenv("DBUS_SESSION_BUS_ADDRESS", Address.toUtf8());
+  }
+  ~TSessionBusAt() { qputenv("DBUS_SESSION_BUS_ADDRESS", FOld); }
+  TSessionBusAt(const TSessionBusAt&) = delete;
+  TSessionBusAt& operator=(const TSessionBusAt&) = delete;
+
+ private:
+  QByteArray FOld;
+};
 
 }  // namespace
 
@@ -113,6 +135,89 @@ TEST(RemoteServiceOnTheBus, PropertiesChangesAndErrors) {
   const QDBusMessage Closing = Finished(Pending);
   EXPECT_EQ(Closing.errorName().toStdString(), RemoteErrorBusy);
   EXPECT_EQ(Closing.errorMessage(), "The controller is closing");
+}
+
+TEST(RemoteServiceOnTheBus, AWaitingCallWhoseClientLeavesIsDroppedNotSent) {
+  FakeProgram Program;
+  // The clock stands still: no waiting call gives up on its own.
+  TRemoteService Service(Program, [] { return std::uint64_t(1000); });
+  TPrivateBus Bus;
+  ASSERT_TRUE(Bus.Up());
+  QDBusConnection Server = Bus.Connect(QStringLiteral("service"));
+  ASSERT_TRUE(Service.Attach(Server));
+  const QString Dest = Server.baseService(), Iface = QString::fromLatin1(RemoteInterface);
+  Program.BusyWhy = "A message box is waiting for the user";
+  {
+    // Held only here: the connection closes when the last reference to it goes.
+    QDBusConnection Leaver = Bus.Connect(QStringLiteral("leaver"));
+    Leaver.asyncCall(Call(Dest, Iface, QStringLiteral("SelectAntenna"), {1, 5}));
+    Leaver.asyncCall(Call(Dest, Iface, QStringLiteral("SetAuto"), {1}));
+  }
+  ASSERT_TRUE(WaitFor([&] { return Service.Waiting() == 2; }, 30000));
+  QDBusConnection Stayer = Bus.Connect(QStringLiteral("stayer"));
+  QDBusPendingCall Stays = Stayer.asyncCall(Call(Dest, Iface, QStringLiteral("FollowRadio"), {2}));
+  ASSERT_TRUE(WaitFor([&] { return Service.Waiting() == 3; }, 30000));
+
+  QDBusConnection::disconnectFromBus(QStringLiteral("leaver"));
+  ASSERT_TRUE(WaitFor([&] { return Service.Waiting() == 1; }, 30000)) << Service.Waiting();
+  Program.BusyWhy.clear();
+  const QDBusMessage Done = Finished(Stays);
+  EXPECT_EQ(Done.type(), QDBusMessage::ReplyMessage) << Done.errorMessage().toStdString();
+  EXPECT_EQ(Program.Calls, std::vector<std::string>{"radio 2"});
+}
+
+TEST(RemoteBus, TheControllerRegistersAgainWhenTheBusComesBack) {
+  TempDir Dir;
+  // A fixed address, so the bus can come back where it was.
+  TPrivateBus Bus(QStringLiteral("unix:path=") + QString::fromStdString(Dir.File("bus")));
+  ASSERT_TRUE(Bus.Up());
+  const TSessionBusAt Session(Bus.ClientAddress());
+  FakeProgram Program;
+  TRemoteService Service(Program);
+  std::vector<std::string> Said;
+  const std::string Name = RemoteBusName(Dir.File("q.ini"), "");
+  TRemoteBus Remote(Name, Dir.File("q.ini"), [&](const std::string& Text) { Said.push_back(Text); });
+  std::string Holder, Why;
+  ASSERT_EQ(Remote.Look(Holder, Why), TRemoteClaim::rcFree) << Why;
+  ASSERT_EQ(Remote.Serve(Service, Why), TRemoteClaim::rcClaimed) << Why;
+
+  int Clients = 0;
+  const auto Answers = [&] {
+    const QString Client = QStringLiteral("client%1").arg(++Clients);
+    const QDBusMessage Reply = Finished(Bus.Connect(Client).asyncCall(
+        Call(QString::fromStdString(Name), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+             {QString::fromLatin1(RemoteInterface), QStringLiteral("LinkState")})));
+    QDBusConnection::disconnectFromBus(Client);
+    return Reply.type() == QDBusMessage::ReplyMessage;
+  };
+  ASSERT_TRUE(Answers());
+  for (int Round = 1; Round <= 2; ++Round) {
+    // A call waiting when the bus goes has lost its client with it: never sent.
+    Program.BusyWhy = "A message box is waiting for the user";
+    const QString Waiter = QStringLiteral("waiter%1").arg(Round);
+    Bus.Connect(Waiter).asyncCall(Call(QString::fromStdString(Name), QString::fromLatin1(RemoteInterface),
+                                       QStringLiteral("SelectAntenna"), {1, 5}));
+    ASSERT_TRUE(WaitFor([&] { return Service.Waiting() == 1; }, 30000));
+    Bus.Stop();
+    ASSERT_TRUE(WaitFor([&] { return !Remote.OnBus(); }, 30000)) << "round " << Round;
+    EXPECT_EQ(Service.Waiting(), 0u);
+    Program.BusyWhy.clear();
+    QDBusConnection::disconnectFromBus(Waiter);
+    Bus.Start();
+    ASSERT_TRUE(Bus.Up());
+    ASSERT_TRUE(WaitFor([&] { return Remote.OnBus(); }, 30000)) << "round " << Round;
+    EXPECT_TRUE(Answers()) << "round " << Round;
+    // Said once per loss, however long the bus stays away, and once when it is back.
+    ASSERT_EQ(Said.size(), size_t(2 * Round));
+    EXPECT_NE(Said[size_t(2 * Round - 2)].find("remote control is off"), std::string::npos) << Said[0];
+    EXPECT_NE(Said[size_t(2 * Round - 1)].find("remote control is on"), std::string::npos) << Said[1];
+  }
+
+  EXPECT_TRUE(Program.Calls.empty());
+  // Back on the bus, the name is held again: a second controller of the file finds it.
+  TRemoteBus Second(Name, Dir.File("q.ini"), [](const std::string&) {});
+  EXPECT_EQ(Second.Look(Holder, Why), TRemoteClaim::rcTaken) << Why;
+  Remote.Withdraw();
 }
 
 #include "remote_service_bus_test.moc"

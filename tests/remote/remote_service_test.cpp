@@ -18,14 +18,17 @@ namespace {
 using TService = TRemoteService;
 
 struct RemoteServiceFixture : ::testing::Test {
-  // Submits a call; its answer lands in Answers[returned index] (nullopt until answered).
-  size_t Call(TService::TKind Kind, int Radio, int Antenna = 0) {
+  // Submits a call from Client; its answer lands in Answers[returned index] (nullopt until
+  // answered).
+  size_t Call(TService::TKind Kind, int Radio, int Antenna = 0, const std::string& Client = {}) {
     const size_t At = Answers.size();
     Answers.emplace_back();
-    Service.Submit({Kind, Radio, Antenna, [this, At](const TService::TError& E) {
+    Service.Submit({Kind, Radio, Antenna,
+                    [this, At](const TService::TError& E) {
                       ASSERT_FALSE(Answers[At]) << "answered twice";
                       Answers[At] = E;
-                    }});
+                    }},
+                   Client);
     return At;
   }
   bool Done(size_t At) const { return Answers[At] && Answers[At]->Name.empty(); }
@@ -153,4 +156,23 @@ TEST_F(RemoteServiceFixture, ACallArrivingDuringAClickWaitsUntilTheClickHasEnded
   ASSERT_TRUE(WaitFor([&] { return Answers[Inner].has_value(); }));
   EXPECT_TRUE(Done(Inner));
   EXPECT_EQ(Program.Calls, (std::vector<std::string>{"antenna 4", "radio 2"}));
+}
+
+TEST_F(RemoteServiceFixture, AWaitingCallWhoseClientHasLeftIsDroppedNotSent) {
+  Program.BusyWhy = "A message box is waiting for the user";
+  const size_t Gone1 = Call(TService::ckSelectAntenna, 1, 5, ":1.7");
+  const size_t Stays = Call(TService::ckFollowRadio, 2, 0, ":1.8");
+  const size_t Gone2 = Call(TService::ckSetAuto, 1, 0, ":1.7");
+  const size_t Local = Call(TService::ckSelectAntenna, 2, 4);
+  Service.DropClient(":1.7");
+  Service.DropClient("");  // a call not from the bus has no client to leave
+  EXPECT_EQ(Service.Waiting(), 2u);
+  Program.BusyWhy.clear();
+  Service.Pump();
+  EXPECT_TRUE(Done(Stays));
+  EXPECT_TRUE(Done(Local));
+  // Dropped unanswered: there is no one left to answer.
+  EXPECT_FALSE(Answers[Gone1]);
+  EXPECT_FALSE(Answers[Gone2]);
+  EXPECT_EQ(Program.Calls, (std::vector<std::string>{"radio 2", "antenna 4"}));
 }

@@ -1,6 +1,6 @@
 // quill-ctl: drives a running QUILL-2 Controller over the session bus.
-// Exit status: 0 done, 1 refused by the controller (or a wrong command line), 2 no
-// controller running.
+// Exit status: 0 done, 1 refused by the controller (or several running and none named, or a
+// wrong command line), 2 no controller running.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -11,15 +11,19 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusReply>
 #include <QDBusServiceWatcher>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSocketNotifier>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/ini_file.h"
+#include "remote/remote_directory.h"
 #include "remote/remote_names.h"
 
 namespace {
@@ -29,6 +33,8 @@ constexpr int ExitDone = 0, ExitRefused = 1, ExitNoController = 2;
 constexpr int CallTimeoutMs = 10000;
 
 const char* Usage = R"(Commands:
+  list                  each running controller: its settings file, bus name and link state
+                        (--json: an array of objects)
   status                the controller's state in one line (--json: an object)
   select N [--radio R]  select antenna N (1-8) for radio R (default: the followed radio)
   auto [--radio R]      switch automatic mode on for radio R (default: the followed radio)
@@ -37,8 +43,11 @@ const char* Usage = R"(Commands:
                         interrupted (--json: one object per change)
   show                  bring the main window to the front
 
-Exit status: 0 done, 1 refused by the controller or a wrong command line, 2 no controller
-running.)";
+Without --settings, the commands reach the one controller running; when several run, name
+one with --settings.
+
+Exit status: 0 done, 1 refused by the controller, several running without --settings, or a
+wrong command line, 2 no controller running.)";
 
 QString Str(const char* S) { return QString::fromLatin1(S); }
 
@@ -134,25 +143,35 @@ class TWatcher : public QObject {
 };
 
 int Watch(TClient& Client, bool Json) {
-  TWatcher Watcher;
-  Watcher.Json = Json;
-  // Subscribed before the state is read, so no change falls between the two.
-  if (!Client.FBus.connect(Client.FName, Str(RemoteObjectPath), Str("org.freedesktop.DBus.Properties"),
-                           Str("PropertiesChanged"), &Watcher, SLOT(Changed(QString, QVariantMap, QStringList)))) {
-    Say(QStringLiteral("cannot watch: %1").arg(Client.FBus.lastError().message()));
-    return ExitRefused;
-  }
-  int Exit = ExitDone;
-  QVariantMap Props;
-  if (!Client.GetAll(Props, Exit)) return Exit;
-  PrintChanges(Props, Json);
-
+  // Caught from the start: an interrupt right after the first lines must still end the watch
+  // cleanly, not kill it.
   if (pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return ExitRefused;
   struct sigaction Action {};
   Action.sa_handler = OnSignal;
   sigemptyset(&Action.sa_mask);
   sigaction(SIGINT, &Action, nullptr);
   sigaction(SIGTERM, &Action, nullptr);
+  const auto ClosePipe = [] {
+    close(SignalPipe[0]);
+    close(SignalPipe[1]);
+  };
+  TWatcher Watcher;
+  Watcher.Json = Json;
+  // Subscribed before the state is read, so no change falls between the two.
+  if (!Client.FBus.connect(Client.FName, Str(RemoteObjectPath), Str("org.freedesktop.DBus.Properties"),
+                           Str("PropertiesChanged"), &Watcher, SLOT(Changed(QString, QVariantMap, QStringList)))) {
+    Say(QStringLiteral("cannot watch: %1").arg(Client.FBus.lastError().message()));
+    ClosePipe();
+    return ExitRefused;
+  }
+  int Exit = ExitDone;
+  QVariantMap Props;
+  if (!Client.GetAll(Props, Exit)) {
+    ClosePipe();
+    return Exit;
+  }
+  PrintChanges(Props, Json);
+
   QSocketNotifier Signals(SignalPipe[0], QSocketNotifier::Read);
   QObject::connect(&Signals, &QSocketNotifier::activated, [] { QCoreApplication::exit(ExitDone); });
   // The controller ending ends the watch.
@@ -162,9 +181,67 @@ int Watch(TClient& Client, bool Json) {
     QCoreApplication::exit(ExitNoController);
   });
   Exit = QCoreApplication::exec();
-  close(SignalPipe[0]);
-  close(SignalPipe[1]);
+  ClosePipe();
   return Exit;
+}
+
+QString Qs(const std::string& S) { return QString::fromStdString(S); }
+
+int List(const std::vector<TRunningController>& Running, bool Json) {
+  if (Json) {
+    QJsonArray All;
+    for (const TRunningController& C : Running)
+      All.append(QJsonObject{{Str("SettingsFile"), Qs(C.SettingsFile)},
+                             {Str("BusName"), Qs(C.BusName)},
+                             {Str("LinkState"), Qs(C.LinkState)}});
+    PrintLine(QString::fromUtf8(QJsonDocument(All).toJson(QJsonDocument::Compact)));
+  } else {
+    // Tab-separated: a path may hold blanks.
+    for (const TRunningController& C : Running)
+      PrintLine(Qs(C.SettingsFile.empty() ? "?" : C.SettingsFile) + QChar('\t') + Qs(C.BusName) + QChar('\t') +
+                Qs(C.LinkState.empty() ? "?" : C.LinkState));
+  }
+  if (Running.empty()) {
+    Say(Str("no controller running"));
+    return ExitNoController;
+  }
+  return ExitDone;
+}
+
+// The bus name of the controller to talk to: the one of the settings file when one is named
+// (its own name, or the controller of the same file reached through another path), otherwise
+// the only one running. Empty when there is none to choose, having said why and set Exit.
+QString Choose(const QDBusConnection& Bus, const std::string* File, const std::string& DefaultFile, int& Exit) {
+  if (File) {
+    const QString Own = Qs(RemoteBusName(*File, DefaultFile));
+    const QDBusReply<bool> Held = Bus.interface()->isServiceRegistered(Own);
+    if (Held.isValid() && Held.value()) return Own;
+  }
+  std::string Why;
+  const std::vector<TRunningController> Running = ListControllers(Bus, Why);
+  if (!Why.empty()) {
+    Say(Str("no controller running (%1)").arg(Qs(Why)));
+    Exit = ExitNoController;
+    return {};
+  }
+  if (File) {
+    if (const TRunningController* Same = ControllerOfFile(Running, *File)) return Qs(Same->BusName);
+    Say(Str("no controller running for %1 (%2)").arg(Qs(*File), Qs(RemoteBusName(*File, DefaultFile))));
+    Exit = ExitNoController;
+    return {};
+  }
+  if (Running.size() == 1) return Qs(Running.front().BusName);
+  if (Running.empty()) {
+    Say(Str("no controller running"));
+    Exit = ExitNoController;
+    return {};
+  }
+  QString Text = Str("%1 controllers are running; name one with --settings FILE:").arg(Running.size());
+  for (const TRunningController& C : Running)
+    Text += Str("\n  ") + Qs(C.SettingsFile.empty() ? "?" : C.SettingsFile) + Str(" (") + Qs(C.BusName) + Str(")");
+  Say(Text);
+  Exit = ExitRefused;
+  return {};
 }
 
 bool Number(const QString& Text, int& Out) {
@@ -177,6 +254,8 @@ bool Number(const QString& Text, int& Out) {
 
 int main(int argc, char** argv) {
   QCoreApplication App(argc, argv);
+  // Before any bus traffic: the bus thread must find the D-Bus types registered.
+  RegisterRemoteTypes();
   QCoreApplication::setApplicationName(Str("quill-ctl"));
   QCoreApplication::setApplicationVersion(Str("1.0"));
   QCommandLineParser Parser;
@@ -185,9 +264,9 @@ int main(int argc, char** argv) {
   Parser.addVersionOption();
   const QCommandLineOption SettingsOption(Str("settings"), Str("Reach the controller that uses FILE as its settings file."), Str("FILE"));
   const QCommandLineOption RadioOption(Str("radio"), Str("The radio (1 or 2) for select and auto."), Str("R"));
-  const QCommandLineOption JsonOption(Str("json"), Str("Print JSON (status and watch)."));
+  const QCommandLineOption JsonOption(Str("json"), Str("Print JSON (list, status and watch)."));
   Parser.addOptions({SettingsOption, RadioOption, JsonOption});
-  Parser.addPositionalArgument(Str("command"), Str("status, select, auto, follow, watch or show"));
+  Parser.addPositionalArgument(Str("command"), Str("list, status, select, auto, follow, watch or show"));
   Parser.process(App);
 
   const QStringList Args = Parser.positionalArguments();
@@ -198,7 +277,7 @@ int main(int argc, char** argv) {
   };
   const int Expected = Command == QLatin1String("select") || Command == QLatin1String("follow") ? 2 : 1;
   if (Command.isEmpty()) return Wrong(Str("no command"));
-  if (!QStringList{Str("status"), Str("select"), Str("auto"), Str("follow"), Str("watch"), Str("show")}.contains(Command))
+  if (!QStringList{Str("list"), Str("status"), Str("select"), Str("auto"), Str("follow"), Str("watch"), Str("show")}.contains(Command))
     return Wrong(Str("unknown command ") + Command);
   if (Args.size() != Expected) return Wrong(Command + Str(": wrong number of arguments"));
   int Radio = 0;
@@ -207,20 +286,30 @@ int main(int argc, char** argv) {
   // The same name the controller claimed for the same settings file.
   const std::string QuillPath = (QCoreApplication::applicationDirPath() + Str("/quill")).toStdString();
   const std::string DefaultFile = DefaultSettingsPath(QuillPath, QUILL_INSTALLED_MARKER);
-  const std::string File = Parser.isSet(SettingsOption) ? Parser.value(SettingsOption).toStdString() : DefaultFile;
-  const QString Name = QString::fromStdString(RemoteBusName(File, DefaultFile));
+  const std::string File = Parser.value(SettingsOption).toStdString();
   if (!SessionBusConfigured()) {
     Say(Str("no controller running (no session bus)"));
     return ExitNoController;
   }
   QDBusConnection Bus = QDBusConnection::sessionBus();
-  if (!Bus.isConnected()) {
+  if (!Bus.isConnected() || !Bus.interface()) {
     Say(Str("no controller running (the session bus cannot be reached)"));
     return ExitNoController;
   }
+  int Exit = ExitDone;
+  if (Command == QLatin1String("list")) {
+    std::string Why;
+    const std::vector<TRunningController> Running = ListControllers(Bus, Why);
+    if (!Why.empty()) {
+      Say(Str("no controller running (%1)").arg(Qs(Why)));
+      return ExitNoController;
+    }
+    return List(Running, Parser.isSet(JsonOption));
+  }
+  const QString Name = Choose(Bus, Parser.isSet(SettingsOption) ? &File : nullptr, DefaultFile, Exit);
+  if (Name.isEmpty()) return Exit;
   TClient Client(Bus, Name);
   const QString Interface = Str(RemoteInterface);
-  int Exit = ExitDone;
   QDBusMessage Answer;
 
   if (Command == QLatin1String("status")) {
