@@ -23,9 +23,12 @@ PACKAGE=(dpkg-dev file)
 GTEST=(libgtest-dev libgmock-dev)
 # What the tests start or read: telnetd behind socat, the SOCKS servers dante and microsocks,
 # unshare for a private network, the services file; pgrep for the check below; the package
-# checks' validators and man; a private session bus for the remote-control tests.
+# checks' validators and man; a private session bus for the remote-control tests; for the
+# accessibility test a virtual X server, the accessibility bus and registry, the Python client
+# that walks the program's accessible tree, and dbus-run-session (package dbus).
 TEST=(socat inetutils-telnetd util-linux netbase procps dante-server microsocks
-  desktop-file-utils appstream man-db groff-base dbus-daemon)
+  desktop-file-utils appstream man-db groff-base dbus-daemon xvfb xauth at-spi2-core
+  python3-pyatspi dbus)
 # clang with libFuzzer and its sanitizer runtimes.
 FUZZ=(clang libclang-rt-14-dev)
 # Google Benchmark, libvterm and libtsm for the terminal comparison, strace for the close-time
