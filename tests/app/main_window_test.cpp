@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -456,4 +457,35 @@ TEST_F(MainWindowFixture, AClickForTheBusGivesBackTheErrorBoxInsteadOfShowingIt)
   EXPECT_EQ(Answer, "Beverage");
   GetDialogs().ErrorBox("after");
   EXPECT_EQ(Script->Errors, std::vector<std::string>{"after"});
+}
+
+// What a mouse user sees must not change with the keyboard and screen reader support: with no
+// control holding keyboard focus (and with an antenna focused by the mouse, which draws no
+// mark), the window is pixel for pixel the reference taken before that support existed.
+TEST_F(MainWindowFixture, WithoutKeyboardFocusTheWindowLooksAsBefore) {
+  const char* Source = std::getenv("QUILL_SOURCE_DIR");
+  ASSERT_TRUE(Source);
+  auto W = Make();
+  W->ExecuteAction(mcCommLinkOk);
+  Status(*W, "\x01\x05\x01\x03"s);
+  const auto Grab = [&](const std::string& Name) {
+    const QImage Image = W->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    Image.save(QString::fromStdString(ScreenshotPath(Name)));
+    return Image;
+  };
+  const QImage Linked = Grab("main-window-unfocused.png");
+  // The link lost: the values stay as they were (a reader is told they are the last known).
+  W->ExecuteAction(mcCommLinkFail);
+  const QImage Lost = Grab("main-window-unfocused-lost.png");
+  // A click on an antenna gives it no keyboard focus mark.
+  W->show();
+  ASSERT_TRUE(WaitFor([&] { return W->isVisible(); }));
+  Click(*W->AntBtn5, Qt::LeftButton);
+  const QImage Clicked = Grab("main-window-unfocused-clicked.png");
+  const auto Reference = [&](const char* Name) {
+    return QImage(QString::fromUtf8(Source) + "/tests/app/" + Name).convertToFormat(QImage::Format_RGB32);
+  };
+  EXPECT_TRUE(Linked == Reference("main-window-unfocused.png"));
+  EXPECT_TRUE(Lost == Reference("main-window-unfocused-lost.png"));
+  EXPECT_TRUE(Clicked == Lost);
 }
