@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Runs a command where a screen reader would see the program: a private session bus, a virtual
+# X server, the accessibility bus and its registry, and Qt told to bridge to them.
+#   a11y_session.sh COMMAND [ARG...]
+# Everything started here is in this script's own process group and ends with it; the exit
+# status is the command's. Exit 77 (skipped) when a needed program is missing.
+set -euo pipefail
+
+if [ -z "${QUILL_A11Y_INNER:-}" ]; then
+  for p in dbus-run-session Xvfb /usr/libexec/at-spi-bus-launcher /usr/libexec/at-spi2-registryd; do
+    command -v "$p" >/dev/null || { echo "a11y_session: $p is missing (scripts/install-deps.sh test)" >&2; exit 77; }
+  done
+  # A process group of its own, so that nothing started below outlives the run.
+  exec setsid env QUILL_A11Y_INNER=1 dbus-run-session -- "$0" "$@"
+fi
+
+pids=()
+finish() {
+  local status=$?
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  exit "$status"
+}
+trap finish EXIT INT TERM
+
+# Wait (at most Seconds) until the command succeeds.
+wait_for() {
+  local seconds=$1; shift
+  local deadline=$((SECONDS + seconds))
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || { echo "a11y_session: timed out waiting for: $*" >&2; return 1; }
+    sleep 0.1
+  done
+}
+
+# A free display number, told by the server itself once it listens.
+fifo=$(mktemp -u); mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
+pids+=($!)
+read -r -t 30 display <"$fifo"
+rm -f "$fifo"
+export DISPLAY=":$display"
+
+/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+pids+=($!)
+wait_for 30 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress
+/usr/libexec/at-spi2-registryd >/dev/null 2>&1 &
+pids+=($!)
+
+export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=0 GTK_A11Y=atspi
+"$@"
