@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -168,6 +169,8 @@ class TCommControl : public QWidget, public TPacketReactions {
   void ClosePortAndWait();
   void HandleLine();
   void ShowError(const std::string& Text);
+  // Adds the lines logged while the window was hidden to the log.
+  void ShowHiddenLog();
   // Each port's tooltip from the discovery window's descriptions, refreshed with the list.
   void UpdatePortTooltips();
   // Opens COMn again for the recovery; "" when open, else the reason.
@@ -183,4 +186,5 @@ class TCommControl : public QWidget, public TPacketReactions {
   bool FLoading = false;
   bool FPlaced = false;  // centred once, on the first show
   bool FReconnect = false;
+  std::deque<QString> FHiddenLog;  // logged while hidden, newest MaxLogLines
 };
