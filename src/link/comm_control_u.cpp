@@ -124,6 +124,7 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   Label2->setBuddy(EditIP);
   Label3->setBuddy(EditPort);
   Label4->setBuddy(ComListBox);
+  ComListBox->setAccessibleName(Label4->text());  // a list's interface does not ask its buddy
 
   OkBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
   OkBtn->setGeometry(182, 239, 75, 25);

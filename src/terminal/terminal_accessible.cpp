@@ -96,6 +96,8 @@ void TQpCustomTerminal::NoteTextChanged() {
   if (!FA11yTimer->isActive()) FA11yTimer->start();
 }
 
+bool TQpCustomTerminal::A11yPending() const { return FA11yTimer && FA11yTimer->isActive(); }
+
 void TQpCustomTerminal::TellTextChanged() {
   if (!QAccessible::isActive() || !isVisible()) return;
   int Caret = 0;

@@ -252,6 +252,7 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   QString AccessibleText(int* Caret = nullptr) const;
   static constexpr int A11yInterval = 250;
   int A11yRounds() const { return FA11yRounds; }  // rounds of change events told so far
+  bool A11yPending() const;                         // a round is due
 
   QMenu* ContextMenu() const { return FMenu; }
   void ShowContextMenu(const QPoint& GlobalPos);
