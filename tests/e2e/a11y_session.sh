@@ -43,7 +43,9 @@ export DISPLAY=":$display"
 
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 pids+=($!)
-wait_for 30 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress
+# Asked without activating a second launcher through the bus's service file.
+wait_for 30 sh -c 'dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+  org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus | grep -q "boolean true"'
 /usr/libexec/at-spi2-registryd >/dev/null 2>&1 &
 pids+=($!)
 
