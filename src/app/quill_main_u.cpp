@@ -124,6 +124,8 @@ void TQuillMain::CreateControls() {
   for (int N = 1; N < MaxAntennas; ++N) setTabOrder(*Fields[N - 1], *Fields[N]);
   setTabOrder(AntBtn8, AutoBtn);
   setTabOrder(AutoBtn, CommLed);
+  // The window opens with the radio choice focused, as it did before the others took the focus.
+  RadioNumber->setFocus();
 }
 
 void TQuillMain::FormCreate() {
