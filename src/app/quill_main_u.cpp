@@ -77,6 +77,7 @@ void TQuillMain::CreateControls() {
   // the Communications window.
   CommLed->setFocusPolicy(Qt::TabFocus);
   CommLed->setAccessibleName(QStringLiteral("Link: Disconnected"));
+  LinkNotice = new TQcAnnouncer(this);
 
   EditBand = new QLineEdit(GroupBox1);
   EditBand->setGeometry(68, 52, 61, 31);
@@ -172,10 +173,12 @@ void TQuillMain::ShowLink(bool Up) {
   const QString Name = Up ? QStringLiteral("Link: Connected") : QStringLiteral("Link: Disconnected");
   if (CommLed->accessibleName() == Name) return;
   CommLed->setAccessibleName(Name);
-  // Said at once wherever the focus is: the device was lost, or is back.
+  // Said at once wherever the focus is: the device was lost, or is back. The alert is for
+  // bridges that pass it on; the notice for those that do not.
   if (QAccessible::isActive() && isVisible()) {
     QAccessibleEvent Event(CommLed, QAccessible::Alert);
     QAccessible::updateAccessibility(&Event);
+    LinkNotice->Announce(Name);
   }
   FLinkUp = Up;
   UpdateStaleNotes();

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "comm_link.h"
+#include "controls/announcer.h"
 #include "controls/indicator_panel.h"
 #include "controls/shadow_buttons.h"
 
@@ -85,6 +86,7 @@ class TQuillMain : public QWidget {
   bool AutoMode = false;
   std::int32_t Antenna = 0;
   std::array<TQcShadowButton*, MaxAntennas + 1> AntButtons{};  // [1..8]
+  TQcAnnouncer* LinkNotice = nullptr;  // says the link's loss and return to screen readers
 
  protected:
   void closeEvent(QCloseEvent* Event) override;

@@ -11,6 +11,8 @@ namespace {
 QAccessibleInterface* ControlsFactory(const QString& ClassName, QObject* Object) {
   if (ClassName == QLatin1String("TQcShadowButton"))
     if (auto* B = qobject_cast<TQcShadowButton*>(Object)) return new TQcShadowButtonAccessible(B);
+  if (ClassName == QLatin1String("TQcAnnouncer") && Object->isWidgetType())
+    return new QAccessibleWidget(static_cast<QWidget*>(Object), QAccessible::Notification);
   if (ClassName == QLatin1String("TIndicatorPanel"))
     if (auto* P = qobject_cast<TIndicatorPanel*>(Object)) return new TIndicatorPanelAccessible(P);
   return nullptr;

@@ -666,6 +666,10 @@ TEST_F(MainWindowFixture, EventsComeOnlyWithARealChangeOfAShownWindow) {
   });
   EXPECT_EQ(Events.Count(W->CommLed, QAccessible::Alert), 1u);
   EXPECT_GE(Events.Count(W->CommLed, QAccessible::NameChanged), 1u);
+  // The notice a reader hears wherever the focus is.
+  EXPECT_EQ(Events.Count(W->LinkNotice, QAccessible::ObjectShow), 1u);
+  EXPECT_EQ(Accessible(W->LinkNotice)->role(), QAccessible::Notification);
+  EXPECT_EQ(Accessible(W->LinkNotice)->text(QAccessible::Name), "Link: Disconnected");
   Step("link back", [&] { W->ExecuteAction(mcCommLinkOk); });
   EXPECT_EQ(Events.Count(W->CommLed, QAccessible::Alert), 1u);
 

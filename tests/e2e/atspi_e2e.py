@@ -7,12 +7,14 @@ holds, 1 with the failed checks listed otherwise.
 Checked: the antennas are radio buttons named by their captions with the lit one CHECKED, Auto
 a checkable button, the band display named "Band" and the link indicator a button named
 "Link: Connected"; a reader's Press on an antenna sends the command the simulator receives; a
-checked event arrives when the simulator changes the antenna; the link indicator's Press opens
+checked event arrives when the simulator changes the antenna; a notification names the link's
+loss and return; the link indicator's Press opens
 the Communications window, whose terminal pane's text can be read.
 """
 
 import os
 import queue
+import re
 import signal
 import subprocess
 import sys
@@ -166,6 +168,18 @@ def main():
         check(("Antenna 5", 0) in events, "an unchecked event for Antenna 5")
         pyatspi.Registry.deregisterEventListener(listener, "object:state-changed:checked")
 
+        # The device falls silent, and speaks again: a notification names each change of the
+        # link, whatever has the focus.
+        notices = []
+        notice = lambda e: notices.append((e.source.getRoleName(), e.source.name, e.detail1))
+        pyatspi.Registry.registerEventListener(notice, "object:state-changed:showing")
+        for command, name in (("silent on", "Link: Disconnected"), ("silent off", "Link: Connected")):
+            sim.stdin.write(command + "\n")
+            sim.stdin.flush()
+            check(wait_for(lambda: ("notification", name, 1) in notices) is not None,
+                  "a notification %s is shown after \"%s\"" % (name, command))
+        pyatspi.Registry.deregisterEventListener(notice, "object:state-changed:showing")
+
         # The link indicator's Press opens the Communications window; its pane can be read.
         if link is not None:
             link.queryAction().doAction(0)
@@ -176,8 +190,10 @@ def main():
             pane = wait_for(lambda: find(dialog, "Terminal", "terminal"))
             check(pane is not None, "the pane is a terminal named Terminal")
             if pane is not None:
-                text = wait_for(lambda: "[05C1C5" in pane.queryText().getText(0, -1) and pane.queryText().getText(0, -1))
-                check(bool(text), "the pane's text holds the device's status packets")
+                # Each status packet (of radio 1 or 2) is written over the last, on one row.
+                text = wait_for(lambda: re.search(r"\[05C[12]C5", pane.queryText().getText(0, -1)))
+                check(bool(text), "the pane's text holds the device's status packets (%r)"
+                      % pane.queryText().getText(0, -1)[-200:])
             for name in ("IP Address", "Port", "Available Ports", "Log"):
                 check(find(dialog, name) is not None, "the dialog has a control named %s" % name)
     finally:
