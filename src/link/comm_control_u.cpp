@@ -239,7 +239,7 @@ void TCommControl::Log(const std::string& Line) {
   // screen reader of every link test, although nobody can see it.
   if (!isVisible()) {
     FHiddenLog.push_back(Text);
-    if (FHiddenLog.size() > std::size_t(MaxLogLines)) FHiddenLog.pop_front();
+    if (FHiddenLog.size() > MaxLogLines) FHiddenLog.removeFirst();
     return;
   }
   Memo1->appendPlainText(Text);
@@ -260,9 +260,9 @@ std::vector<std::string> TCommControl::LogLines() const {
 
 void TCommControl::ShowHiddenLog() {
   if (FHiddenLog.empty()) return;
-  QStringList Kept(FHiddenLog.begin(), FHiddenLog.end());
+  const QString Kept = QStringList(FHiddenLog).join(QChar('\n'));
   FHiddenLog.clear();
-  Memo1->appendPlainText(Kept.join(QChar('\n')));
+  Memo1->appendPlainText(Kept);
   Memo1->moveCursor(QTextCursor::End);
   Memo1->ensureCursorVisible();
 }

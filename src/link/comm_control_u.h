@@ -5,7 +5,6 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -183,8 +182,8 @@ class TCommControl : public QWidget, public TPacketReactions {
   std::pair<std::int32_t, std::string> SelectedAdapter() const;
 
   TLinks FLinks;
+  QList<QString> FHiddenLog;  // logged while hidden, newest MaxLogLines
   bool FLoading = false;
   bool FPlaced = false;  // centred once, on the first show
   bool FReconnect = false;
-  std::deque<QString> FHiddenLog;  // logged while hidden, newest MaxLogLines
 };
