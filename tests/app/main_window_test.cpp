@@ -713,6 +713,8 @@ TEST_F(MainWindowFixture, KeyboardReachesEveryControl) {
   EXPECT_EQ(QApplication::focusWidget(), W->AutoBtn);
   Key(Qt::Key_Tab);
   EXPECT_EQ(QApplication::focusWidget(), W->CommLed);
+  EXPECT_TRUE(W->CommLed->FocusMarkShown());
+  W->grab().save(QString::fromStdString(ScreenshotPath("main-window-link-focused.png")));
   Key(Qt::Key_Enter);
   Key(Qt::Key_Space);
   EXPECT_EQ(Link.Calls, (std::vector<std::string>{"ShowWindow", "ShowWindow"}));
