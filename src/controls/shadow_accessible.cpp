@@ -52,7 +52,14 @@ TQcShadowButtonAccessible::TQcShadowButtonAccessible(TQcShadowButton* Button)
 TQcShadowButton* TQcShadowButtonAccessible::Button() const { return static_cast<TQcShadowButton*>(widget()); }
 
 QAccessible::Role TQcShadowButtonAccessible::role() const {
-  return Button()->Kind() == bkRadio ? QAccessible::RadioButton : QAccessible::Button;
+  switch (Button()->Kind()) {
+    case bkRadio: return QAccessible::RadioButton;
+    // As the toolkit presents its own toggle buttons: this Qt has no toggle role, and its
+    // AT-SPI bridge shows a checkable push button without saying whether it is on.
+    case bkToggle: return QAccessible::CheckBox;
+    case bkPush: break;
+  }
+  return QAccessible::Button;
 }
 
 QAccessible::State TQcShadowButtonAccessible::state() const {

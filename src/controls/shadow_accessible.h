@@ -2,7 +2,8 @@
 // What screen readers are told about the drawn controls (through the toolkit's accessibility
 // interfaces, which reach AT-SPI on Linux): the shadow button as a push, radio or toggle button
 // named by its caption, with its checked state and a Press action that runs the same click as
-// the mouse; the indicator panel as a button (when it reports clicks) or a text, named by its
+// the mouse (a toggle is presented as a check box, as the toolkit presents its own toggle
+// buttons); the indicator panel as a button (when it reports clicks) or a text, named by its
 // accessible name or its text. The toolkit asks for an interface only when a client does, so
 // without one none is made.
 // GUI thread only.

@@ -572,7 +572,7 @@ TEST_F(MainWindowFixture, ScreenReadersSeeRolesNamesStatesAndActions) {
       {W->AntBtn4, QAccessible::RadioButton, "Antenna 4", true, false, "Alt+4", true},
       {W->AntBtn6, QAccessible::RadioButton, "Beverage", true, false, "Alt+6", true},
       {W->AntBtn7, QAccessible::RadioButton, "Log & Yagi", true, false, "Alt+7", true},
-      {W->AutoBtn, QAccessible::Button, "Auto", true, true, "Alt+A", true},
+      {W->AutoBtn, QAccessible::CheckBox, "Auto", true, true, "Alt+A", true},
       {W->CommLed, QAccessible::Button, "Link: Connected", false, false, "", true},
       {W->EditBand, QAccessible::EditableText, "Band", false, false, "", false},
   };

@@ -5,7 +5,7 @@ registry); QUILL_BIN_DIR names the folder with quill and quill-sim. Exit 0 when 
 holds, 1 with the failed checks listed otherwise.
 
 Checked: the antennas are radio buttons named by their captions with the lit one CHECKED, Auto
-a checkable button, the band display named "Band" and the link indicator a button named
+a check box CHECKED in automatic mode, the band display named "Band" and the link indicator a button named
 "Link: Connected"; a reader's Press on an antenna sends the command the simulator receives; a
 checked event arrives when the simulator changes the antenna; a notification names the link's
 loss and return; the link indicator's Press opens
@@ -142,8 +142,8 @@ def main():
         # The simulator starts with radio 1 on antenna 3, in Auto, on 40 m.
         check(wait_for(lambda: checked(antennas[2])) is not None, "Antenna 3 is checked")
         check([checked(a) for a in antennas].count(True) == 1, "only one antenna is checked")
-        auto = find(frame, "Auto")
-        check(auto is not None and wait_for(lambda: checked(auto)) is not None, "Auto is a checked button")
+        auto = find(frame, "Auto", "check box")
+        check(auto is not None and wait_for(lambda: checked(auto)) is not None, "Auto is a checked check box")
         band = find(frame, "Band")
         check(band is not None and wait_for(lambda: band.queryText().getText(0, -1) == "40") is not None,
               "the band display is named Band and reads 40")
