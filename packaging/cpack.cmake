@@ -40,7 +40,8 @@ if(CMAKE_CROSSCOMPILING)
   set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${QUILL_DEB_ARCH})
 endif()
 # Qt draws on Wayland through a plugin of its own (which brings Qt Quick along); without it
-# Qt falls back to X11, through XWayland on a Wayland desktop.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS qt6-wayland)
+# Qt falls back to X11, and a Wayland session without XWayland shows nothing: recommended, so
+# a plain install brings it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)

@@ -81,6 +81,7 @@ expected=(
   usr/share/doc/quill/ARCHITECTURE.md
   usr/share/doc/quill/PACKAGING.md
   usr/share/doc/quill/REMOTE-CONTROL.md
+  usr/share/doc/quill/copyright
 )
 for s in "${ICON_SIZES[@]}"; do expected+=("usr/share/icons/hicolor/${s}x$s/apps/$APP_ID.png"); done
 want=$(printf '%s\n' "${expected[@]}" | sort)
@@ -126,6 +127,33 @@ if grep -Eq '^(E|W):' <<<"$out"; then fail "appstreamcli validate: $out"; fi
 out=$(appstreamcli validate-tree --no-net "$STAGE" 2>&1) || fail "appstreamcli validate-tree: $out"
 if grep -Eq '^ *(E|W):' <<<"$out"; then fail "appstreamcli validate-tree: $out"; fi
 ok "appstreamcli validate --no-net, validate-tree"
+
+# The copyright file in the machine-readable format: its header first, a Files: * paragraph
+# with Copyright and License, and a text for every licence named that is no standard one.
+copyright="$STAGE/usr/share/doc/quill/copyright"
+head -n1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "copyright: no Format header first"
+out=$(awk '
+  BEGIN { RS = ""; FS = "\n" }
+  NR == 1 { next }
+  $1 ~ /^Files: / {
+    if ($1 == "Files: *") star = 1
+    c = l = 0
+    for (i = 1; i <= NF; i++) {
+      if ($i ~ /^Copyright: /) c = 1
+      if ($i ~ /^License: /) { l = 1; named[substr($i, 10)] = 1 }
+    }
+    if (!(c && l)) bad = "a Files paragraph lacks Copyright or License"
+    next
+  }
+  $1 ~ /^License: / { if (NF > 1 && $2 ~ /^ /) texts[substr($1, 10)] = 1 }
+  END {
+    if (!star) bad = "no Files: * paragraph"
+    for (n in named) if (n ~ /^LicenseRef-/ && !(n in texts)) bad = "no text for " n
+    print bad
+  }' "$copyright")
+[ -z "$out" ] || fail "copyright: $out"
+ok "copyright file in the machine-readable format"
 
 for page in quill quill-sim quill-ctl; do
   err=$(mktemp)
@@ -174,7 +202,8 @@ depends=$(field Depends)
 for lib in libc6 libstdc++6 libgcc-s1 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libudev1; do
   [[ ", $depends" == *", $lib (>= "* ]] || fail "Depends lacks $lib: $depends"
 done
-ok "package fields; Depends: $depends"
+[[ ", $(field Recommends)" == *", qt6-wayland"* ]] || fail "Recommends lacks qt6-wayland: $(field Recommends)"
+ok "package fields; Depends: $depends; Recommends: $(field Recommends)"
 
 # apt works out the dependencies from the package file as it would on a fresh install (for a
 # foreign architecture, from that architecture's packages: the cross build's install set adds it).

@@ -23,12 +23,14 @@ PACKAGE=(dpkg-dev file)
 GTEST=(libgtest-dev libgmock-dev)
 # What the tests start or read: telnetd behind socat, the SOCKS servers dante and microsocks,
 # unshare for a private network, the services file; pgrep for the check below; the package
-# checks' validators and man; a private session bus for the remote-control tests; for the
-# accessibility test a virtual X server, the accessibility bus and registry, the Python client
-# that walks the program's accessible tree, and dbus-run-session (package dbus).
+# checks' validators and man; a private session bus for the remote-control tests; an X server
+# (Xvfb) and a headless Wayland compositor (weston, with the toolkit's Wayland plugin) of the
+# tests' own, for windows on real window systems and screens of a given size; for the
+# accessibility test the accessibility bus and registry, the Python client that walks the
+# program's accessible tree, and dbus-run-session (package dbus).
 TEST=(socat inetutils-telnetd util-linux netbase procps dante-server microsocks
-  desktop-file-utils appstream man-db groff-base dbus-daemon xvfb xauth at-spi2-core
-  python3-pyatspi dbus)
+  desktop-file-utils appstream man-db groff-base dbus-daemon xvfb weston qt6-wayland xauth
+  at-spi2-core python3-pyatspi dbus)
 # clang with libFuzzer and its sanitizer runtimes.
 FUZZ=(clang libclang-rt-14-dev)
 # Google Benchmark, libvterm and libtsm for the terminal comparison, strace for the close-time

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QCommandLineParser>
+#include <QLibraryInfo>
 #include <QDir>
 #include <QIcon>
 #include <QSocketNotifier>
@@ -158,6 +159,15 @@ QString HelpDescription(const std::string& SettingsFile) {
       .arg(QString::fromStdString(SettingsFile));
 }
 
+// The arguments with the program's name in place of the path it was started by, for the
+// Usage line of --help (the executable's own path comes from the system, not from here).
+std::vector<char*> NamedArguments(int argc, char** argv) {
+  static char Name[] = "quill";
+  std::vector<char*> Args(argv, argv + argc);
+  if (!Args.empty()) Args[0] = Name;
+  return Args;
+}
+
 std::string DefaultSettingsFile() {
   return DefaultSettingsPath(QCoreApplication::applicationFilePath().toStdString(), QUILL_INSTALLED_MARKER);
 }
@@ -241,6 +251,38 @@ std::string MissingDisplay(int argc, char** argv) {
   return Why;
 }
 
+// Whether the toolkit has its Wayland plugin, where it would look for it: the folder
+// QT_QPA_PLATFORM_PLUGIN_PATH names, the platforms folders under QT_PLUGIN_PATH's entries and
+// under its own plugin folder.
+bool WaylandPluginInstalled() {
+  QStringList Folders;
+  if (const std::string Own = Env("QT_QPA_PLATFORM_PLUGIN_PATH"); !Own.empty()) Folders << QString::fromStdString(Own);
+  for (const QString& Root : QString::fromStdString(Env("QT_PLUGIN_PATH")).split(':', Qt::SkipEmptyParts))
+    Folders << Root + QStringLiteral("/platforms");
+  Folders << QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms");
+  for (const QString& Folder : Folders)
+    if (!QDir(Folder).entryList({QStringLiteral("libqwayland-*.so")}, QDir::Files).isEmpty()) return true;
+  return false;
+}
+
+// A Wayland display runs, no X display answers, and the toolkit lacks its Wayland plugin: the
+// display is there and a package is missing, which "no display found" would hide. Empty
+// otherwise, or when the platform is chosen for something else.
+std::string MissingWaylandPlugin(int argc, char** argv) {
+  const std::string Platform = Env("QT_QPA_PLATFORM");
+  if (!Platform.empty() && Platform.rfind("wayland", 0) != 0) return {};
+  std::string Display = Env("DISPLAY");
+  for (int I = 1; I < argc; ++I) {
+    const std::string A = argv[I];
+    if (A == "-platform" || A == "--platform") return {};
+    if ((A == "-display" || A == "--display") && I + 1 < argc) Display = argv[I + 1];
+  }
+  const bool XAnswers = !Display.empty() && CheckXDisplay(Display) != TDisplayCheck::Silent;
+  if (XAnswers) return {};  // the toolkit falls back to X
+  const bool Wayland = WaylandAnswers();
+  return WaylandPluginAdvice(Env("WAYLAND_DISPLAY"), XAnswers, Wayland, Wayland && WaylandPluginInstalled());
+}
+
 void SayNoDisplay(const std::string& Why) {
   std::fprintf(stderr, "quill: no display found (%s); %s\n", Why.c_str(), HowToGiveADisplay);
   std::fflush(stderr);
@@ -268,6 +310,14 @@ void NameApplication() {
 }
 
 }  // namespace
+
+std::string WaylandPluginAdvice(const std::string& WaylandDisplay, bool XAnswers, bool WaylandAnswers,
+                                bool PluginInstalled) {
+  if (XAnswers || !WaylandAnswers || PluginInstalled) return {};
+  return "the Wayland display (WAYLAND_DISPLAY=" + (WaylandDisplay.empty() ? std::string("wayland-0") : WaylandDisplay) +
+         ") runs, but the toolkit's Wayland plugin is not installed: install qt6-wayland "
+         "(sudo apt install qt6-wayland), or run the program under X (DISPLAY)";
+}
 
 QIcon ProgramIcon() {
   QIcon Icon;
@@ -305,7 +355,10 @@ int RunProgram(int argc, char** argv) {
     QCommandLineParser Early;
     DescribeOptions(Early, SettingsOption);
     if (!Early.parse(Args) || Early.isSet(QStringLiteral("help")) || Early.isSet(QStringLiteral("version"))) {
-      QCoreApplication App(argc, argv);
+      std::vector<char*> Named = NamedArguments(argc, argv);
+      int NamedCount = int(Named.size());
+      Named.push_back(nullptr);
+      QCoreApplication App(NamedCount, Named.data());
       NameApplication();
       Early.setApplicationDescription(HelpDescription(DefaultSettingsFile()));
       Early.process(App);  // prints, then exits: 0 for help and version, 1 for an error
@@ -319,7 +372,7 @@ int RunProgram(int argc, char** argv) {
     if (Early.isSet(QStringLiteral("help-all"))) {
       // The toolkit's own options are listed by its GUI application object, which needs a
       // window system: the offscreen one, as the last -platform given wins.
-      std::vector<char*> OffscreenArgs(argv, argv + argc);
+      std::vector<char*> OffscreenArgs = NamedArguments(argc, argv);
       char Platform[] = "-platform", Offscreen[] = "offscreen";
       OffscreenArgs.push_back(Platform);
       OffscreenArgs.push_back(Offscreen);
@@ -333,6 +386,10 @@ int RunProgram(int argc, char** argv) {
     }
   }
 
+  if (const std::string Why = MissingWaylandPlugin(argc, argv); !Why.empty()) {
+    std::fprintf(stderr, "quill: %s\n", Why.c_str());
+    return 1;
+  }
   if (const std::string Why = MissingDisplay(argc, argv); !Why.empty()) {
     SayNoDisplay(Why);
     return 1;

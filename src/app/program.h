@@ -41,6 +41,12 @@ QIcon ProgramIcon();
 // icon. Once at start-up, on the GUI thread, after the QApplication exists.
 void SetUpApplication();
 
+// What start-up says, in place of "no display found", when a Wayland display runs and no X
+// display answers but the toolkit lacks its Wayland plugin (the package qt6-wayland); empty
+// in any other case (WaylandDisplay empty: the default, wayland-0).
+std::string WaylandPluginAdvice(const std::string& WaylandDisplay, bool XAnswers, bool WaylandAnswers,
+                                bool PluginInstalled);
+
 // Runs the program; returns its exit code.
 int RunProgram(int argc, char** argv);
 

@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 
 #include "link/net_defs.h"
 #include "controls/indicator_panel.h"
@@ -28,6 +29,7 @@
 #include "link/port_recovery.h"
 #include "link/radio_group.h"
 #include "platform/ui_style.h"
+#include "platform/device_access.h"
 #include "platform/dialogs.h"
 #include "platform/error_handler.h"
 #include "platform/ini_file.h"
@@ -339,6 +341,22 @@ void TCommControl::SetLinkStatus(TLinkStatus Status) {
   }
 }
 
+namespace {
+
+const std::string CommFailedText = "Communications failed";
+
+// The local time of day, for the log's lines on a loss and a return.
+std::string ClockText(std::chrono::system_clock::time_point At) {
+  const std::time_t T = std::chrono::system_clock::to_time_t(At);
+  std::tm Local{};
+  localtime_r(&T, &Local);
+  char Text[16];
+  std::strftime(Text, sizeof Text, "%H:%M:%S", &Local);
+  return Text;
+}
+
+}  // namespace
+
 void TCommControl::HandleCommFailure() {
   const int Lost = Port->ComNumber();
   GuardedCall([this] { Port->FlushOutBuffer(); });
@@ -350,7 +368,7 @@ void TCommControl::HandleCommFailure() {
   if (FLinks.LinkChanged) FLinks.LinkChanged();
   const auto Report = [this] {
     DoAction(mcDisableStayOnTop);
-    ShowError("Communications failed");
+    ShowError(CommFailedText);
     DoAction(mcRecallStayOnTOp);
   };
   if (!(FReconnect && ComMode->ItemIndex() == 1 && Lost > 0)) {
@@ -361,7 +379,24 @@ void TCommControl::HandleCommFailure() {
   // from a turn of its own: shown inside the link timer's call it would stop the link tests
   // until it is closed, and the link could not come back by itself.
   Recovery->Lost(Lost);
-  QTimer::singleShot(0, this, [Report] { GuardedCall(Report); });
+  FLostAt = std::chrono::system_clock::now();
+  if (Recovery->Waiting()) Log("COM" + std::to_string(Lost) + " lost at " + ClockText(FLostAt) + "; its error boxes close by themselves when it is back");
+  QTimer::singleShot(0, this, [this, Report] {
+    // Back already, or the boxes of a loss not yet over still open: no further box.
+    if (Port->Open() || GetDialogs().ErrorBoxOpen(CommFailedText)) return;
+    GuardedCall(Report);
+  });
+}
+
+// The boxes a lost port raised, closed when recovery brings it back: the log keeps the loss.
+void TCommControl::CloseLossBoxes(int ComNumber) {
+  const auto Now = std::chrono::system_clock::now();
+  const int Closed = GetDialogs().CloseErrorBoxes({QpLoadStr(ecDeviceRead), CommFailedText});
+  const double After = std::chrono::duration<double>(Now - FLostAt).count();
+  char Took[32];
+  std::snprintf(Took, sizeof Took, "%.1f", After);
+  Log("COM" + std::to_string(ComNumber) + " back at " + ClockText(Now) + ", " + Took + " s after the loss" +
+      (Closed > 0 ? "; its error boxes were closed" : ""));
 }
 
 void TCommControl::ShowOpened(int ComNumber) {
@@ -369,8 +404,8 @@ void TCommControl::ShowOpened(int ComNumber) {
   ComLabel->setText(QStringLiteral("Using COM%1").arg(ComNumber));
 }
 
-std::string TCommControl::ReopenLostPort(int ComNumber) {
-  if (ComMode->ItemIndex() != 1) return "the link is not in COM/USB mode";
+TReopenOutcome TCommControl::ReopenLostPort(int ComNumber) {
+  if (ComMode->ItemIndex() != 1) return {"the link is not in COM/USB mode", false};
   try {
     ClosePortAndWait();
     Port->SetBaud(9600);
@@ -380,14 +415,23 @@ std::string TCommControl::ReopenLostPort(int ComNumber) {
     GuardedCall([this] { Port->SetOpen(false); });
     Port->SetComNumber(0);
     const std::string Reason = E.what();
-    return Reason.empty() ? "Error opening COM" + std::to_string(ComNumber) : Reason;
+    // A node opened the moment it appears may not be ready: a terminal not yet unlocked
+    // answers as if missing, udev may still be setting its permissions, or it is still held.
+    const auto* Q = dynamic_cast<const EQpException*>(&E);
+    const int Code = Q ? Q->ErrorCode() : 0;
+    const bool MayPass = Code == ecAlreadyOpen || Code == -EACCES ||
+                         (Code == ecBadId && TSerialDeviceMap(MapSources()).Exists(ComNumber));
+    // The port layer's "does not exist" says nothing of what is there: say it in words.
+    if (Code == ecBadId) return {PortFailureText(ComNumber), MayPass};
+    return {Reason.empty() ? "Error opening COM" + std::to_string(ComNumber) : Reason, MayPass};
   }
   PortNumber = ComNumber;
   ShowOpened(ComNumber);
+  CloseLossBoxes(ComNumber);
   LinkTries = 0;
   LinkTestTimer = 0;  // the next link test at once
   if (FLinks.LinkChanged) FLinks.LinkChanged();
-  return "";
+  return {};
 }
 
 void TCommControl::SetReconnect(bool On) {
@@ -401,13 +445,31 @@ TSerialMapSources TCommControl::MapSources() const {
   return FLinks.MapSources ? FLinks.MapSources() : DefaultSerialMapSources();
 }
 
+std::string TCommControl::PortFailureText(int ComNumber) const {
+  const std::string Port = "COM" + std::to_string(ComNumber);
+  const std::string Path = TSerialDeviceMap(MapSources()).DevicePath(ComNumber);
+  return Path.empty() ? Port + " names no device" : Port + ": " + DescribeUnusableDevice(Path);
+}
+
 std::string TCommControl::OpenErrorText(const std::string& First, const std::exception& E, int ComNumber) const {
   std::string Text = WithSystemReason(First, E);
+  if (ComNumber <= 0) return Text;
+  const std::string Port = "COM" + std::to_string(ComNumber);
+  const std::string Path = TSerialDeviceMap(MapSources()).DevicePath(ComNumber);
+  // After the box's own first line: the port and what stands at its path, in words, where the
+  // first line does not say it (the stored port's "Error opening COM port") or the port layer's
+  // reason is only that the port does not exist.
   TOpenFailure Why = TOpenFailure::Other;
   if (const auto* Io = dynamic_cast<const EInOutError*>(&E); Io && Io->ErrorCode() == EACCES) Why = TOpenFailure::Denied;
   else if (dynamic_cast<const EAlreadyOpen*>(&E)) Why = TOpenFailure::Busy;
-  if (Why == TOpenFailure::Other || ComNumber <= 0) return Text;
-  const std::string Path = TSerialDeviceMap(MapSources()).DevicePath(ComNumber);
+  if (dynamic_cast<const EBadId*>(&E)) {
+    Text += "\n" + PortFailureText(ComNumber);
+  } else if (First.find(Port) == std::string::npos) {
+    // The help below names the device; otherwise this line does.
+    Text += "\nPort: " + Port;
+    if (Why == TOpenFailure::Other) Text += Path.empty() ? ", which names no device" : " (" + Path + ")";
+  }
+  if (Why == TOpenFailure::Other) return Text;
   const std::string Help = DeviceAccessHelp(Path, Why, FLinks.AccessFacts ? *FLinks.AccessFacts : SystemDeviceAccessFacts());
   return Help.empty() ? Text : Text + "\n" + Help;
 }
@@ -720,6 +782,7 @@ void TCommControl::showEvent(QShowEvent* Event) {
   GuardedCall([this] { ShowHiddenLog(); });
   if (!FPlaced) {
     FPlaced = true;
+    FitToWorkArea(this);  // a small screen: as large as fits, the content scrolling
     CentreOnWorkArea(this);
   }
   QWidget::showEvent(Event);

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -32,6 +33,7 @@ class TRadioGroup;
 class TQpWinsockPort;
 class TQpTerminal;
 class TPortRecovery;
+struct TReopenOutcome;
 
 enum ToperatingMode : std::uint8_t { omNormal = 0, omClient = 1, omServer = 2, omGateway = 3 };
 
@@ -173,10 +175,13 @@ class TCommControl : public QWidget, public TPacketReactions {
   // Each port's tooltip from the discovery window's descriptions, refreshed with the list.
   void UpdatePortTooltips();
   // Opens COMn again for the recovery; "" when open, else the reason.
-  std::string ReopenLostPort(int ComNumber);
+  TReopenOutcome ReopenLostPort(int ComNumber);
+  void CloseLossBoxes(int ComNumber);
   TSerialMapSources MapSources() const;
   // An open error's box text: First, the system's reason, then the device and a fix for
   // denied access or a busy device on the following lines.
+  // "COM6: /dev/pts/3 is not a serial device": the port and what stands at its path.
+  std::string PortFailureText(int ComNumber) const;
   std::string OpenErrorText(const std::string& First, const std::exception& E, int ComNumber) const;
   // The selected port's number and by-id link (empty when it has none).
   std::pair<std::int32_t, std::string> SelectedAdapter() const;
@@ -186,4 +191,5 @@ class TCommControl : public QWidget, public TPacketReactions {
   bool FLoading = false;
   bool FPlaced = false;  // centred once, on the first show
   bool FReconnect = false;
+  std::chrono::system_clock::time_point FLostAt;  // the last loss recovery waits out
 };

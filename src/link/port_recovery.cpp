@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
 #include "platform/text_util.h"
 
@@ -16,18 +17,39 @@ TPortRecovery::~TPortRecovery() {
   FWatch->Stop();
 }
 
+TReturnRule TPortRecovery::RuleFor(const TDeviceIdentity& Identity, const TDevicePathFacts& Path) {
+  if (Identity.Known()) return TReturnRule::ByIdentity;
+  if (!Path.PseudoTerminal) return TReturnRule::ByPath;
+  return Path.Link ? TReturnRule::ByLinkMadeAgain : TReturnRule::Never;
+}
+
+TDevicePathFacts TPortRecovery::Facts(const std::string& Path) const {
+  if (Path.empty()) return {};
+  return FHooks.PathFacts ? FHooks.PathFacts(Path) : LookAtDevicePath(Path);
+}
+
 void TPortRecovery::Opened(int ComNumber) {
   FOpenedNumber = ComNumber;
   FOpened = FHooks.Identity ? FHooks.Identity(ComNumber) : TDeviceIdentity{};
+  FOpenedPath = Facts(FHooks.DevicePath ? FHooks.DevicePath(ComNumber) : std::string());
 }
 
 void TPortRecovery::Lost(int ComNumber) {
   Cancel();
-  FIdentity = ComNumber == FOpenedNumber ? FOpened : TDeviceIdentity{};
   const std::string Path = FHooks.DevicePath ? FHooks.DevicePath(ComNumber) : std::string();
+  const bool Known = ComNumber == FOpenedNumber;
+  FIdentity = Known ? FOpened : TDeviceIdentity{};
+  FPathAtOpen = Known ? FOpenedPath : Facts(Path);
+  FRule = RuleFor(FIdentity, FPathAtOpen);
   const std::string Port = "COM" + std::to_string(ComNumber);
   if (Path.empty()) {
     FHooks.Report(Port + " names no device: it is not reopened by itself");
+    return;
+  }
+  if (FRule == TReturnRule::Never) {
+    FHooks.Report(Port + " (" + Path + ") is a pseudo-terminal's number, which goes to the next "
+                  "terminal any program opens: it is not reopened by itself (a link made anew "
+                  "for each new terminal is followed)");
     return;
   }
   if (!FWatch->Watch(Path)) {
@@ -37,6 +59,9 @@ void TPortRecovery::Lost(int ComNumber) {
   FComNumber = ComNumber;
   FPath = Path;
   FFailureReported = false;
+  FStaleLinkReported = false;
+  FRetries = 0;
+  FRetryPending = false;
   ++FLoss;
   FHooks.Report("Waiting for " + Port + " (" + Path + ") to come back");
   // It may already be back (a link pointed at a new node before the loss was noticed): one
@@ -53,11 +78,31 @@ void TPortRecovery::Cancel() {
   FWatch->Stop();
   FComNumber = 0;
   FPath.clear();
+  FRetryPending = false;
 }
 
-int TPortRecovery::Returned() const {
+int TPortRecovery::Returned() {
   const bool There = FHooks.Present(FComNumber);
-  if (!FIdentity.Known()) return There ? FComNumber : 0;
+  switch (FRule) {
+    case TReturnRule::Never:
+      return 0;
+    case TReturnRule::ByPath:
+      return There ? FComNumber : 0;
+    case TReturnRule::ByLinkMadeAgain: {
+      if (!There) return 0;
+      if (!Facts(FPath).SameLinkAs(FPathAtOpen)) return FComNumber;
+      // The old link leads to a terminal again: another program's, which took the number.
+      if (!FStaleLinkReported) {
+        FStaleLinkReported = true;
+        FHooks.Report("COM" + std::to_string(FComNumber) + " (" + FPath + ") still leads where it "
+                      "did before the loss, to a terminal that may be another program's: "
+                      "waiting for the link to be made anew");
+      }
+      return 0;
+    }
+    case TReturnRule::ByIdentity:
+      break;
+  }
   if (There && FHooks.Identity(FComNumber) == FIdentity) return FComNumber;
   int Found = 0;
   for (const int N : FHooks.Ports ? FHooks.Ports() : std::vector<int>{}) {
@@ -78,18 +123,31 @@ void TPortRecovery::Check() {
   const int Lost = FComNumber;
   const unsigned Loss = FLoss;
   const std::string Path = FPath;
-  const std::string Reason = FHooks.Reopen(N);
+  const TReopenOutcome Outcome = FHooks.Reopen(N);
   // Reopening handles messages: a cancel or a new loss meanwhile is the newer word.
   if (FComNumber != Lost || FLoss != Loss) return;
   const std::string Port = "COM" + std::to_string(Lost);
   const std::string Now = N == Lost ? Port : "COM" + std::to_string(N);
-  if (Reason.empty()) {
+  if (Outcome.Reason.empty()) {
     Cancel();
     FHooks.Report(N == Lost ? Port + " is back (" + Path + "): reopened"
                             : Port + "'s adapter is back as " + Now + ": reopened");
     return;
   }
+  // Opened a moment too early: no further change may come to say it is ready, so look again.
+  if (Outcome.MayPass && FRetries < std::size(RetryMs)) {
+    if (FRetryPending) return;
+    FRetryPending = true;
+    std::weak_ptr<bool> Alive = FAlive;
+    FHooks.Later(RetryMs[FRetries++], [this, Alive, Loss] {
+      if (Alive.expired() || Loss != FLoss || !FRetryPending) return;
+      FRetryPending = false;
+      Check();
+    });
+    return;
+  }
+  FRetries = 0;  // a later change starts a series of its own
   if (FFailureReported) return;
   FFailureReported = true;
-  FHooks.Report(Now + " is back but cannot be opened: " + Reason);
+  FHooks.Report(Now + " is back but cannot be opened: " + Outcome.Reason);
 }

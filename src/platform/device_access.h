@@ -41,3 +41,9 @@ std::vector<TDeviceHolder> FindDeviceHolders(const std::string& ProcRoot, const 
 
 // This system's facts.
 TDeviceAccessFacts SystemDeviceAccessFacts();
+
+// What stands at Path when it would not open as a serial port, in words, starting with the
+// path: "/dev/pts/3 is not there", "/tmp/x is not a serial device (a regular file)",
+// "/dev/ttyS4 is a terminal that is not ready yet" (it exists but would not open: a
+// pseudo-terminal not yet unlocked, a slot with no hardware). Looks at the system now.
+std::string DescribeUnusableDevice(const std::string& Path);

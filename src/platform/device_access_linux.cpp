@@ -4,10 +4,12 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -66,4 +68,37 @@ TDeviceAccessFacts SystemDeviceAccessFacts() {
   };
   F.Holders = [](const std::string& Path) { return FindDeviceHolders("/proc", Path, int(getpid())); };
   return F;
+}
+
+namespace {
+
+// A character device of the terminal kind: a pseudo-terminal (majors 136-143), or one whose
+// class in sysfs is tty (serial ports, USB adapters, consoles).
+bool TerminalDevice(const struct stat& St) {
+  const unsigned Major = major(St.st_rdev), Minor = minor(St.st_rdev);
+  if (Major >= 136 && Major <= 143) return true;
+  std::error_code Ec;
+  const auto Class = std::filesystem::read_symlink(
+      "/sys/dev/char/" + std::to_string(Major) + ":" + std::to_string(Minor) + "/subsystem", Ec);
+  return !Ec && Class.filename() == "tty";
+}
+
+}  // namespace
+
+std::string DescribeUnusableDevice(const std::string& Path) {
+  struct stat Link {}, St {};
+  if (::lstat(Path.c_str(), &Link) != 0) return Path + " is not there";
+  if (::stat(Path.c_str(), &St) != 0) {
+    std::error_code Ec;
+    const auto Target = std::filesystem::read_symlink(Path, Ec);
+    return Path + " leads to " + (Ec ? std::string("a path") : Target.string()) + ", which is not there";
+  }
+  const auto NotSerial = [&](const char* What) { return Path + " is not a serial device (" + What + ")"; };
+  if (S_ISREG(St.st_mode)) return NotSerial("a regular file");
+  if (S_ISDIR(St.st_mode)) return NotSerial("a folder");
+  if (S_ISFIFO(St.st_mode)) return NotSerial("a named pipe");
+  if (S_ISSOCK(St.st_mode)) return NotSerial("a socket");
+  if (S_ISBLK(St.st_mode)) return NotSerial("a block device");
+  if (!S_ISCHR(St.st_mode) || !TerminalDevice(St)) return Path + " is not a serial device";
+  return Path + " is a terminal that is not ready yet";
 }

@@ -22,6 +22,16 @@ class Dialogs {
     (void)Owner;
     ErrorBox(Text);
   }
+  // Whether an error box with Text is open now, and closing those open with one of Texts (the
+  // boxes of a condition that has passed by itself); returns how many were closed.
+  virtual bool ErrorBoxOpen(const std::string& Text) const {
+    (void)Text;
+    return false;
+  }
+  virtual int CloseErrorBoxes(const std::vector<std::string>& Texts) {
+    (void)Texts;
+    return 0;
+  }
   // Modal input box; returns Default unchanged when the user cancels.
   virtual std::string InputBox(const std::string& Caption, const std::string& Prompt,
                                const std::string& Default) = 0;

@@ -99,6 +99,24 @@ void QtDialogs::ErrorBoxFor(QWidget* Owner, const std::string& Text) {
   Box.exec();
 }
 
+bool QtDialogs::ErrorBoxOpen(const std::string& Text) const {
+  const QString Q = QString::fromStdString(Text);
+  return std::any_of(OpenBoxes.begin(), OpenBoxes.end(), [&](const QPointer<QMessageBox>& B) { return B && B->isVisible() && B->text() == Q; });
+}
+
+int QtDialogs::CloseErrorBoxes(const std::vector<std::string>& Texts) {
+  int Closed = 0;
+  // Newest first: each box's loop runs inside the one before, and ends as its box closes.
+  const auto Open = OpenBoxes;
+  for (auto It = Open.rbegin(); It != Open.rend(); ++It) {
+    QMessageBox* B = *It;
+    if (!B || !B->isVisible() || std::find(Texts.begin(), Texts.end(), B->text().toStdString()) == Texts.end()) continue;
+    B->done(QMessageBox::Ok);
+    ++Closed;
+  }
+  return Closed;
+}
+
 std::string QtDialogs::InputBox(const std::string& Caption, const std::string& Prompt,
                                 const std::string& Default) {
   if (Ending) return Default;

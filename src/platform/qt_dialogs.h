@@ -18,6 +18,8 @@ class QtDialogs : public Dialogs {
 
   void ErrorBox(const std::string& Text) override;
   void ErrorBoxFor(QWidget* Owner, const std::string& Text) override;
+  bool ErrorBoxOpen(const std::string& Text) const override;
+  int CloseErrorBoxes(const std::vector<std::string>& Texts) override;
   std::string InputBox(const std::string& Caption, const std::string& Prompt,
                        const std::string& Default) override;
 };

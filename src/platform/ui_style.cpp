@@ -2,6 +2,10 @@
 
 #include <QScreen>
 
+#include <algorithm>
+#include <QScrollArea>
+#include <QStyle>
+
 #include <QFontDatabase>
 #include <QPalette>
 #include <QWidget>
@@ -42,6 +46,42 @@ void CentreOnWorkArea(QWidget* W) {
   if (QScreen* S = W->screen()) {
     const QRect Work = S->availableGeometry();
     const QRect Frame = W->frameGeometry();
-    W->move(Work.center().x() - Frame.width() / 2, Work.center().y() - Frame.height() / 2);
+    // Kept inside the work area: a window as wide as it would start a pixel left of it.
+    const int X = std::max(Work.left(), Work.center().x() - Frame.width() / 2);
+    const int Y = std::max(Work.top(), Work.center().y() - Frame.height() / 2);
+    W->move(X, Y);
   }
+}
+
+bool FitToWorkArea(QWidget* W) {
+  QScreen* S = W->screen();
+  if (!S) return false;
+  const QRect Work = S->availableGeometry();
+  // The frame the window manager adds, known only once shown: a title bar's height meanwhile.
+  QSize Frame = W->frameGeometry().size() - W->geometry().size();
+  if (Frame.isEmpty()) Frame = QSize(0, W->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, W));
+  const QSize Specified = W->size();
+  const QSize Room = Work.size() - Frame;
+  if (Specified.width() <= Room.width() && Specified.height() <= Room.height()) return false;
+  auto* Content = new QWidget;
+  Content->setFixedSize(Specified);
+  // In their order, so the focus chain keeps it; each keeps its own visibility.
+  for (QWidget* Child : W->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (Child->isWindow()) continue;
+    const bool Shown = !Child->isHidden();
+    const QRect At = Child->geometry();
+    Child->setParent(Content);
+    Child->setGeometry(At);
+    Child->setVisible(Shown);
+  }
+  auto* View = new QScrollArea(W);
+  View->setFrameShape(QFrame::NoFrame);
+  View->setBackgroundRole(QPalette::Window);
+  View->viewport()->setBackgroundRole(QPalette::Window);
+  View->setWidget(Content);
+  const QSize Fits(std::min(Specified.width(), Room.width()), std::min(Specified.height(), Room.height()));
+  W->setFixedSize(Fits);
+  View->setGeometry(0, 0, Fits.width(), Fits.height());
+  View->show();
+  return true;
 }

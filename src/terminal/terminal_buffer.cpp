@@ -174,6 +174,29 @@ void TQpTerminalBuffer::SetCursorPosition(int aRow, int aCol) {
   tbMoveCursor(ClampInt(R, 0, FSVRowCount - 1), ClampInt(C, 0, FColCount - 1));
 }
 
+bool TQpTerminalBuffer::RowHoldsText(int aRow) const {
+  const void* P = GetLineCharPtr(aRow);
+  if (!P) return false;
+  if (FUseWideChars) {
+    const auto* W = static_cast<const std::uint16_t*>(P);
+    return std::any_of(W, W + FColCount, [this](std::uint16_t C) { return C != FDefWideChar; });
+  }
+  const auto* C = static_cast<const char*>(P);
+  return std::any_of(C, C + FColCount, [this](char Ch) { return Ch != FDefAnsiChar; });
+}
+
+void TQpTerminalBuffer::ContinueBelowText() {
+  int Last = FRowCount;
+  while (Last >= 1 && !RowHoldsText(Last)) --Last;
+  if (Last == 0) {
+    SetRow(1);
+    return;
+  }
+  FBeyondMargin = false;
+  tbMoveCursor(FirstScreenRow() + Last - 1, 0);
+  MoveCursorDown(true);
+}
+
 void TQpTerminalBuffer::tbFireCursorMoved() {
   if (OnCursorMoved && FCursorMoved) OnCursorMoved(this, Row(), Col());
 }

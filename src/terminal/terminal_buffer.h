@@ -103,6 +103,12 @@ class TQpTerminalBuffer {
   void MoveCursorLeft(bool aWrap, bool aScroll);
   void MoveCursorRight(bool aWrap, bool aScroll);
   void SetCursorPosition(int aRow, int aCol);
+  // Where output goes on when the screen is taken up again (a port reattached after a loss):
+  // row 1 of an empty screen, else column 1 of the row after the last one holding text,
+  // scrolling when that one is the bottom row, so new lines never overwrite older ones.
+  void ContinueBelowText();
+  // Screen or scrollback row aRow (external absolute) holds a character other than the blank.
+  bool RowHoldsText(int aRow) const;
   void DoBackspace();
   void DoCarriageReturn() {
     FBeyondMargin = false;

@@ -218,7 +218,9 @@ void TQpCustomTerminal::AwpWaitForPort() {
     }
   }
   tmGetFontInfo();
-  if (Buffer()) Buffer()->SetRow(1);
+  // Onto a screen that holds text (the link back after a loss) output goes on below it: from
+  // row 1 each new line would overwrite an old one and leave its tail beside a short answer.
+  if (Buffer()) Buffer()->ContinueBelowText();
 }
 
 void TQpCustomTerminal::tmDetachFromComPort() {

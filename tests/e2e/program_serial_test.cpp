@@ -5,13 +5,18 @@
 // picks the port again after it has come back.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdlib.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -28,6 +33,8 @@
 #include "link/comm_control_u.h"
 #include "link/port_recovery.h"
 #include "platform/dialogs.h"
+#include "platform/qt_dialogs.h"
+#include "pseudo_terminal.h"
 
 namespace {
 
@@ -217,4 +224,207 @@ TEST(ProgramOverSerial, WithReconnectTheLinkComesBackByItselfAfterEachLoss) {
   Click(Main.AntBtn3);
   ASSERT_TRUE(WaitFor([&] { return Main.AntBtn3->Brush().Color() == AntennaColor; }, 30000));
   Main.close();
+}
+
+namespace {
+
+bool Logged(const TCommControl& Comm, const std::string& Part) {
+  const auto Lines = Comm.LogLines();
+  return std::any_of(Lines.begin(), Lines.end(), [&](const std::string& L) { return L.find(Part) != std::string::npos; });
+}
+
+// A program over COM5 with Reconnect=1, the port mapped to Path.
+struct TRecoveringProgram {
+  TRecoveringProgram(const TempDir& Dir, const std::string& Path) {
+    WriteFile(Dir.File("q.ini"), "[Comm]\nMode=1\nPort=5\nReconnect=1\n[ComMap]\nCOM5=" + Path + "\n");
+    Program = std::make_unique<TProgram>(Dir.File("q.ini"));
+  }
+  TCommControl& Comm() { return *Program->CommControl; }
+  ScopedScriptedDialogs Script;
+  std::unique_ptr<TProgram> Program;
+};
+
+// Opens terminals until one takes Number, as the next program to open a terminal would.
+std::unique_ptr<TPtyMaster> TakeNumber(const std::string& Number, std::vector<std::unique_ptr<TPtyMaster>>& Others) {
+  for (int I = 0; I < 64; ++I) {
+    auto Pty = std::make_unique<TPtyMaster>(O_NONBLOCK);
+    if (Pty->Path == Number) return Pty;
+    Others.push_back(std::move(Pty));
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+// When the program on a terminal ends, its number goes to the next terminal anyone opens (a
+// shell window): the program must not write its link tests there. Through a bare number it is
+// never reopened; through a link only once the link has been made again.
+TEST(ProgramOverSerial, ATerminalNumberTakenByAnotherProgramIsNeverWrittenTo) {
+  for (const bool ThroughLink : {true, false}) {
+    SCOPED_TRACE(ThroughLink ? "through a link" : "through its bare number");
+    TempDir Dir;
+    auto Device = std::make_unique<TPtyMaster>(O_NONBLOCK);
+    ASSERT_FALSE(Device->Path.empty());
+    const std::string Number = Device->Path;
+    const std::string Link = Dir.File("ttyQuill");
+    if (ThroughLink) PointLink(Link, Number);
+    TRecoveringProgram P(Dir, ThroughLink ? Link : Number);
+    TCommControl& Comm = P.Comm();
+    std::string Got;
+    ASSERT_TRUE(WaitFor([&] { return (Got += Drain(Device->Master)).find("[C") != std::string::npos; }, 30000));
+    Device->Close();
+    ASSERT_TRUE(WaitFor([&] { return Comm.ComLabel->text() == "Disabled"; }, 30000));
+    std::vector<std::unique_ptr<TPtyMaster>> Others;
+    const auto Holder = TakeNumber(Number, Others);
+    ASSERT_TRUE(Holder) << Number << " was not given out again";
+    if (ThroughLink) {
+      ASSERT_TRUE(WaitFor([&] { return Logged(Comm, "still leads where it did before the loss"); }, 30000));
+      EXPECT_TRUE(Comm.Recovery->Waiting());
+    } else {
+      EXPECT_TRUE(Logged(Comm, "is a pseudo-terminal's number"));
+      EXPECT_FALSE(Comm.Recovery->Waiting());
+    }
+    // The device comes back on a new terminal behind a link made again: that one is followed.
+    const auto Back = std::make_unique<TPtyMaster>(O_NONBLOCK);
+    if (ThroughLink) {
+      PointLink(Link, Back->Path);
+      ASSERT_TRUE(WaitFor([&] { return !Comm.Recovery->Waiting(); }, 30000));
+      EXPECT_EQ(Comm.ComLabel->text(), "Using COM5");
+      Got.clear();
+      EXPECT_TRUE(WaitFor([&] { return (Got += Drain(Back->Master)).find("[C") != std::string::npos; }, 30000));
+    }
+    EXPECT_EQ(Drain(Holder->Master), "");
+  }
+}
+
+namespace {
+
+// A terminal whose other side cannot be opened until Unlock: what a program serving a new
+// terminal holds for a moment after making it.
+struct TLockedPty {
+  TLockedPty() {
+    Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (Master >= 0 && grantpt(Master) == 0)
+      if (const char* Name = ptsname(Master)) Path = Name;
+  }
+  ~TLockedPty() {
+    if (Master >= 0) ::close(Master);
+  }
+  TLockedPty(const TLockedPty&) = delete;
+  TLockedPty& operator=(const TLockedPty&) = delete;
+  bool Unlock() { return unlockpt(Master) == 0; }
+  int Master = -1;
+  std::string Path;
+};
+
+}  // namespace
+
+// The open that follows a link's appearance comes before the terminal is unlocked; no further
+// change comes to say it is ready, so it is tried again until it is.
+TEST(ProgramOverSerial, AnOpenThatCameBeforeTheTerminalWasReadyIsTriedAgain) {
+  TempDir Dir;
+  const std::string Link = Dir.File("ttyQuill");
+  auto First = std::make_unique<TPtyMaster>(O_NONBLOCK);
+  PointLink(Link, First->Path);
+  TRecoveringProgram P(Dir, Link);
+  TCommControl& Comm = P.Comm();
+  ASSERT_EQ(Comm.ComLabel->text(), "Using COM5");
+  First.reset();
+  std::unique_ptr<TLockedPty> Device;
+  for (int Round = 0; Round < 20; ++Round) {
+    SCOPED_TRACE("round " + std::to_string(Round + 1));
+    ASSERT_TRUE(WaitFor([&] { return Comm.Recovery->Waiting(); }, 30000));
+    Device = std::make_unique<TLockedPty>();
+    ASSERT_FALSE(Device->Path.empty());
+    PointLink(Link, Device->Path);
+    ASSERT_TRUE(WaitFor([&] { return Comm.Recovery->RetryPending() || !Comm.Recovery->Waiting(); }, 30000));
+    ASSERT_TRUE(Comm.Recovery->Waiting()) << "opened before the terminal was unlocked";
+    ASSERT_TRUE(Device->Unlock());
+    ASSERT_TRUE(WaitFor([&] { return !Comm.Recovery->Waiting(); }, 30000));
+    EXPECT_EQ(Comm.ComLabel->text(), "Using COM5");
+    std::string Got;
+    ASSERT_TRUE(WaitFor([&] { return (Got += Drain(Device->Master)).find("[C") != std::string::npos; }, 30000));
+    ::close(Device->Master);  // hangs up: the next loss
+    Device->Master = -1;
+  }
+  EXPECT_FALSE(Logged(Comm, "cannot be opened"));
+}
+
+namespace {
+
+// The texts of the error boxes showing now.
+std::vector<std::string> ShownBoxes() {
+  std::vector<std::string> Texts;
+  for (QWidget* W : QApplication::topLevelWidgets())
+    if (auto* Box = qobject_cast<QMessageBox*>(W); Box && Box->isVisible()) Texts.push_back(Box->text().toStdString());
+  std::sort(Texts.begin(), Texts.end());
+  return Texts;
+}
+
+}  // namespace
+
+// A loss raises its two boxes in either case. With Reconnect=1 they close themselves when the
+// port is back, and the log keeps the loss and the return; with 0 they wait for the user.
+// The boxes are the real ones: the test acts from a timer, inside their loops.
+TEST(ProgramOverSerial, TheBoxesOfALossCloseThemselvesOnlyWhenThePortComesBackByItself) {
+  for (const bool Reconnect : {true, false}) {
+    SCOPED_TRACE(Reconnect ? "Reconnect=1" : "Reconnect=0");
+    TempDir Dir;
+    const auto Old = SetDialogs(std::make_shared<QtDialogs>());
+    const std::string Link = Dir.File("ttyQuill");
+    auto Sim = StartPtySim(Link);
+    ASSERT_FALSE(::testing::Test::HasFailure());
+    WriteFile(Dir.File("q.ini"), "[Comm]\nMode=1\nPort=5\nReconnect=" + std::string(Reconnect ? "1" : "0") +
+                                     "\n[ComMap]\nCOM5=" + Link + "\n");
+    TProgram Program(Dir.File("q.ini"));
+    TQuillMain& Main = *Program.QuillMain;
+    TCommControl& Comm = *Program.CommControl;
+    QtDialogs::SetMainWindow(&Main);
+    Main.show();
+    ASSERT_TRUE(WaitFor([&] { return Main.CommLed->text() == "Connected"; }, 30000));
+
+    const std::vector<std::string> Both{"Communications failed", "Device read error"};
+    std::vector<std::string> WhileLost, AfterReturn;
+    bool Returned = false, Done = false;
+    QTimer Watch;
+    const auto Start = std::chrono::steady_clock::now();
+    QObject::connect(&Watch, &QTimer::timeout, [&] {
+      // Boxes that never close would hold the test inside their loops: past the deadline they
+      // are closed, and the checks below fail instead.
+      if (std::chrono::steady_clock::now() - Start > std::chrono::seconds(60)) {
+        while (QWidget* Modal = QApplication::activeModalWidget()) Modal->close();
+        return;
+      }
+      if (!Returned && ShownBoxes() == Both) {
+        WhileLost = ShownBoxes();
+        Returned = true;
+        Sim = StartPtySim(Link);  // the device is back, behind a link made again
+        return;
+      }
+      // Without recovery the port is back in the list but stays closed, its boxes open.
+      if (Returned && !Reconnect && !Done && FindItem(Comm.ComListBox, "COM5")) {
+        AfterReturn = ShownBoxes();
+        Done = true;
+        while (QWidget* Modal = QApplication::activeModalWidget()) Modal->close();
+      }
+    });
+    Watch.start(20);
+    Sim->P.kill();
+    Sim->P.waitForFinished(10000);
+    ::unlink(Link.c_str());
+    if (Reconnect) {
+      ASSERT_TRUE(WaitFor([&] { return Returned && Main.CommLed->text() == "Connected" && ShownBoxes().empty(); }, 60000));
+      EXPECT_TRUE(Logged(Comm, "COM5 lost at "));
+      EXPECT_TRUE(Logged(Comm, "s after the loss; its error boxes were closed"));
+    } else {
+      ASSERT_TRUE(WaitFor([&] { return Done && ShownBoxes().empty(); }, 60000));
+      EXPECT_EQ(AfterReturn, Both);
+      EXPECT_EQ(Comm.ComLabel->text(), "Disabled");
+      EXPECT_FALSE(Logged(Comm, "COM5 lost at "));
+    }
+    EXPECT_EQ(WhileLost, Both);
+    Watch.stop();
+    Main.close();
+    SetDialogs(Old);
+  }
 }

@@ -51,9 +51,10 @@ TEST(Program, VersionHelpAndBadOptionsNeedNoDisplay) {
   // --help tells where the settings live and where to read more; --help-all adds the toolkit's
   // own options, which it knows without a display too.
   for (const Case& C : {Case{"--version", 0, {"1.0"}},
-                        Case{"--help", 0, {"--settings", "quill.ini", "$XDG_CONFIG_HOME/quill/quill.ini", "QUILL_COM_MAP",
-                                           "man quill"}},
-                        Case{"--help-all", 0, {"--settings", "-platform"}}, Case{"--bogus", 1, {"bogus"}}}) {
+                        Case{"--help", 0, {"Usage: quill [options]", "--settings", "quill.ini",
+                                           "$XDG_CONFIG_HOME/quill/quill.ini", "QUILL_COM_MAP", "man quill"}},
+                        Case{"--help-all", 0, {"Usage: quill [options]", "--settings", "-platform"}},
+                        Case{"--bogus", 1, {"bogus"}}}) {
     QProcess P;
     // No display of any kind, and no platform chosen: the windowing system must not be reached.
     TempDir Runtime;
@@ -64,6 +65,11 @@ TEST(Program, VersionHelpAndBadOptionsNeedNoDisplay) {
     EXPECT_EQ(P.exitCode(), C.Code) << C.Option;
     const QByteArray Out = P.readAllStandardOutput() + P.readAllStandardError();
     for (const char* Word : C.Says) EXPECT_TRUE(Out.contains(Word)) << C.Option << ": " << Word << " in " << Out.toStdString();
+    // The program's name, not the path it was started by (a build folder, say).
+    const qsizetype Usage = Out.indexOf("Usage: ");
+    if (Usage >= 0) {
+      EXPECT_FALSE(Out.mid(Usage, Out.indexOf('\n', Usage) - Usage).contains('/')) << C.Option;
+    }
   }
 }
 

@@ -354,7 +354,8 @@ TEST_F(CommControlTest, KeepThisAdapterWritesItsStableLinkIntoTheComMap) {
 TEST_F(CommControlTest, SerialPortThatCannotOpen) {
   // Stored COM/USB on a port that does not exist: the one setup says so, once.
   Create("[Comm]\nMode=1\nPort=250\n", {"Disable", "COM249"});
-  EXPECT_EQ(Script->Errors, std::vector<std::string>{"Error opening COM port"});
+  // The specified first line, then the port it was about.
+  EXPECT_EQ(Script->Errors, std::vector<std::string>{"Error opening COM port\nPort: COM250, which names no device"});
   EXPECT_EQ(Comm->ComLabel->text(), "Disabled");
   EXPECT_FALSE(Comm->Port->Open());
   // Picking a port from the list that fails to open.
@@ -493,7 +494,18 @@ TEST_F(CommControlTest, SerialOpenErrorsCarryTheSystemsReason) {
   Create("[Comm]\nMode=1\nPort=7\n", {"Disable", "COM7"});
   unsetenv("QUILL_COM_MAP");
   ASSERT_EQ(Script->Errors.size(), 1u);
-  EXPECT_EQ(Script->Errors[0], "Error opening COM port: Is a directory");
+  EXPECT_EQ(Script->Errors[0], "Error opening COM port: Is a directory\nPort: COM7 (" + Dir.Path() + ")");
+}
+
+TEST_F(CommControlTest, AStoredPortThatIsNoDeviceIsSaidSoAtStartUp) {
+  // The port layer only knows the port does not exist; the box says what is there instead.
+  RegisterSerialLayer();
+  WriteFile(Dir.File("plain"), "x");
+  setenv("QUILL_COM_MAP", ("COM7=" + Dir.File("plain")).c_str(), 1);
+  Create("[Comm]\nMode=1\nPort=7\n", {"Disable", "COM7"});
+  unsetenv("QUILL_COM_MAP");
+  ASSERT_EQ(Script->Errors.size(), 1u);
+  EXPECT_EQ(Script->Errors[0], "Error opening COM port\nCOM7: " + Dir.File("plain") + " is not a serial device (a regular file)");
 }
 
 // Observers of the link (the session bus service) hear of every setup, switch and teardown of
@@ -549,7 +561,7 @@ TEST_F(CommControlTest, OpenErrorsNameTheDeviceAndTheWayIn) {
   Sources->EnvironmentMap = "COM7=" + Dir.File("ttyUSB0");
   Create("[Comm]\nMode=1\nPort=7\n", {"Disable", "COM7"});
   ASSERT_EQ(Script->Errors.size(), 1u);
-  EXPECT_EQ(Script->Errors[0], "Error opening COM port: Permission denied\nDevice: " + Dir.File("ttyUSB0") + "\n" + Join);
+  EXPECT_EQ(Script->Errors[0], "Error opening COM port: Permission denied\nPort: COM7\nDevice: " + Dir.File("ttyUSB0") + "\n" + Join);
   Comm->Timer1Timer();
   Comm->ComListBox->setCurrentRow(1);
   Comm->ComPortBtnClick();

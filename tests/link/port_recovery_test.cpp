@@ -31,7 +31,8 @@ struct TRecoveryFixture {
     auto W = std::make_unique<TScriptedWatch>();
     Watch = W.get();
     TPortRecovery::THooks H;
-    H.DevicePath = [this](int N) { return N == 5 ? std::string("/dev/serial/by-id/usb-A5") : std::string(); };
+    H.DevicePath = [this](int N) { return N == 5 ? Path5 : std::string(); };
+    H.PathFacts = [this](const std::string&) { return PathNow; };
     H.Present = [this](int) { return Present; };
     H.Reopen = [this](int N) {
       Reopened.push_back(N);
@@ -53,8 +54,10 @@ struct TRecoveryFixture {
     for (auto& A : Now) A();
   }
   TScriptedWatch* Watch = nullptr;
+  std::string Path5 = "/dev/serial/by-id/usb-A5";
+  TDevicePathFacts PathNow;  // what COM5's path is now
   bool Present = false;
-  std::string OpenResult;
+  TReopenOutcome OpenResult;
   std::vector<int> Reopened;
   std::map<int, TDeviceIdentity> Identities;  // what each present port leads to now
   std::vector<std::string> Log;
@@ -93,16 +96,16 @@ TEST(PortRecovery, AFailedReopenIsReportedOnceAndTriedAgainOnTheNextChange) {
   TRecoveryFixture F;
   F.Recovery->Lost(5);
   F.Present = true;
-  F.OpenResult = "device already open";
+  F.OpenResult = {"device already open", false};
   for (int I = 0; I < 5; ++I) F.Watch->Change();
   EXPECT_EQ(F.Reopened.size(), 5u);
   EXPECT_EQ(std::count(F.Log.begin(), F.Log.end(), "COM5 is back but cannot be opened: device already open"), 1);
-  F.OpenResult.clear();
+  F.OpenResult = {};
   F.Watch->Change();
   EXPECT_FALSE(F.Recovery->Waiting());
   // A later loss reports its own failure again.
   F.Recovery->Lost(5);
-  F.OpenResult = "Permission denied";
+  F.OpenResult = {"Permission denied", false};
   F.Watch->Change();
   F.Watch->Change();
   EXPECT_EQ(std::count(F.Log.begin(), F.Log.end(), "COM5 is back but cannot be opened: Permission denied"), 1);
@@ -159,7 +162,7 @@ TEST(PortRecovery, AnAdapterIsKnownByItsIdentityWhereverItComesBack) {
       {"another adapter where it was, ours elsewhere", Ours, {{5, OtherSerial}, {36, Ours}}, 36},
       {"two alike elsewhere, no serial number to tell", Ch340, {{34, Ch340}, {35, Ch340}}, 0},
       {"one alike elsewhere, no serial number", Ch340, {{34, Ch340}}, 34},
-      {"no identity (pseudo-terminal): back by its path", {}, {{5, {}}}, 5},
+      {"no identity (a built-in port): back by its path", {}, {{5, {}}}, 5},
       {"no identity: nothing at its path", {}, {{34, Ours}}, 0},
   };
   for (const TCase& C : Cases) {
@@ -188,6 +191,111 @@ TEST(PortRecovery, AReopenUnderAnotherNumberIsSaid) {
   F.Watch->Change();
   ASSERT_EQ(F.Reopened, std::vector<int>{34});
   EXPECT_EQ(F.Log.back(), "COM5's adapter is back as COM34: reopened");
+}
+
+// What may be taken for the lost device when something appears at its path again. A terminal's
+// number is handed to whichever program opens a terminal next: only a link made again says the
+// device is back.
+TEST(PortRecovery, WhatAppearsIsReopenedOnlyWhenItIsTheSameDevice) {
+  const TDeviceIdentity Ours{"0403", "6001", "A5"}, Other{"0403", "6001", "B7"};
+  TDevicePathFacts LinkToPty;
+  LinkToPty.Link = true;
+  LinkToPty.LinkDevice = 1;
+  LinkToPty.LinkInode = 10;
+  LinkToPty.LinkChangeNs = 100;
+  LinkToPty.PseudoTerminal = true;
+  TDevicePathFacts MadeAgain = LinkToPty;
+  MadeAgain.LinkInode = 11;
+  TDevicePathFacts SameInodeNewTime = LinkToPty;  // a freed inode number taken again
+  SameInodeNewTime.LinkChangeNs = 200;
+  TDevicePathFacts BarePty;
+  BarePty.PseudoTerminal = true;
+  struct TCase {
+    const char* What;
+    std::string Path;
+    TDeviceIdentity Opened;
+    TDevicePathFacts AtOpen, Now;
+    std::map<int, TDeviceIdentity> Back;
+    bool Reopens, Waits;
+  };
+  const TCase Cases[] = {
+      {"a link made again, to a new terminal", "/tmp/ttyQuill", {}, LinkToPty, MadeAgain, {{5, {}}}, true, false},
+      {"a link made again in a reused inode", "/tmp/ttyQuill", {}, LinkToPty, SameInodeNewTime, {{5, {}}}, true, false},
+      {"the old link, its terminal's number now another's", "/tmp/ttyQuill", {}, LinkToPty, LinkToPty, {{5, {}}}, false, true},
+      {"a bare terminal number, reused by another holder", "/dev/pts/3", {}, BarePty, BarePty, {{5, {}}}, false, false},
+      {"a by-id link to another adapter", "/dev/serial/by-id/usb-A5", Ours, {}, {}, {{5, Other}}, false, true},
+      {"a built-in port by its path", "/dev/ttyS0", {}, {}, {}, {{5, {}}}, true, false},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.What);
+    TRecoveryFixture F;
+    F.Path5 = C.Path;
+    F.Identities = {{5, C.Opened}};
+    F.PathNow = C.AtOpen;
+    F.Recovery->Opened(5);
+    F.Identities.clear();
+    F.PathNow = {};
+    F.Recovery->Lost(5);
+    F.Identities = C.Back;
+    F.PathNow = C.Now;
+    F.Present = true;
+    F.RunLater();
+    F.Watch->Change();
+    EXPECT_EQ(F.Reopened, C.Reopens ? std::vector<int>{5} : std::vector<int>{});
+    EXPECT_EQ(F.Recovery->Waiting(), C.Waits);
+    if (!C.Reopens) EXPECT_FALSE(F.Log.empty());  // the user is told why it stays down
+  }
+}
+
+TEST(PortRecovery, TheRuleFollowsFromWhatThePathWasAtTheLoss) {
+  TDevicePathFacts Pty;
+  Pty.PseudoTerminal = true;
+  TDevicePathFacts LinkedPty = Pty;
+  LinkedPty.Link = true;
+  EXPECT_EQ(TPortRecovery::RuleFor({"0403", "6001", ""}, LinkedPty), TReturnRule::ByIdentity);
+  EXPECT_EQ(TPortRecovery::RuleFor({}, {}), TReturnRule::ByPath);
+  EXPECT_EQ(TPortRecovery::RuleFor({}, LinkedPty), TReturnRule::ByLinkMadeAgain);
+  EXPECT_EQ(TPortRecovery::RuleFor({}, Pty), TReturnRule::Never);
+  // Without a record of the open, a bare terminal number is known by its name.
+  TRecoveryFixture F;
+  F.Path5 = "/dev/pts/7";
+  F.PathNow = LookAtDevicePath("/dev/pts/999999");
+  F.Recovery->Lost(5);
+  EXPECT_FALSE(F.Recovery->Waiting());
+  ASSERT_EQ(F.Log.size(), 1u);
+  EXPECT_NE(F.Log[0].find("pseudo-terminal"), std::string::npos);
+}
+
+// An open made the moment the node appears may fail for a while (a terminal not yet unlocked,
+// permissions still being set): it is tried again for a few seconds, then reported once.
+TEST(PortRecovery, AnOpenThatCameTooEarlyIsTriedAgainThenReportedOnce) {
+  TRecoveryFixture F;
+  F.Recovery->Lost(5);
+  F.Present = true;
+  F.OpenResult = {"Error opening COM5", true};
+  F.RunLater();
+  EXPECT_TRUE(F.Recovery->RetryPending());
+  F.Watch->Change();  // a change meanwhile tries too, but starts no second series
+  EXPECT_EQ(F.Pending.size(), 1u);
+  for (int I = 0; I < 20 && !F.Pending.empty(); ++I) F.RunLater();
+  EXPECT_EQ(F.Reopened.size(), 2u + std::size(TPortRecovery::RetryMs));
+  EXPECT_FALSE(F.Recovery->RetryPending());
+  EXPECT_TRUE(F.Recovery->Waiting());
+  EXPECT_EQ(std::count(F.Log.begin(), F.Log.end(), "COM5 is back but cannot be opened: Error opening COM5"), 1);
+  // A later appearance gets a series of its own, which succeeds on its second try.
+  F.Watch->Change();
+  EXPECT_TRUE(F.Recovery->RetryPending());
+  F.OpenResult = {};
+  F.RunLater();
+  EXPECT_FALSE(F.Recovery->Waiting());
+  EXPECT_EQ(F.Log.back(), "COM5 is back (/dev/serial/by-id/usb-A5): reopened");
+  // A failure that will not pass is reported at once, with no series.
+  F.Recovery->Lost(5);
+  F.OpenResult = {"not a terminal", false};
+  F.RunLater();
+  F.RunLater();
+  EXPECT_FALSE(F.Recovery->RetryPending());
+  EXPECT_EQ(F.Log.back(), "COM5 is back but cannot be opened: not a terminal");
 }
 
 }  // namespace

@@ -3,11 +3,15 @@
 // device_access_system_test.cpp).
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/device_access.h"
+#include "pseudo_terminal.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -122,4 +126,31 @@ TEST(DeviceAccess, HoldersFromAProcTree) {
   fs::create_symlink(Node, Dir.File("by-id"));
   EXPECT_EQ(FindDeviceHolders(Proc, Dir.File("by-id"), 900), Expected);
   EXPECT_TRUE(FindDeviceHolders(Dir.File("nowhere"), Node, 900).empty());
+}
+
+// What stands at a path that would not open as a serial port, said in words in place of the
+// port layer's bare "does not exist".
+TEST(DeviceAccess, WhatStandsAtAnUnusablePathIsSaidInWords) {
+  TempDir Dir;
+  WriteFile(Dir.File("plain"), "x");
+  ASSERT_EQ(::mkfifo(Dir.File("fifo").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink(Dir.File("gone").c_str(), Dir.File("dangling").c_str()), 0);
+  // A terminal whose other side has not been unlocked yet: it exists but will not open.
+  const int Locked = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(Locked, 0);
+  ASSERT_EQ(grantpt(Locked), 0);
+  const std::string LockedPath = ptsname(Locked);
+  const struct {
+    std::string Path, Expected;
+  } Cases[] = {
+      {Dir.File("missing"), Dir.File("missing") + " is not there"},
+      {Dir.File("dangling"), Dir.File("dangling") + " leads to " + Dir.File("gone") + ", which is not there"},
+      {Dir.File("plain"), Dir.File("plain") + " is not a serial device (a regular file)"},
+      {Dir.File("fifo"), Dir.File("fifo") + " is not a serial device (a named pipe)"},
+      {Dir.Path(), Dir.Path() + " is not a serial device (a folder)"},
+      {"/dev/null", "/dev/null is not a serial device"},
+      {LockedPath, LockedPath + " is a terminal that is not ready yet"},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(DescribeUnusableDevice(C.Path), C.Expected);
+  ::close(Locked);
 }

@@ -252,6 +252,43 @@ TEST(TerminalBuffer, LineFeedsFillScrollbackThenDropOldest) {
   EXPECT_EQ(ScreenDump(B, -3, 4), "@1,1");
 }
 
+// Taking the screen up again (a port reattached after a loss) goes on below what it holds:
+// from row 1, a short answer would leave an older line's tail beside it.
+TEST(TerminalBuffer, ContinuingBelowTheTextNeverOverwritesARow) {
+  struct TCase {
+    const char* What;
+    std::vector<std::string> Lines;  // written one after another, each ended but the last
+    int CursorRow;                   // where the cursor is left before (0: after the text)
+    std::string Expected;            // the screen and the cursor
+    std::string Scrollback;          // its last row
+  };
+  const TCase Cases[] = {
+      {"an empty screen: row 1 (the column kept), as always", {}, 3, "@1,5", ""},
+      {"after whole lines", {"ab", "cd", ""}, 0, "ab|cd@3,1", ""},
+      {"after a line without its end", {"ab", "cd"}, 0, "ab|cd@3,1", ""},
+      {"with the cursor moved to the top", {"ab", "cd"}, 1, "ab|cd@3,1", ""},
+      {"below a blank row between texts", {"ab", "", "cd"}, 1, "ab||cd@4,1", ""},
+      {"a full screen scrolls one row", {"a", "b", "c", "d"}, 0, "b|c|d@4,1", "a"},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.What);
+    TQpTerminalBuffer B;
+    MakeSmall(B);
+    for (std::size_t I = 0; I < C.Lines.size(); ++I) {
+      B.WriteString(C.Lines[I]);
+      if (I + 1 < C.Lines.size()) {
+        B.DoCarriageReturn();
+        B.DoLineFeed();
+      }
+    }
+    if (C.CursorRow) B.SetCursorPosition(C.CursorRow, 5);
+    B.ContinueBelowText();
+    EXPECT_EQ(ScreenDump(B), C.Expected);
+    std::string Last(static_cast<const char*>(B.GetLineCharPtr(0)), std::size_t(B.ColCount()));
+    EXPECT_EQ(Last.erase(Last.find_last_not_of(' ') + 1), C.Scrollback);
+  }
+}
+
 TEST(TerminalBuffer, LineFeedRunEqualsSingleLineFeeds) {
   for (int Rows : {0, 2}) {
     for (bool NewLine : {false, true}) {

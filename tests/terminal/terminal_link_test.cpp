@@ -14,12 +14,6 @@
 
 namespace {
 
-std::string Screen(TQpTerminal& T) {
-  std::string S;
-  for (int R = 1; R <= T.Rows(); ++R) S += T.Line(R) + "|";
-  return S;
-}
-
 struct LinkFixture : ::testing::Test {
   TMemoryPort Port;
   TQpTerminal Term;
@@ -36,17 +30,25 @@ TEST_F(LinkFixture, AttachesOnOpenDetachesOnCloseAndReattaches) {
   EXPECT_EQ(Port.MasterTerminal(), &Term);
   Port.SetOpen(true);
   ASSERT_TRUE(WaitFor([&] { return Term.Attached(); }));
-  Port.Disp()->Feed("first\r\n");
-  ASSERT_TRUE(WaitFor([&] { return Term.Line(1).rfind("first", 0) == 0; }));
+  Port.Disp()->Feed("[C1050103]\r\n[C2070001]\r\n");
+  ASSERT_TRUE(WaitFor([&] { return Term.Line(2).rfind("[C2070001]", 0) == 0; }));
   Port.SetOpen(false);
   ASSERT_TRUE(WaitFor([&] { return !Port.Open(); }));
   EXPECT_FALSE(Term.Attached());
   EXPECT_TRUE(Term.WaitingForComPortOpen());
   Port.SetOpen(true);
   ASSERT_TRUE(WaitFor([&] { return Term.Attached(); }));
-  EXPECT_NE(Screen(Term).find("first"), std::string::npos) << "the screen survives a reopen";
-  Port.Disp()->Feed("second");
-  ASSERT_TRUE(WaitFor([&] { return Term.Line(1).rfind("second", 0) == 0; }));
+  // The screen survives the reopen, and what comes next goes below it: from row 1 a short
+  // answer would be shown as "[LINKOK]1050103]", two messages as one.
+  Port.Disp()->Feed("[LINKOK]\r\n");
+  ASSERT_TRUE(WaitFor([&] { return Term.Line(3).rfind("[LINKOK]", 0) == 0; }));
+  auto Trimmed = [&](int R) {
+    std::string L = Term.Line(R);
+    return L.erase(L.find_last_not_of(' ') + 1);
+  };
+  EXPECT_EQ(Trimmed(1), "[C1050103]");
+  EXPECT_EQ(Trimmed(2), "[C2070001]");
+  EXPECT_EQ(Trimmed(3), "[LINKOK]");
 }
 
 TEST_F(LinkFixture, APortAlreadyOpenIsAttachedThroughOnePostedMessage) {
