@@ -10,8 +10,10 @@ if [ -z "${QUILL_A11Y_INNER:-}" ]; then
   for p in dbus-run-session Xvfb /usr/libexec/at-spi-bus-launcher /usr/libexec/at-spi2-registryd; do
     command -v "$p" >/dev/null || { echo "a11y_session: $p is missing (scripts/install-deps.sh test)" >&2; exit 77; }
   done
-  # A process group of its own, so that nothing started below outlives the run.
-  exec setsid env QUILL_A11Y_INNER=1 dbus-run-session -- "$0" "$@"
+  # A process group of its own, so that nothing started below outlives the run; the X server
+  # is tests/with-xvfb.sh's.
+  exec setsid env QUILL_A11Y_INNER=1 dbus-run-session -- \
+    bash "$(dirname "$0")/../with-xvfb.sh" 1024x768 "$0" "$@"
 fi
 
 pids=()
@@ -33,14 +35,6 @@ wait_for() {
   done
 }
 
-# A free display number, told by the server itself once it listens.
-fifo=$(mktemp -u); mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
-pids+=($!)
-read -r -t 30 display <"$fifo"
-rm -f "$fifo"
-export DISPLAY=":$display"
-
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 pids+=($!)
 # Asked without activating a second launcher through the bus's service file.
@@ -49,5 +43,5 @@ wait_for 30 sh -c 'dbus-send --session --print-reply --dest=org.freedesktop.DBus
 /usr/libexec/at-spi2-registryd >/dev/null 2>&1 &
 pids+=($!)
 
-export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=0 GTK_A11Y=atspi
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 "$@"
