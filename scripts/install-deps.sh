@@ -26,10 +26,12 @@ GTEST=(libgtest-dev libgmock-dev)
 # checks' validators and man; a private session bus for the remote-control tests; an X server
 # (Xvfb) and a headless Wayland compositor (weston, with the toolkit's Wayland plugin) of the
 # tests' own, for windows on real window systems and screens of a given size; umockdev's test
-# bed (its preload, and its library for the test program) for uevents to libudev's monitor.
+# bed (its preload, and its library for the test program) for uevents to libudev's monitor;
+# for the accessibility test the accessibility bus and registry, the Python client that walks
+# the program's accessible tree, and dbus-run-session (package dbus).
 TEST=(socat inetutils-telnetd util-linux netbase procps dante-server microsocks
-  desktop-file-utils appstream man-db groff-base dbus-daemon xvfb weston qt6-wayland
-  umockdev libumockdev-dev)
+  desktop-file-utils appstream man-db groff-base dbus-daemon xvfb weston qt6-wayland xauth
+  umockdev libumockdev-dev at-spi2-core python3-pyatspi dbus)
 # clang with libFuzzer and its sanitizer runtimes.
 FUZZ=(clang libclang-rt-14-dev)
 # Google Benchmark, libvterm and libtsm for the terminal comparison, strace for the close-time

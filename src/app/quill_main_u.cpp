@@ -1,5 +1,7 @@
 #include "quill_main_u.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
@@ -18,6 +20,16 @@ namespace {
 constexpr int ClientWidth = 407, ClientHeight = 358;
 constexpr TColor AntennaBackground = 0xA4FFFF;  // light yellow, hidden behind the transparent buttons
 
+// What a screen reader adds to the band and the lit antenna while the link is down.
+const QString StaleNote = QStringLiteral("last known value, the link is down");
+
+// The window is a frame to screen readers (a plain widget would be a "filler", and readers
+// present the events of the active frame or dialog only), named by its caption.
+QAccessibleInterface* MainWindowAccessible(const QString& ClassName, QObject* Object) {
+  if (ClassName != QLatin1String("TQuillMain") || !Object->isWidgetType()) return nullptr;
+  return new QAccessibleWidget(static_cast<QWidget*>(Object), QAccessible::Window);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -28,6 +40,8 @@ TQuillMain::TQuillMain(std::string SettingsFile, QWidget* Parent)
   setWindowTitle(QStringLiteral("QUILL-2 Controller V1.0"));
   setFixedSize(ClientWidth, ClientHeight);
   setFont(UiFont(FontTahoma, 13));
+  static const bool Installed = (QAccessible::installFactory(MainWindowAccessible), true);
+  (void)Installed;
   CreateControls();
   FormCreate();
 }
@@ -54,10 +68,16 @@ void TQuillMain::CreateControls() {
   GroupBox1->setGeometry(12, 12, 185, 173);
 
   CommLed = new TIndicatorPanel(GroupBox1);
+  CommLed->setFocusPolicy(Qt::TabFocus);
   CommLed->setGeometry(48, 20, 89, 20);
   CommLed->setText(QStringLiteral("Disconnected"));
   CommLed->SetColor(clRed);
   CommLed->OnClick = [this](QObject* Sender) { CommLedClick(Sender); };
+  // Reached by Tab (not by a click), a button named by the link's state: Enter or Space opens
+  // the Communications window.
+  CommLed->setFocusPolicy(Qt::TabFocus);
+  CommLed->setAccessibleName(QStringLiteral("Link: Disconnected"));
+  LinkNotice = new TQcAnnouncer(this);
 
   EditBand = new QLineEdit(GroupBox1);
   EditBand->setGeometry(68, 52, 61, 31);
@@ -69,10 +89,13 @@ void TQuillMain::CreateControls() {
   EditBand->setFont(UiFont(FontTahoma, 19));
   SetBackground(EditBand, clBlack);
   SetTextColor(EditBand, clYellow);
+  EditBand->setAccessibleName(QStringLiteral("Band"));
 
   AutoBtn = MakeShadowButton(GroupBox1, 30, 95, 32, "Auto");
   AutoBtn->Brush().SetColor(clOrange);
   AutoBtn->OnClick = [this](QObject* Sender) { AutoBtnClick(Sender); };
+  AutoBtn->SetKind(bkToggle);
+  AutoBtn->SetShortcut(QKeySequence(Qt::ALT | Qt::Key_A));
 
   RadioNumber = new QComboBox(GroupBox1);
   RadioNumber->setGeometry(28, 131, 145, 24);
@@ -88,6 +111,8 @@ void TQuillMain::CreateControls() {
     B->Brush().SetColor(clWhite);
     B->Brush().SetStyle(bsClear);
     B->SetColor(AntennaBackground);
+    B->SetKind(bkRadio);
+    B->SetShortcut(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_0 + N)));
     B->OnClick = [this](QObject* Sender) { AntBtn1Click(Sender); };
     B->OnMouseDown = [this](QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
       AntBtn1MouseDown(Sender, Button, Shift, X, Y);
@@ -95,6 +120,13 @@ void TQuillMain::CreateControls() {
     *Fields[N - 1] = B;
   }
   setTabOrder(GroupBox1, GroupBox2);
+  // From the keyboard: the radio choice, the antennas (one stop), Auto, the link indicator.
+  setTabOrder(RadioNumber, AntBtn1);
+  for (int N = 1; N < MaxAntennas; ++N) setTabOrder(*Fields[N - 1], *Fields[N]);
+  setTabOrder(AntBtn8, AutoBtn);
+  setTabOrder(AutoBtn, CommLed);
+  // The window opens with the radio choice focused, as it did before the others took the focus.
+  RadioNumber->setFocus();
 }
 
 void TQuillMain::FormCreate() {
@@ -131,16 +163,48 @@ void TQuillMain::SaveConfiguration() {
 }
 
 void TQuillMain::ClearButtons() {
-  for (int N = 1; N <= MaxAntennas; ++N) AntButtons[N]->Brush().SetColor(clSilver);
+  for (int N = 1; N <= MaxAntennas; ++N) {
+    AntButtons[N]->Brush().SetColor(clSilver);
+    AntButtons[N]->SetChecked(false);
+  }
+}
+
+void TQuillMain::ShowLink(bool Up) {
+  const QString Name = Up ? QStringLiteral("Link: Connected") : QStringLiteral("Link: Disconnected");
+  if (CommLed->accessibleName() == Name) return;
+  CommLed->setAccessibleName(Name);
+  // Said at once wherever the focus is: the device was lost, or is back. The alert is for
+  // bridges that pass it on; the notice for those that do not.
+  if (QAccessible::isActive() && isVisible()) {
+    QAccessibleEvent Event(CommLed, QAccessible::Alert);
+    QAccessible::updateAccessibility(&Event);
+    LinkNotice->Announce(Name);
+  }
+  FLinkUp = Up;
+  UpdateStaleNotes();
+}
+
+void TQuillMain::UpdateStaleNotes() {
+  const auto Note = [](QWidget* W, const QString& Text) {
+    if (W->accessibleDescription() != Text) W->setAccessibleDescription(Text);
+  };
+  Note(EditBand, !FLinkUp && !EditBand->text().isEmpty() ? StaleNote : QString());
+  for (int N = 1; N <= MaxAntennas; ++N) {
+    TQcShadowButton* B = AntButtons[N];
+    // Empty: the reader hears the tooltip, the key.
+    Note(B, !FLinkUp && B->Checked() ? B->toolTip() + QStringLiteral(", ") + StaleNote : QString());
+  }
 }
 
 bool TQuillMain::ExecuteAction(std::int32_t Tag) {
   switch (Tag) {
     case mcCommLinkOk:
       CommLed->ShowState(clLime, QStringLiteral("Connected"));
+      ShowLink(true);
       break;
     case mcCommLinkFail:
       CommLed->ShowState(clRed, QStringLiteral("Disconnected"));
+      ShowLink(false);
       break;
     case mcQuillStatus:
       UpdateStatus();
@@ -162,17 +226,21 @@ void TQuillMain::UpdateStatus() {
   if (Byte(1) != RadioNumber->currentIndex() + 1) return;
 
   BandIndex = Byte(2);
-  EditBand->setText(BandIndex >= 1 && BandIndex <= MaxBands ? QString::fromLatin1(BandList[size_t(BandIndex)])
-                                                            : QString());
+  const QString Band = BandIndex >= 1 && BandIndex <= MaxBands ? QString::fromLatin1(BandList[size_t(BandIndex)]) : QString();
+  // Set only when it changes: every setting repaints and tells a screen reader of a change.
+  if (EditBand->text() != Band) EditBand->setText(Band);
   AutoMode = Byte(3) != 0;
   AutoBtn->Brush().SetColor(AutoMode ? clOrange : clSilver);
+  AutoBtn->SetChecked(AutoMode);
 
   const std::int32_t A = Byte(4);
   if (A != Antenna) ClearButtons();
   if (A >= 1 && A <= MaxAntennas) {
     Antenna = A;
     AntButtons[A]->Brush().SetColor(AutoMode ? BandColor : AntennaColor);
+    AntButtons[A]->SetChecked(true);
   }
+  UpdateStaleNotes();
 }
 
 void TQuillMain::AntBtn1Click(QObject* Sender) {

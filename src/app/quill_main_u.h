@@ -1,6 +1,8 @@
 #pragma once
 // The main window: band, automatic mode and antenna of the followed radio; antenna and Auto
-// commands; the radio choice; antenna names; its own settings.
+// commands; the radio choice; antenna names; its own settings. To the keyboard and screen
+// readers: the antennas a radio group with Alt+1 … Alt+8, Auto a toggle with Alt+A, the link
+// indicator a button named by the link's state; GUI thread only.
 
 #include <QLabel>
 #include <QWidget>
@@ -11,6 +13,7 @@
 #include <string>
 
 #include "comm_link.h"
+#include "controls/announcer.h"
 #include "controls/indicator_panel.h"
 #include "controls/shadow_buttons.h"
 
@@ -83,6 +86,7 @@ class TQuillMain : public QWidget {
   bool AutoMode = false;
   std::int32_t Antenna = 0;
   std::array<TQcShadowButton*, MaxAntennas + 1> AntButtons{};  // [1..8]
+  TQcAnnouncer* LinkNotice = nullptr;  // says the link's loss and return to screen readers
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
@@ -90,9 +94,14 @@ class TQuillMain : public QWidget {
 
  private:
   void CreateControls();
+  // The link indicator's accessible name, with an alert when the link is lost or back.
+  void ShowLink(bool Up);
+  // Band and lit antenna described as last known values while the link is down.
+  void UpdateStaleNotes();
   TQcShadowButton* MakeShadowButton(QWidget* Parent, int Left, int Top, int Tag, const std::string& Caption);
 
   std::string FSettingsFile;
   TCommLink* FCommLink = nullptr;
   bool FCentred = false;
+  bool FLinkUp = false;
 };

@@ -1,6 +1,9 @@
 #pragma once
 // A panel used as an indicator: coloured face, centred text, raised border; its colour is not
-// themed. Reports a left click.
+// themed. Reports a left click. When it reports clicks and may take the focus (the program
+// chooses), Enter and Space click it too, and a focus mark is drawn while it has focus that came
+// from the keyboard. Its accessible interface is in shadow_accessible.h.
+// GUI thread only.
 
 #include <QLabel>
 
@@ -18,8 +21,18 @@ class TIndicatorPanel : public QLabel {
     SetColor(Value);
     setText(Text);
   }
+  // Runs OnClick as a click does (keys, a reader's Press action).
+  void Press();
+  bool FocusMarkShown() const { return hasFocus() && FKeyboardFocus; }
   TNotifyEvent OnClick;
 
  protected:
   void mouseReleaseEvent(QMouseEvent* Event) override;
+  void keyPressEvent(QKeyEvent* Event) override;
+  void focusInEvent(QFocusEvent* Event) override;
+  void focusOutEvent(QFocusEvent* Event) override;
+  void paintEvent(QPaintEvent* Event) override;
+
+ private:
+  bool FKeyboardFocus = false;
 };

@@ -1,11 +1,18 @@
 #include "shadow_buttons.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShortcut>
 
+#include <algorithm>
+
+#include "controls/shadow_accessible.h"
 #include "platform/error_handler.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -114,6 +121,131 @@ TQcShadowButton::TQcShadowButton(QWidget* Parent)
     });
   });
   CurrentRect = CaptionRect();
+  // Reached by Tab only: a click must not take the focus from where the user left it.
+  setFocusPolicy(Qt::TabFocus);
+  InstallControlsAccessibility();
+}
+
+void TQcShadowButton::SetKind(TQcButtonKind Value) {
+  if (Value == FKind) return;
+  FKind = Value;
+  setFocusPolicy(Qt::TabFocus);
+  for (TQcShadowButton* B : RadioSiblings()) B->UpdateTabStop();
+}
+
+void TQcShadowButton::SetChecked(bool Value) {
+  if (Value == FChecked) return;
+  FChecked = Value;
+  if (FKind == bkRadio) UpdateTabStop();
+  // A hidden window says nothing; a reader asks for the state when it shows.
+  if (QAccessible::isActive() && isVisible()) {
+    QAccessible::State Changed;
+    Changed.checked = true;
+    QAccessibleStateChangeEvent Event(this, Changed);
+    QAccessible::updateAccessibility(&Event);
+  }
+}
+
+void TQcShadowButton::SetShortcut(const QKeySequence& Value) {
+  if (Value == FShortcutKey) return;
+  FShortcutKey = Value;
+  if (!FShortcut) {
+    FShortcut = new QShortcut(this);
+    connect(FShortcut, &QShortcut::activated, this, [this] { GuardedCall([this] { Press(); }); });
+  }
+  FShortcut->setKey(Value);
+  FShortcut->setEnabled(!Value.isEmpty());
+  setToolTip(Value.toString(QKeySequence::NativeText));
+}
+
+void TQcShadowButton::Press() {
+  if (isEnabled()) Click();
+}
+
+void TQcShadowButton::ContextRequest() {
+  if (!isEnabled()) return;
+  // As a right click in the middle of the face: the press, then the release.
+  const QPoint At = CurrentRect.center();
+  DoMouseDown(mbRight, ssRight, At.x(), At.y());
+  DoMouseUp(mbRight, 0, At.x(), At.y());
+}
+
+std::vector<TQcShadowButton*> TQcShadowButton::RadioSiblings() const {
+  std::vector<TQcShadowButton*> Group;
+  if (FKind != bkRadio) return Group;
+  if (!parentWidget()) return {const_cast<TQcShadowButton*>(this)};
+  for (QObject* C : parentWidget()->children()) {
+    auto* B = qobject_cast<TQcShadowButton*>(C);
+    if (B && B->FKind == bkRadio) Group.push_back(B);
+  }
+  return Group;
+}
+
+void TQcShadowButton::UpdateTabStop() {
+  const std::vector<TQcShadowButton*> Group = RadioSiblings();
+  if (Group.empty()) return;
+  auto Stop = std::find_if(Group.begin(), Group.end(), [](TQcShadowButton* B) { return B->hasFocus(); });
+  if (Stop == Group.end()) Stop = std::find_if(Group.begin(), Group.end(), [](TQcShadowButton* B) { return B->FChecked; });
+  if (Stop == Group.end()) Stop = Group.begin();
+  for (TQcShadowButton* B : Group) B->setFocusPolicy(B == *Stop ? Qt::TabFocus : Qt::NoFocus);
+}
+
+void TQcShadowButton::keyPressEvent(QKeyEvent* Event) {
+  const int Key = Event->key();
+  const Qt::KeyboardModifiers Mods = Event->modifiers() & ~Qt::KeypadModifier;
+  bool Taken = true;
+  GuardedCall([&] {
+    if ((Key == Qt::Key_Space || Key == Qt::Key_Return || Key == Qt::Key_Enter) && Mods == Qt::NoModifier) {
+      if (!Event->isAutoRepeat()) Press();
+    } else if ((Key == Qt::Key_F2 && Mods == Qt::NoModifier) || (Key == Qt::Key_F10 && Mods == Qt::ShiftModifier) ||
+               Key == Qt::Key_Menu) {
+      ContextRequest();
+    } else if (FKind == bkRadio && Mods == Qt::NoModifier &&
+               (Key == Qt::Key_Up || Key == Qt::Key_Down || Key == Qt::Key_Left || Key == Qt::Key_Right)) {
+      // Within the group, round and round; the arrows move the focus and select nothing (a
+      // selection is a command to the device: Space or Enter sends it).
+      const std::vector<TQcShadowButton*> Group = RadioSiblings();
+      const auto Count = std::ptrdiff_t(Group.size());
+      const std::ptrdiff_t At = std::find(Group.begin(), Group.end(), this) - Group.begin();
+      const std::ptrdiff_t Step = (Key == Qt::Key_Up || Key == Qt::Key_Left) ? Count - 1 : 1;
+      for (std::ptrdiff_t N = 1; N < Count; ++N) {
+        TQcShadowButton* Next = Group[std::size_t((At + Step * N) % Count)];
+        if (Next->isEnabled() && Next->isVisible()) {
+          Next->setFocus(Qt::TabFocusReason);
+          break;
+        }
+      }
+    } else {
+      Taken = false;
+    }
+  });
+  if (Taken) Event->accept();
+  else TQcGraphicImageControl::keyPressEvent(Event);
+}
+
+void TQcShadowButton::contextMenuEvent(QContextMenuEvent* Event) {
+  // The mouse's right button is handled as a press; this is the keyboard's request.
+  if (Event->reason() == QContextMenuEvent::Keyboard) GuardedCall([this] { ContextRequest(); });
+  Event->accept();
+}
+
+void TQcShadowButton::focusInEvent(QFocusEvent* Event) {
+  switch (Event->reason()) {
+    case Qt::MouseFocusReason: FKeyboardFocus = false; break;
+    case Qt::ActiveWindowFocusReason:
+    case Qt::PopupFocusReason: break;  // back where it was, marked as it was
+    default: FKeyboardFocus = true; break;
+  }
+  GuardedCall([this] {
+    if (FKind == bkRadio) UpdateTabStop();
+    UpdateControlCanvas();
+  });
+  TQcGraphicImageControl::focusInEvent(Event);
+}
+
+void TQcShadowButton::focusOutEvent(QFocusEvent* Event) {
+  GuardedCall([this] { UpdateControlCanvas(); });
+  TQcGraphicImageControl::focusOutEvent(Event);
 }
 
 void TQcShadowButton::SetDepth(std::int32_t Value) {
@@ -235,6 +367,11 @@ void TQcShadowButton::DrawButton() {
   Canvas.drawText(R, int(AlignmentOf(FTextAlign)) | Qt::TextSingleLine | Qt::TextShowMnemonic,
                   QString::fromStdString(Caption()));
   Canvas.restore();
+  if (FocusMarkShown()) {
+    // A dotted rectangle inside the face, in the caption's colour.
+    Canvas.setPen(QPen(ColorToQColor(FontColor()), 1, Qt::DotLine));
+    Canvas.drawRect(R.adjusted(1, 1, -2, -2));
+  }
   CurrentRect = R;
 }
 

@@ -1,12 +1,19 @@
 #pragma once
 // The shadow button: a rounded or square face with an outline, a solid drop shadow on one side
 // and a one-line caption; pressing it moves the face toward the shadow.
+// Keyboard and screen readers: the button takes keyboard focus (radio buttons of one parent
+// share one tab stop and move among themselves with the arrow keys), Space and Enter click it,
+// F2, Shift+F10 and the Menu key act as a right click, and it draws a focus mark only while it
+// has focus that came from the keyboard. Its accessible interface is in shadow_accessible.h.
+// GUI thread only.
 
+#include <QKeySequence>
 #include <QRect>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "shadow_controls.h"
 
@@ -67,6 +74,10 @@ enum TQcTextAlignment : std::uint8_t {
   vtaBottomRight = 8,
 };
 
+// What the button is to the keyboard and to a screen reader: a plain button, one of a group of
+// radio buttons (its Checked the selected one), or a toggle (Checked when on).
+enum TQcButtonKind : std::uint8_t { bkPush = 0, bkRadio = 1, bkToggle = 2 };
+
 class TQcShadowButton : public TQcGraphicImageControl {
   Q_OBJECT
  public:
@@ -99,6 +110,23 @@ class TQcShadowButton : public TQcGraphicImageControl {
   TColor DisabledTextColor() const { return FDisabledTextColor; }
   void SetDisabledTextColor(TColor Value);
 
+  TQcButtonKind Kind() const { return FKind; }
+  void SetKind(TQcButtonKind Value);
+  // The state a screen reader is told (the program colours the face to match); a change raises
+  // one accessibility state-change event while the button is shown. Nothing is painted.
+  bool Checked() const { return FChecked; }
+  void SetChecked(bool Value);
+  // A key that clicks the button besides the caption's "&" mnemonic, so the painted caption
+  // stays as it is; it becomes the tooltip and the accessible description. Empty for none.
+  QKeySequence Shortcut() const { return FShortcutKey; }
+  void SetShortcut(const QKeySequence& Value);
+  // Runs the click as a completed mouse click does (keys, the shortcut, a reader's Press).
+  void Press();
+  // The right click's handlers, from the keyboard (F2, Shift+F10, the Menu key).
+  void ContextRequest();
+  // The focus mark is drawn: keyboard focus that came from the keyboard.
+  bool FocusMarkShown() const { return hasFocus() && FKeyboardFocus; }
+
   // Requests a repaint after a change of brush or pen.
   void StyleChanged();
   void UpdateControlCanvas() override;
@@ -117,8 +145,16 @@ class TQcShadowButton : public TQcGraphicImageControl {
   void mouseDoubleClickEvent(QMouseEvent* Event) override;
   void mouseMoveEvent(QMouseEvent* Event) override;
   void mouseReleaseEvent(QMouseEvent* Event) override;
+  void keyPressEvent(QKeyEvent* Event) override;
+  void contextMenuEvent(QContextMenuEvent* Event) override;
+  void focusInEvent(QFocusEvent* Event) override;
+  void focusOutEvent(QFocusEvent* Event) override;
 
  private:
+  // The radio buttons sharing this one's parent, in creation order.
+  std::vector<TQcShadowButton*> RadioSiblings() const;
+  // One tab stop per radio group: the focused member, else the checked one, else the first.
+  void UpdateTabStop();
   // Face rectangle (and caption rectangle) for the current size, pen, depth and Down.
   QRect FaceRect() const;
   QRect CaptionRect() const;
@@ -135,4 +171,9 @@ class TQcShadowButton : public TQcGraphicImageControl {
   TQcTextAlignment FTextAlign = vtaCenter;
   TColor FDisabledTextColor;
   QShortcut* FAccelerator = nullptr;
+  QShortcut* FShortcut = nullptr;
+  QKeySequence FShortcutKey;
+  TQcButtonKind FKind = bkPush;
+  bool FChecked = false;
+  bool FKeyboardFocus = false;  // the focus came by Tab, arrow or shortcut, not by a click
 };

@@ -1,5 +1,7 @@
 #include "comm_control_u.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -46,6 +48,13 @@ constexpr UINT CloseWaitMs = 5000;
 
 QString Latin1(const std::string& S) { return QString::fromLatin1(S.data(), qsizetype(S.size())); }
 
+// A dialog to screen readers (a plain widget would be a "filler", whose events readers do not
+// present), named by its caption.
+QAccessibleInterface* CommWindowAccessible(const QString& ClassName, QObject* Object) {
+  if (ClassName != QLatin1String("TCommControl") || !Object->isWidgetType()) return nullptr;
+  return new QAccessibleWidget(static_cast<QWidget*>(Object), QAccessible::Dialog);
+}
+
 // A box's text with the system's reason after it, where the system gave one ("Permission
 // denied" for a serial device the user may not open, say).
 std::string WithSystemReason(const std::string& Text, const std::exception& E) {
@@ -59,6 +68,8 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   setWindowTitle(QStringLiteral("Communications"));
   setFixedSize(906, 679);
   setFont(UiFont(FontSansSerif, 13));
+  static const bool Installed = (QAccessible::installFactory(CommWindowAccessible), true);
+  (void)Installed;
 
   ComBox = new QGroupBox(QStringLiteral("Communications"), this);
   ComBox->setGeometry(4, 4, 161, 293);
@@ -111,6 +122,11 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   EditIP->setGeometry(11, 50, 93, 24);
   EditPort = new QLineEdit(QStringLiteral("5495"), LanBox);
   EditPort->setGeometry(116, 50, 53, 24);
+  // The labels name their fields for screen readers.
+  Label2->setBuddy(EditIP);
+  Label3->setBuddy(EditPort);
+  Label4->setBuddy(ComListBox);
+  ComListBox->setAccessibleName(Label4->text());  // a list's interface does not ask its buddy
 
   OkBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
   OkBtn->setGeometry(182, 239, 75, 25);
@@ -130,6 +146,7 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   QFont TermFont(QStringLiteral("Terminal"));
   TermFont.setPixelSize(12);
   QpTerminal1->SetTermFont(TermFont);
+  QpTerminal1->setAccessibleName(QStringLiteral("Terminal"));
   // In the pane, Enter and Esc are the window's OK and Cancel buttons, as everywhere else in it.
   QpTerminal1->OnDialogKey = [this](int Key) {
     (Key == Qt::Key_Escape ? CancelBtn : OkBtn)->click();
@@ -148,6 +165,7 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   // A program left running for weeks must not grow: the oldest lines go.
   Memo1->setMaximumBlockCount(MaxLogLines);
   Memo1->setPlainText(QStringLiteral("Memo1"));
+  Memo1->setAccessibleName(QStringLiteral("Log"));
 
   Port = std::make_unique<TQpWinsockPort>();
   Port->SetBaud(9600);
@@ -218,7 +236,15 @@ void TCommControl::DoAction(int Action) {
 void TCommControl::Log(const std::string& Line) {
   // A packet's closing carriage return ends its log line rather than adding an empty one.
   const bool EndsInCr = !Line.empty() && Line.back() == '\r';
-  Memo1->appendPlainText(Latin1(EndsInCr ? Line.substr(0, Line.size() - 1) : Line));
+  const QString Text = Latin1(EndsInCr ? Line.substr(0, Line.size() - 1) : Line);
+  // A hidden window keeps its new lines aside until it shows: the log would otherwise tell a
+  // screen reader of every link test, although nobody can see it.
+  if (!isVisible()) {
+    FHiddenLog.push_back(Text);
+    if (FHiddenLog.size() > MaxLogLines) FHiddenLog.removeFirst();
+    return;
+  }
+  Memo1->appendPlainText(Text);
   // The newest line stays in view, as in a multi-line edit whose text grows at its end; the
   // edit keeps to the bottom only while it is laid out, so a hidden window would fall behind.
   Memo1->moveCursor(QTextCursor::End);
@@ -228,7 +254,19 @@ void TCommControl::Log(const std::string& Line) {
 std::vector<std::string> TCommControl::LogLines() const {
   std::vector<std::string> Lines;
   for (const QString& L : Memo1->toPlainText().split(QChar('\n'))) Lines.push_back(L.toLatin1().toStdString());
+  for (const QString& L : FHiddenLog) Lines.push_back(L.toLatin1().toStdString());
+  // What the log shows once the lines kept aside have joined it.
+  if (Lines.size() > std::size_t(MaxLogLines)) Lines.erase(Lines.begin(), Lines.end() - MaxLogLines);
   return Lines;
+}
+
+void TCommControl::ShowHiddenLog() {
+  if (FHiddenLog.empty()) return;
+  const QString Kept = QStringList(FHiddenLog).join(QChar('\n'));
+  FHiddenLog.clear();
+  Memo1->appendPlainText(Kept);
+  Memo1->moveCursor(QTextCursor::End);
+  Memo1->ensureCursorVisible();
 }
 
 void TCommControl::ShowError(const std::string& Text) { GetDialogs().ErrorBoxFor(this, Text); }
@@ -741,6 +779,7 @@ void TCommControl::keyPressEvent(QKeyEvent* Event) {
 }
 
 void TCommControl::showEvent(QShowEvent* Event) {
+  GuardedCall([this] { ShowHiddenLog(); });
   if (!FPlaced) {
     FPlaced = true;
     FitToWorkArea(this);  // a small screen: as large as fits, the content scrolling

@@ -170,6 +170,8 @@ class TCommControl : public QWidget, public TPacketReactions {
   void ClosePortAndWait();
   void HandleLine();
   void ShowError(const std::string& Text);
+  // Adds the lines logged while the window was hidden to the log.
+  void ShowHiddenLog();
   // Each port's tooltip from the discovery window's descriptions, refreshed with the list.
   void UpdatePortTooltips();
   // Opens COMn again for the recovery; "" when open, else the reason.
@@ -185,6 +187,7 @@ class TCommControl : public QWidget, public TPacketReactions {
   std::pair<std::int32_t, std::string> SelectedAdapter() const;
 
   TLinks FLinks;
+  QList<QString> FHiddenLog;  // logged while hidden, newest MaxLogLines
   bool FLoading = false;
   bool FPlaced = false;  // centred once, on the first show
   bool FReconnect = false;

@@ -21,6 +21,7 @@
 #include "port/com_port.h"
 #include "port/port_dispatch.h"
 #include "port/trigger_engine.h"
+#include "terminal/terminal_accessible.h"
 #include "terminal/terminal_keys.h"
 #include "terminal/tty_emulator.h"
 
@@ -72,6 +73,7 @@ TQpCustomTerminal::TQpCustomTerminal(QWidget* Parent) : QAbstractScrollArea(Pare
   viewport()->setCursor(Qt::IBeamCursor);
 
   FHandle = AllocateHWnd([this](TMessage& M) { GuardedCall([&] { WndProc(M); }); });
+  InstallTerminalAccessibility();
   FHeartbeat = new QTimer(this);
   FHeartbeat->setInterval(BeatInterval);
   connect(FHeartbeat, &QTimer::timeout, this, [this] { GuardedCall([this] { Beat(); }); });
@@ -278,6 +280,7 @@ void TQpCustomTerminal::ApwTermStuff(TQpCharSource Source) {
   if (FCapture == cmOn && FCaptureStream) WriteCapture(Slice, N);
   FEmulator->ProcessBlock(Slice, N, Source);
   if (!FUseLazyDisplay && FEmulator->NeedsUpdate()) LazyPaintNow(false);
+  NoteTextChanged();
 }
 
 // ---------------------------------------------------------------- capture
@@ -399,6 +402,7 @@ void TQpCustomTerminal::RepaintAll() {
   }
   tmPositionCaret();
   viewport()->update();
+  NoteTextChanged();
 }
 
 void TQpCustomTerminal::RepaintRows(int FromRow, int ToRow) {
@@ -625,6 +629,7 @@ bool TQpCustomTerminal::focusNextPrevChild(bool Next) {
 }
 
 bool TQpCustomTerminal::event(QEvent* E) {
+  if (E->type() == QEvent::Show) ForgetToldText();
   if (E->type() == QEvent::ShortcutOverride) {
     auto* K = static_cast<QKeyEvent*>(E);
     const int Key = K->key();
@@ -652,6 +657,11 @@ void TQpCustomTerminal::KeyPress(QKeyEvent* E) {
   // Key-down step
   if (FLButtonDown && Key == Qt::Key_Escape) {
     WMCancelMode();
+    return;
+  }
+  // Ctrl+Tab and Ctrl+Shift+Tab leave the control (Tab itself is the device's).
+  if ((Key == Qt::Key_Tab || Key == Qt::Key_Backtab) && (Mods & Qt::ControlModifier) && !(Mods & Qt::AltModifier)) {
+    QAbstractScrollArea::focusNextPrevChild(Key == Qt::Key_Tab && !(Mods & Qt::ShiftModifier));
     return;
   }
   const bool CtrlOnly = (Mods & Qt::ControlModifier) && !(Mods & (Qt::ShiftModifier | Qt::AltModifier));
@@ -683,6 +693,7 @@ void TQpCustomTerminal::KeyPress(QKeyEvent* E) {
   if (Chars.empty()) return;
   FEmulator->KeyPressText(Chars);
   if (!FUseLazyDisplay && FEmulator->NeedsUpdate()) LazyPaintNow(false);
+  NoteTextChanged();
 }
 
 // ---------------------------------------------------------------- cell access

@@ -247,6 +247,13 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
 
   // ---- context menu: Copy, Paste, Select All, Clear, New line after carriage return ----
   // Made with the control; each opening brings its items' states up to date.
+  // Screen readers (terminal_accessible.h): the rows as one text and the caret's offset in it;
+  // changes are told at most once every A11yInterval ms, and not while hidden.
+  QString AccessibleText(int* Caret = nullptr) const;
+  static constexpr int A11yInterval = 250;
+  int A11yRounds() const { return FA11yRounds; }  // rounds of change events told so far
+  bool A11yPending() const;                         // a round is due
+
   QMenu* ContextMenu() const { return FMenu; }
   void ShowContextMenu(const QPoint& GlobalPos);
 
@@ -333,8 +340,17 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   void MakeContextMenu();
   void HookBuffer();
   void UnhookBuffer();
+  // A change of the rows: starts the round that tells readers, when one is listening.
+  void NoteTextChanged();
+  void TellTextChanged();
+  // Shown: what a reader is told of from now on starts from the rows as they are.
+  void ForgetToldText();
 
   HWND FHandle = 0;
+  QTimer* FA11yTimer = nullptr;
+  QString FA11ySaid;  // the text as readers were last told it
+  int FA11yCaret = 0;
+  int FA11yRounds = 0;
   std::shared_ptr<TTermInput> FInput;
   std::vector<std::uint8_t> FWork;  // taken from the queue, being processed in slices
   std::size_t FWorkPos = 0;

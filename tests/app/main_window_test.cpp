@@ -3,13 +3,17 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QTest>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -95,6 +99,16 @@ std::vector<TColor> Faces(const TQuillMain& W) {
 std::vector<TColor> Lit(int N, TColor C) {
   std::vector<TColor> R(8, clSilver);
   if (N) R[size_t(N - 1)] = C;
+  return R;
+}
+
+// The smallest rectangle holding every pixel that differs (the whole image when the sizes do).
+QRect DiffersWithin(const QImage& A, const QImage& B) {
+  if (A.size() != B.size()) return A.rect();
+  QRect R;
+  for (int Y = 0; Y < A.height(); ++Y)
+    for (int X = 0; X < A.width(); ++X)
+      if (A.pixel(X, Y) != B.pixel(X, Y)) R |= QRect(X, Y, 1, 1);
   return R;
 }
 
@@ -456,4 +470,301 @@ TEST_F(MainWindowFixture, AClickForTheBusGivesBackTheErrorBoxInsteadOfShowingIt)
   EXPECT_EQ(Answer, "Beverage");
   GetDialogs().ErrorBox("after");
   EXPECT_EQ(Script->Errors, std::vector<std::string>{"after"});
+}
+
+// What a mouse user sees must not change with the keyboard and screen reader support: with no
+// control holding keyboard focus (and with an antenna focused by the mouse, which draws no
+// mark), the window is pixel for pixel the reference taken before that support existed.
+TEST_F(MainWindowFixture, WithoutKeyboardFocusTheWindowLooksAsBefore) {
+  const char* Source = std::getenv("QUILL_SOURCE_DIR");
+  ASSERT_TRUE(Source);
+  auto W = Make();
+  W->ExecuteAction(mcCommLinkOk);
+  Status(*W, "\x01\x05\x01\x03"s);
+  const auto Grab = [&](const std::string& Name) {
+    const QImage Image = W->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    Image.save(QString::fromStdString(ScreenshotPath(Name)));
+    return Image;
+  };
+  const QImage Linked = Grab("main-window-unfocused.png");
+  // The link lost: the values stay as they were (a reader is told they are the last known).
+  W->ExecuteAction(mcCommLinkFail);
+  const QImage Lost = Grab("main-window-unfocused-lost.png");
+  // A click on an antenna gives it no keyboard focus mark.
+  W->show();
+  ASSERT_TRUE(WaitFor([&] { return W->isVisible(); }));
+  Click(*W->AntBtn5, Qt::LeftButton);
+  const QImage Clicked = Grab("main-window-unfocused-clicked.png");
+  const auto Reference = [&](const char* Name) {
+    return QImage(QString::fromUtf8(Source) + "/tests/app/" + Name).convertToFormat(QImage::Format_RGB32);
+  };
+  EXPECT_EQ(DiffersWithin(Linked, Reference("main-window-unfocused.png")), QRect());
+  EXPECT_EQ(DiffersWithin(Lost, Reference("main-window-unfocused-lost.png")), QRect());
+  EXPECT_EQ(DiffersWithin(Clicked, Lost), QRect());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Screen readers and the keyboard
+
+namespace {
+
+// Every accessibility event the program raises, as the reader's bridge would get it.
+struct AccessibleEvents {
+  struct Event {
+    QObject* Object;
+    QAccessible::Event Type;
+    bool Checked;  // a state change of the checked state
+  };
+  AccessibleEvents() {
+    QAccessible::setActive(true);
+    Current = this;
+    QAccessible::installUpdateHandler([](QAccessibleEvent* E) {
+      const bool Checked = E->type() == QAccessible::StateChanged &&
+                           static_cast<QAccessibleStateChangeEvent*>(E)->changedStates().checked;
+      Current->Seen.push_back({E->object(), E->type(), Checked});
+    });
+  }
+  ~AccessibleEvents() {
+    QAccessible::installUpdateHandler(nullptr);
+    Current = nullptr;
+  }
+  std::vector<QObject*> CheckedChanges() const {
+    std::vector<QObject*> R;
+    for (const Event& E : Seen)
+      if (E.Checked) R.push_back(E.Object);
+    return R;
+  }
+  std::size_t Count(QObject* O, QAccessible::Event Type) const {
+    return std::size_t(std::count_if(Seen.begin(), Seen.end(), [&](const Event& E) { return E.Object == O && E.Type == Type; }));
+  }
+  std::vector<Event> Seen;
+  static inline AccessibleEvents* Current = nullptr;
+};
+
+QAccessibleInterface* Accessible(QObject* O) { return QAccessible::queryAccessibleInterface(O); }
+
+// The window shown and active, so keys and shortcuts reach it.
+void ShowActive(QWidget& W) {
+  W.show();
+  QApplication::setActiveWindow(&W);
+  ASSERT_TRUE(WaitFor([&] { return W.isActiveWindow(); }));
+}
+
+}  // namespace
+
+TEST_F(MainWindowFixture, ScreenReadersSeeRolesNamesStatesAndActions) {
+  WriteFile(Ini, "[Antennas]\nName6=&Beverage\nName7=Log && Yagi\n");
+  auto W = Make();
+  W->ExecuteAction(mcCommLinkOk);
+  Status(*W, "\x01\x05\x01\x03"s);
+  struct Row {
+    QWidget* Control;
+    QAccessible::Role Role;
+    const char* Name;
+    bool Checkable, Checked;
+    const char* Description;
+    bool Press;
+  };
+  const QString Press = QAccessibleActionInterface::pressAction();
+  const std::vector<Row> Rows = {
+      {W.get(), QAccessible::Window, "QUILL-2 Controller V1.0", false, false, "", false},
+      {W->AntBtn3, QAccessible::RadioButton, "Antenna 3", true, true, "Alt+3", true},
+      {W->AntBtn4, QAccessible::RadioButton, "Antenna 4", true, false, "Alt+4", true},
+      {W->AntBtn6, QAccessible::RadioButton, "Beverage", true, false, "Alt+6", true},
+      {W->AntBtn7, QAccessible::RadioButton, "Log & Yagi", true, false, "Alt+7", true},
+      {W->AutoBtn, QAccessible::CheckBox, "Auto", true, true, "Alt+A", true},
+      {W->CommLed, QAccessible::Button, "Link: Connected", false, false, "", true},
+      {W->EditBand, QAccessible::EditableText, "Band", false, false, "", false},
+  };
+  for (const Row& R : Rows) {
+    QAccessibleInterface* I = Accessible(R.Control);
+    ASSERT_TRUE(I) << R.Name;
+    EXPECT_EQ(I->role(), R.Role) << R.Name;
+    EXPECT_EQ(I->text(QAccessible::Name), R.Name) << R.Name;
+    EXPECT_EQ(bool(I->state().checkable), R.Checkable) << R.Name;
+    EXPECT_EQ(bool(I->state().checked), R.Checked) << R.Name;
+    EXPECT_EQ(I->text(QAccessible::Description), R.Description) << R.Name;
+    if (R.Press) {
+      ASSERT_TRUE(I->actionInterface()) << R.Name;
+      EXPECT_TRUE(I->actionInterface()->actionNames().contains(Press)) << R.Name;
+    }
+  }
+  // The antennas are one group, the box that holds them, and focusable one after another.
+  QAccessibleInterface* Group = Accessible(W->AntBtn1)->parent();
+  ASSERT_TRUE(Group);
+  EXPECT_EQ(Group->role(), QAccessible::Grouping);
+  EXPECT_EQ(Group->text(QAccessible::Name), "Antennas");
+  EXPECT_TRUE(Accessible(W->AntBtn8)->state().focusable);
+  EXPECT_EQ(Accessible(W->AntBtn3)->text(QAccessible::Accelerator), "Alt+3");
+  QAccessibleTextInterface* BandText = Accessible(W->EditBand)->textInterface();
+  EXPECT_EQ(BandText->text(0, BandText->characterCount()), "40");
+
+  // While the link is down, band and lit antenna are described as the last known values.
+  W->ExecuteAction(mcCommLinkFail);
+  EXPECT_EQ(Accessible(W->CommLed)->text(QAccessible::Name), "Link: Disconnected");
+  EXPECT_EQ(Accessible(W->EditBand)->text(QAccessible::Description), "last known value, the link is down");
+  EXPECT_EQ(Accessible(W->AntBtn3)->text(QAccessible::Description), "Alt+3, last known value, the link is down");
+  EXPECT_EQ(Accessible(W->AntBtn4)->text(QAccessible::Description), "Alt+4");
+  W->ExecuteAction(mcCommLinkOk);
+  EXPECT_EQ(Accessible(W->EditBand)->text(QAccessible::Description), "");
+  EXPECT_EQ(Accessible(W->AntBtn3)->text(QAccessible::Description), "Alt+3");
+}
+
+TEST_F(MainWindowFixture, PressActionsRunTheClickHandlers) {
+  auto W = Make();
+  for (QWidget* C : std::initializer_list<QWidget*>{W->AntBtn6, W->AutoBtn, W->CommLed})
+    Accessible(C)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_EQ(Link.Sent, (std::vector<std::string>{"[C105350106]\r", "[C1055301]\r"}));
+  EXPECT_EQ(Link.Calls, (std::vector<std::string>{"ShowWindow"}));
+  // A disabled button does nothing.
+  W->AntBtn2->setEnabled(false);
+  Accessible(W->AntBtn2)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_EQ(Link.Sent.size(), 2u);
+}
+
+// The toolkit sends events only where a platform bridges them to screen readers: this test runs
+// under Xvfb with the accessibility bus (tests/e2e/a11y_session.sh); offscreen it is skipped.
+TEST_F(MainWindowFixture, EventsComeOnlyWithARealChangeOfAShownWindow) {
+  // The bridge turns on once it has reached the accessibility bus.
+  if (QGuiApplication::platformName() == QLatin1String("offscreen") || !WaitFor([] { return QAccessible::isActive(); }))
+    GTEST_SKIP() << "no accessibility bridge on this platform";
+  auto W = Make();
+  W->ExecuteAction(mcCommLinkOk);
+  Status(*W, "\x01\x05\x00\x03"s);
+  ShowActive(*W);
+  AccessibleEvents Events;
+  const auto Step = [&](const char* What, std::function<void()> Act) {
+    Events.Seen.clear();
+    Act();
+    return What;
+  };
+
+  Step("same packet", [&] { Status(*W, "\x01\x05\x00\x03"s); });
+  EXPECT_TRUE(Events.Seen.empty()) << Events.Seen.size() << " events";
+
+  Step("antenna 3 to 5", [&] { Status(*W, "\x01\x05\x00\x05"s); });
+  EXPECT_EQ(Events.CheckedChanges(), (std::vector<QObject*>{W->AntBtn3, W->AntBtn5}));
+  EXPECT_EQ(Events.Count(W->EditBand, QAccessible::TextUpdated), 0u);
+
+  Step("Auto on", [&] { Status(*W, "\x01\x05\x01\x05"s); });
+  EXPECT_EQ(Events.CheckedChanges(), (std::vector<QObject*>{W->AutoBtn}));
+
+  Step("band 40 to 20", [&] { Status(*W, "\x01\x07\x01\x05"s); });
+  EXPECT_TRUE(Events.CheckedChanges().empty());
+  EXPECT_GT(Events.Count(W->EditBand, QAccessible::TextUpdated) + Events.Count(W->EditBand, QAccessible::TextInserted), 0u);
+
+  Step("antenna 0, twice", [&] {
+    Status(*W, "\x01\x07\x01\x00"s);
+    Status(*W, "\x01\x07\x01\x00"s);
+  });
+  EXPECT_EQ(Events.CheckedChanges(), (std::vector<QObject*>{W->AntBtn5}));
+
+  // The link lost and back: an alert each time, nothing for the same state again.
+  Step("link lost", [&] {
+    W->ExecuteAction(mcCommLinkFail);
+    W->ExecuteAction(mcCommLinkFail);
+  });
+  EXPECT_EQ(Events.Count(W->CommLed, QAccessible::Alert), 1u);
+  EXPECT_GE(Events.Count(W->CommLed, QAccessible::NameChanged), 1u);
+  // The notice a reader hears wherever the focus is.
+  EXPECT_EQ(Events.Count(W->LinkNotice, QAccessible::ObjectShow), 1u);
+  EXPECT_EQ(Accessible(W->LinkNotice)->role(), QAccessible::Notification);
+  EXPECT_EQ(Accessible(W->LinkNotice)->text(QAccessible::Name), "Link: Disconnected");
+  Step("link back", [&] { W->ExecuteAction(mcCommLinkOk); });
+  EXPECT_EQ(Events.Count(W->CommLed, QAccessible::Alert), 1u);
+
+  // Hidden: changes are kept, nothing is said.
+  W->hide();
+  Step("hidden, antenna 2", [&] { Status(*W, "\x01\x07\x01\x02"s); });
+  EXPECT_TRUE(Events.CheckedChanges().empty());
+  EXPECT_TRUE(Accessible(W->AntBtn2)->state().checked);
+}
+
+TEST_F(MainWindowFixture, KeyboardReachesEveryControl) {
+  auto W = Make();
+  Status(*W, "\x01\x05\x00\x03"s);
+  ShowActive(*W);
+  // The window opens with the radio choice focused, as before, and no focus mark anywhere.
+  EXPECT_EQ(QApplication::focusWidget(), W->RadioNumber);
+  const auto Key = [&](int K, Qt::KeyboardModifiers M = Qt::NoModifier) {
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : W.get(), Qt::Key(K), M);
+  };
+  // Tab lands on the lit antenna (the group's one stop), then Auto, then the link indicator.
+  Key(Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), W->AntBtn3);
+  EXPECT_TRUE(W->AntBtn3->FocusMarkShown());
+  // Named by the platform: under Xvfb (xcb) this is the window as a keyboard user sees it.
+  W->grab().save(QString::fromStdString(ScreenshotPath("main-window-antenna-focused-" +
+                                                       QGuiApplication::platformName().toStdString() + ".png")));
+  // The arrows move round the group without selecting; Space and Enter select.
+  Key(Qt::Key_Down);
+  EXPECT_EQ(QApplication::focusWidget(), W->AntBtn4);
+  Key(Qt::Key_Up);
+  Key(Qt::Key_Up);
+  Key(Qt::Key_Up);
+  Key(Qt::Key_Up);
+  EXPECT_EQ(QApplication::focusWidget(), W->AntBtn8);
+  EXPECT_TRUE(Link.Sent.empty());
+  Key(Qt::Key_Space);
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Return);
+  EXPECT_EQ(Link.Sent, (std::vector<std::string>{"[C105350108]\r", "[C105350101]\r"}));
+  Key(Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), W->AutoBtn);
+  Key(Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), W->CommLed);
+  EXPECT_TRUE(W->CommLed->FocusMarkShown());
+  W->grab().save(QString::fromStdString(ScreenshotPath("main-window-link-focused.png")));
+  Key(Qt::Key_Enter);
+  Key(Qt::Key_Space);
+  EXPECT_EQ(Link.Calls, (std::vector<std::string>{"ShowWindow", "ShowWindow"}));
+  // Back: Auto, then the antenna group at the member last focused.
+  Key(Qt::Key_Backtab, Qt::ShiftModifier);
+  Key(Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(QApplication::focusWidget(), W->AntBtn1);
+  Key(Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(QApplication::focusWidget(), W->RadioNumber);
+
+  // Alt+5 and Alt+A from anywhere in the window; the painted captions stay as they were.
+  Link.Sent.clear();
+  Key(Qt::Key_5, Qt::AltModifier);
+  Key(Qt::Key_A, Qt::AltModifier);
+  EXPECT_EQ(Link.Sent, (std::vector<std::string>{"[C105350105]\r", "[C1055301]\r"}));
+  EXPECT_EQ(W->AntBtn5->Caption(), "Antenna 5");
+  EXPECT_EQ(W->AntBtn5->toolTip(), "Alt+5");
+
+  // F2 and the Menu key open the rename box of the focused antenna, as a right click does.
+  Script->Answers.push_back("Dipole");
+  Script->Answers.push_back(std::nullopt);
+  W->AntBtn6->setFocus(Qt::TabFocusReason);
+  Key(Qt::Key_F2);
+  Key(Qt::Key_Menu);
+  ASSERT_EQ(Script->Inputs.size(), 2u);
+  EXPECT_EQ(Script->Inputs[0].Caption, "Antenna 6 Name");
+  EXPECT_EQ(W->AntBtn6->Caption(), "Dipole");
+  EXPECT_EQ(Script->Inputs[1].Default, "Dipole");
+  EXPECT_EQ(Accessible(W->AntBtn6)->text(QAccessible::Name), "Dipole");
+  W->close();
+}
+
+// The focus mark: drawn inside the face of the focused antenna only while the focus came from
+// the keyboard; a click on the window takes it away again.
+TEST_F(MainWindowFixture, FocusMarkOnlyWithKeyboardFocus) {
+  auto W = Make();
+  ShowActive(*W);
+  const QImage Before = W->AntBtn2->grab().toImage();
+  W->AntBtn2->setFocus(Qt::MouseFocusReason);
+  EXPECT_FALSE(W->AntBtn2->FocusMarkShown());
+  EXPECT_EQ(DiffersWithin(W->AntBtn2->grab().toImage(), Before), QRect());
+  W->RadioNumber->setFocus(Qt::MouseFocusReason);
+  W->AntBtn2->setFocus(Qt::TabFocusReason);
+  const QImage Marked = W->AntBtn2->grab().toImage();
+  Marked.save(QString::fromStdString(ScreenshotPath("antenna-focus-mark.png")));
+  const QRect Mark = DiffersWithin(Marked, Before);
+  // Inside the face (135 x 30, depth 3): off the outline and the shadow.
+  EXPECT_TRUE(QRect(2, 2, 128, 23).contains(Mark)) << Mark.x() << "," << Mark.y() << " " << Mark.width() << "x" << Mark.height();
+  EXPECT_FALSE(Mark.isEmpty());
+  W->RadioNumber->setFocus(Qt::MouseFocusReason);
+  EXPECT_EQ(DiffersWithin(W->AntBtn2->grab().toImage(), Before), QRect());
+  W->close();
 }

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "controls/indicator_panel.h"
+#include "controls/shadow_accessible.h"
 #include "controls/shadow_buttons.h"
 #include "controls/shadow_utils.h"
 #include "test_support.h"
@@ -294,4 +296,62 @@ TEST(ShadowUtils, DrawShapeCentresSquaresAndCoversExactlyWByH) {
         }
     EXPECT_EQ(QRect(QPoint(L, T), QPoint(R, B)), C.Expected) << int(C.Shape);
   }
+}
+
+TEST(ShadowAccessible, CaptionsAreReadWithoutTheirMnemonicMarks) {
+  const std::vector<std::pair<std::string, QString>> Cases = {
+      {"Antenna 3", "Antenna 3"}, {"&Auto", "Auto"},   {"Log && Yagi", "Log & Yagi"},
+      {"A&&&B", "A&B"},           {"trailing&", "trailing"}, {"", ""},
+  };
+  for (const auto& [Caption, Read] : Cases) EXPECT_EQ(CaptionForReader(Caption), Read) << Caption;
+}
+
+// A label that may take the focus lays its text out differently; the indicator must not.
+TEST(IndicatorPanel, LooksTheSameWhetherItMayTakeTheFocus) {
+  const auto Grab = [](Qt::FocusPolicy Policy) {
+    TIndicatorPanel P;
+    P.setFocusPolicy(Policy);
+    P.resize(89, 20);
+    P.ShowState(0x00FF00, QStringLiteral("Connected"));
+    return P.grab().toImage();
+  };
+  EXPECT_TRUE(Grab(Qt::TabFocus) == Grab(Qt::NoFocus));
+}
+
+// Radio buttons of one parent: one tab stop (the checked one once there is one), arrows round
+// the group without clicking, Space and Enter click.
+TEST(ShadowButton, RadioButtonsShareOneTabStopAndMoveWithTheArrows) {
+  QWidget Parent;
+  std::vector<TQcShadowButton*> B;
+  std::vector<int> Clicks;
+  for (int N = 0; N < 3; ++N) {
+    B.push_back(new TQcShadowButton(&Parent));
+    B.back()->SetKind(bkRadio);
+    B.back()->OnClick = [&Clicks, N](QObject*) { Clicks.push_back(N); };
+  }
+  const auto Stops = [&] {
+    std::vector<bool> R;
+    for (TQcShadowButton* X : B) R.push_back(X->focusPolicy() == Qt::TabFocus);
+    return R;
+  };
+  EXPECT_EQ(Stops(), (std::vector<bool>{true, false, false}));
+  B[2]->SetChecked(true);
+  EXPECT_EQ(Stops(), (std::vector<bool>{false, false, true}));
+  Parent.show();
+  QApplication::setActiveWindow(&Parent);
+  ASSERT_TRUE(WaitFor([&] { return Parent.isActiveWindow(); }));
+  B[2]->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(B[2], Qt::Key_Down);
+  EXPECT_TRUE(B[0]->hasFocus());
+  EXPECT_EQ(Stops(), (std::vector<bool>{true, false, false}));
+  QTest::keyClick(B[0], Qt::Key_Left);
+  EXPECT_TRUE(B[2]->hasFocus());
+  EXPECT_TRUE(Clicks.empty());
+  QTest::keyClick(B[2], Qt::Key_Space);
+  QTest::keyClick(B[2], Qt::Key_Return);
+  EXPECT_EQ(Clicks, (std::vector<int>{2, 2}));
+  // A disabled member is passed over.
+  B[0]->setEnabled(false);
+  QTest::keyClick(B[2], Qt::Key_Right);
+  EXPECT_TRUE(B[1]->hasFocus());
 }

@@ -470,6 +470,23 @@ TEST_F(CommControlTest, LogShowsItsNewestLine) {
   EXPECT_FALSE(Comm->Memo1->verticalScrollBar()->isVisible());
 }
 
+// The edit raises a screen reader event on every line it takes, so a hidden window keeps its
+// lines aside (they are in the log all the same) and the edit takes them when it shows.
+TEST_F(CommControlTest, HiddenLogLinesWaitForTheWindowToShow) {
+  Create("[Comm]\nMode=-1\n");
+  const QString Before = Comm->Memo1->toPlainText();
+  Comm->Log("while hidden");
+  EXPECT_EQ(Comm->Memo1->toPlainText(), Before);
+  EXPECT_EQ(Comm->LogLines().back(), "while hidden");
+  for (int I = 0; I < TCommControl::MaxLogLines + 10; ++I) Comm->Log("line " + std::to_string(I));
+  const std::vector<std::string> Kept = Comm->LogLines();
+  EXPECT_EQ(Kept.size(), std::size_t(TCommControl::MaxLogLines));
+  Comm->show();
+  ASSERT_TRUE(WaitFor([&] { return Comm->isVisible(); }));
+  EXPECT_EQ(Comm->LogLines(), Kept);
+  EXPECT_TRUE(Comm->Memo1->toPlainText().endsWith("line " + QString::number(TCommControl::MaxLogLines + 9)));
+}
+
 TEST_F(CommControlTest, SerialOpenErrorsCarryTheSystemsReason) {
   // A folder is no serial device: the system's reason follows the window's own text.
   RegisterSerialLayer();

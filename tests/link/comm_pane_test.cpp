@@ -7,12 +7,16 @@
 
 #include <poll.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -273,4 +277,40 @@ TEST_F(PaneTest, NewLineAfterCarriageReturnIsStoredAndRestored) {
   EXPECT_EQ(T.Line(3).substr(0, 8), "[05C1C5]");
   ASSERT_TRUE(WaitFor([&] { return T.PaintCount() > 0 && !T.Buffer()->HasDisplayChanged(); }));
   Comm->grab().save(QString::fromStdString(ScreenshotPath("comm-pane-newline.png")));
+}
+
+// For screen readers: the window is a dialog, its fields are named by their labels (which look
+// as they did), the pane and the log by what they are; Ctrl+Tab leaves the pane.
+TEST_F(PaneTest, ReadersFindNamedFieldsAndTheKeyboardLeavesThePane) {
+  Create("[Comm]\nMode=-1\n");
+  struct Row {
+    QWidget* Control;
+    QAccessible::Role Role;
+    const char* Name;
+  };
+  const std::vector<Row> Rows = {
+      {Comm.get(), QAccessible::Dialog, "Communications"},
+      {Comm->EditIP, QAccessible::EditableText, "IP Address"},
+      {Comm->EditPort, QAccessible::EditableText, "Port"},
+      {Comm->ComListBox, QAccessible::List, "Available Ports"},
+      {Comm->QpTerminal1, QAccessible::Terminal, "Terminal"},
+      {Comm->Memo1, QAccessible::EditableText, "Log"},
+  };
+  for (const Row& R : Rows) {
+    QAccessibleInterface* I = QAccessible::queryAccessibleInterface(R.Control);
+    ASSERT_TRUE(I) << R.Name;
+    EXPECT_EQ(I->role(), R.Role) << R.Name;
+    EXPECT_EQ(I->text(QAccessible::Name), R.Name) << R.Name;
+  }
+  EXPECT_EQ(Comm->Label2->text(), "IP Address");  // no mnemonic mark shown
+  EXPECT_TRUE(QAccessible::queryAccessibleInterface(Comm->QpTerminal1)->textInterface());
+
+  Comm->show();
+  QApplication::setActiveWindow(Comm.get());
+  ASSERT_TRUE(WaitFor([&] { return Comm->isActiveWindow(); }));
+  Comm->QpTerminal1->setFocus(Qt::OtherFocusReason);
+  QKeyEvent Forward(QEvent::KeyPress, Qt::Key_Tab, Qt::ControlModifier);
+  QApplication::sendEvent(Comm->QpTerminal1, &Forward);
+  EXPECT_NE(QApplication::focusWidget(), Comm->QpTerminal1);
+  EXPECT_TRUE(Comm->isVisible());  // leaving the pane is not Esc: the window stays
 }
