@@ -243,7 +243,9 @@ TEST(PortRecovery, WhatAppearsIsReopenedOnlyWhenItIsTheSameDevice) {
     F.Watch->Change();
     EXPECT_EQ(F.Reopened, C.Reopens ? std::vector<int>{5} : std::vector<int>{});
     EXPECT_EQ(F.Recovery->Waiting(), C.Waits);
-    if (!C.Reopens) EXPECT_FALSE(F.Log.empty());  // the user is told why it stays down
+    if (!C.Reopens) {
+      EXPECT_FALSE(F.Log.empty());  // the user is told why it stays down
+    }
   }
 }
 
