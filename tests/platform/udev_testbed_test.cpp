@@ -2,10 +2,11 @@
 // under its preload, umockdev-wrapper), announced as udev announces them when an adapter is
 // pulled out and plugged in again, and recovery following them.
 //
-// What is read from the bed here goes through the test's own table, not the port descriptions
-// from sysfs: umockdev's preload (0.17) answers realpath with memory of its own, which the C++
-// library then frees (and with a caller's buffer overwrites the stack), so the sysfs readers,
-// which resolve links, cannot run under it. Those stay tested against a fake sysfs tree.
+// The port descriptions read the bed's folders directly (the map's roots pointed at them), not
+// through the preload's /sys and /dev: umockdev's preload (0.17) answers realpath on those with
+// memory of its own, which the C++ library then frees (and with a caller's buffer overwrites
+// the stack), so the sysfs readers, which resolve links, cannot run through it. For the same
+// reason recovery's look at the ports goes through the test's own table.
 #include <gtest/gtest.h>
 
 #include <umockdev.h>
@@ -16,8 +17,12 @@
 #include <string>
 #include <vector>
 
+#include <filesystem>
+
 #include "link/port_recovery.h"
 #include "platform/device_watch.h"
+#include "platform/serial_device_map.h"
+#include "platform/serial_port_info.h"
 #include "test_support.h"
 
 namespace {
@@ -208,4 +213,80 @@ TEST(UdevTestBed, TwoAlikeAdaptersWithoutSerialNumbersAreLeftAlone) {
   R.Unplug(Stranger);
   ASSERT_TRUE(WaitFor([&] { return !R.Reopened.empty(); }, 30000)) << "no event reached recovery";
   EXPECT_EQ(R.Reopened, std::vector<int>{35});
+}
+
+namespace {
+
+struct TKind {
+  std::string Usb, Tty, Driver, Vendor, Product, Manufacturer, ProductName, Serial;
+};
+
+// An adapter of any kind as umockdev-record writes one out; a CDC ACM tty hangs off the
+// interface, a usb-serial one off its port. The record's links (the tty's device, the
+// driver) are made beside it, as sysfs has them.
+void AddKind(UMockdevTestbed* Bed, const std::string& Root, const TKind& A) {
+  const std::string Dev = "/devices/pci0000:00/0000:00:14.0/usb1/" + A.Usb, Intf = Dev + "/" + A.Usb + ":1.0";
+  const bool Acm = A.Driver == "cdc_acm";
+  std::string R = "P: " + Dev + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: ID_VENDOR_ID=" + A.Vendor +
+                  "\nE: ID_MODEL_ID=" + A.Product + "\nA: idVendor=" + A.Vendor + "\nA: idProduct=" + A.Product + "\n";
+  if (!A.Manufacturer.empty()) R += "A: manufacturer=" + A.Manufacturer + "\n";
+  if (!A.ProductName.empty()) R += "A: product=" + A.ProductName + "\n";
+  if (!A.Serial.empty()) R += "A: serial=" + A.Serial + "\nE: ID_SERIAL_SHORT=" + A.Serial + "\n";
+  R += "\nP: " + Intf + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nE: DRIVER=" + A.Driver + "\n\n";
+  const std::string Port = Acm ? Intf : Intf + "/" + A.Tty;
+  if (!Acm) R += "P: " + Port + "\nE: SUBSYSTEM=usb-serial\nE: DRIVER=" + A.Driver + "\n\n";
+  R += "P: " + Port + "/tty/" + A.Tty + "\nN: " + A.Tty + "\nE: DEVNAME=/dev/" + A.Tty + "\nE: SUBSYSTEM=tty\nA: dev=" +
+       (Acm ? "166:" : "188:") + std::string(1, A.Tty.back()) + "\n\n";
+  GError* Error = nullptr;
+  if (!umockdev_testbed_add_from_string(Bed, R.c_str(), &Error)) {
+    ADD_FAILURE() << Error->message;
+    g_error_free(Error);
+    return;
+  }
+  namespace fs = std::filesystem;
+  const fs::path PortDir = Root + "/sys" + Port;
+  fs::create_symlink("../..", PortDir / "tty" / A.Tty / "device");
+  const fs::path Drivers = Root + "/sys/bus/usb-serial/drivers";
+  fs::create_directories(Drivers / A.Driver);
+  fs::create_symlink(Drivers / A.Driver, PortDir / "driver");
+  // The bed backs a tty's node with a pseudo-terminal of its own, a link to /dev/pts/N: read
+  // directly, that is what it would be taken for. A plain file stands for the node instead.
+  const fs::path Node = Root + "/dev/" + A.Tty;
+  fs::remove(Node);
+  WriteFile(Node.string(), "");
+}
+
+}  // namespace
+
+// What each kind of adapter is called in the port list, read from the folders umockdev makes
+// of udev's records of them.
+TEST(UdevTestBed, EachKindOfAdapterIsDescribedFromItsRecord) {
+  TBed Bed;
+  gchar* RootText = umockdev_testbed_get_root_dir(Bed.Bed);
+  const std::string Root = RootText;
+  g_free(RootText);
+  const TKind Kinds[] = {
+      {"1-1", "ttyUSB0", "ftdi_sio", "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI"},
+      {"1-2", "ttyUSB1", "cp210x", "10c4", "ea60", "Silicon Labs", "CP2102 USB to UART Bridge Controller", "0001"},
+      {"1-3", "ttyUSB2", "ch341", "1a86", "7523", "", "USB Serial", ""},
+      {"1-4", "ttyACM0", "cdc_acm", "2341", "0043", "Arduino (www.arduino.cc)", "", "75833353035351F0E0B0"},
+  };
+  for (const TKind& K : Kinds) AddKind(Bed.Bed, Root, K);
+  TSerialMapSources Sources;
+  Sources.SysRoot = Root + "/sys";
+  Sources.DevRoot = Root + "/dev";
+  const struct {
+    std::string Tty, Description;
+  } Cases[] = {
+      {"ttyUSB0", "FT232R USB UART (A50285BI), FTDI 0403:6001, ftdi_sio"},
+      {"ttyUSB1", "CP2102 USB to UART Bridge Controller (0001), Silicon Labs 10c4:ea60, cp210x"},
+      {"ttyUSB2", "USB Serial, 1a86:7523, ch341"},
+      {"ttyACM0", "USB serial adapter (75833353035351F0E0B0), Arduino (www.arduino.cc) 2341:0043, cdc_acm"},
+  };
+  for (const auto& C : Cases)
+    EXPECT_EQ(DescribeSerialPort(Sources.DevRoot + "/" + C.Tty, Sources).Description, C.Description) << C.Tty;
+  // Numbered by kind, as the port list shows them.
+  std::vector<std::string> Ports;
+  for (const auto& E : TSerialDeviceMap(Sources).Entries()) Ports.push_back(E.PortName + "=" + E.Path.substr(Root.size()));
+  EXPECT_EQ(Ports, (std::vector<std::string>{"COM33=/dev/ttyUSB0", "COM34=/dev/ttyUSB1", "COM35=/dev/ttyUSB2", "COM65=/dev/ttyACM0"}));
 }
