@@ -28,24 +28,32 @@
 namespace {
 
 struct TAdapter {
-  std::string Usb, Tty, Driver, Vendor, Product, Serial;
+  std::string Usb, Tty, Driver, Vendor, Product, Serial, Manufacturer = {}, ProductName = {};
 };
 
-std::string TtySysPath(const TAdapter& A) {
-  return "/sys/devices/pci0000:00/0000:00:14.0/usb1/" + A.Usb + "/" + A.Usb + ":1.0/" + A.Tty + "/tty/" + A.Tty;
-}
+const std::string UsbRoot = "/devices/pci0000:00/0000:00:14.0/usb1/";
 
-// An adapter as umockdev-record writes one out: the USB device, its interface, the usb-serial
-// port and the tty with its node.
+// The device the tty hangs off: a usb-serial driver's port, or a CDC ACM interface.
+std::string PortPath(const TAdapter& A) {
+  const std::string Intf = UsbRoot + A.Usb + "/" + A.Usb + ":1.0";
+  return A.Driver == "cdc_acm" ? Intf : Intf + "/" + A.Tty;
+}
+std::string TtySysPath(const TAdapter& A) { return "/sys" + PortPath(A) + "/tty/" + A.Tty; }
+
+// An adapter as umockdev-record writes one out: the USB device, its interface, for a
+// usb-serial driver its port, and the tty with its node.
 std::string Record(const TAdapter& A) {
-  const std::string Dev = "/devices/pci0000:00/0000:00:14.0/usb1/" + A.Usb, Intf = Dev + "/" + A.Usb + ":1.0";
-  std::string R = "P: " + Dev + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=" + A.Vendor +
-                  "\nA: idProduct=" + A.Product + "\n";
-  if (!A.Serial.empty()) R += "A: serial=" + A.Serial + "\n";
+  const std::string Dev = UsbRoot + A.Usb, Intf = Dev + "/" + A.Usb + ":1.0";
+  const bool Acm = A.Driver == "cdc_acm";
+  std::string R = "P: " + Dev + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: ID_VENDOR_ID=" + A.Vendor +
+                  "\nE: ID_MODEL_ID=" + A.Product + "\nA: idVendor=" + A.Vendor + "\nA: idProduct=" + A.Product + "\n";
+  if (!A.Manufacturer.empty()) R += "A: manufacturer=" + A.Manufacturer + "\n";
+  if (!A.ProductName.empty()) R += "A: product=" + A.ProductName + "\n";
+  if (!A.Serial.empty()) R += "A: serial=" + A.Serial + "\nE: ID_SERIAL_SHORT=" + A.Serial + "\n";
   R += "\nP: " + Intf + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nE: DRIVER=" + A.Driver + "\n\n";
-  R += "P: " + Intf + "/" + A.Tty + "\nE: SUBSYSTEM=usb-serial\nE: DRIVER=" + A.Driver + "\n\n";
-  R += "P: " + Intf + "/" + A.Tty + "/tty/" + A.Tty + "\nN: " + A.Tty + "\nE: DEVNAME=/dev/" + A.Tty +
-       "\nE: SUBSYSTEM=tty\nA: dev=188:" + A.Tty.substr(6) + "\n\n";
+  if (!Acm) R += "P: " + PortPath(A) + "\nE: SUBSYSTEM=usb-serial\nE: DRIVER=" + A.Driver + "\n\n";
+  R += "P: " + PortPath(A) + "/tty/" + A.Tty + "\nN: " + A.Tty + "\nE: DEVNAME=/dev/" + A.Tty +
+       "\nE: SUBSYSTEM=tty\nA: dev=" + (Acm ? "166:" : "188:") + std::string(1, A.Tty.back()) + "\n\n";
   return R;
 }
 
@@ -54,22 +62,27 @@ struct TBed {
   ~TBed() { g_object_unref(Bed); }
   TBed(const TBed&) = delete;
   TBed& operator=(const TBed&) = delete;
-  void Plug(const TAdapter& A) {
+  bool Add(const TAdapter& A) {
     GError* Error = nullptr;
-    if (!umockdev_testbed_add_from_string(Bed, Record(A).c_str(), &Error)) {
-      ADD_FAILURE() << Error->message;
-      g_error_free(Error);
-      return;
-    }
-    umockdev_testbed_uevent(Bed, TtySysPath(A).c_str(), "add");
+    if (umockdev_testbed_add_from_string(Bed, Record(A).c_str(), &Error)) return true;
+    ADD_FAILURE() << Error->message;
+    g_error_free(Error);
+    return false;
+  }
+  void Plug(const TAdapter& A) {
+    if (Add(A)) umockdev_testbed_uevent(Bed, TtySysPath(A).c_str(), "add");
   }
   void Unplug(const TAdapter& A) {
     umockdev_testbed_uevent(Bed, TtySysPath(A).c_str(), "remove");
-    umockdev_testbed_remove_device(Bed, ("/sys/devices/pci0000:00/0000:00:14.0/usb1/" + A.Usb).c_str());
+    umockdev_testbed_remove_device(Bed, ("/sys" + UsbRoot + A.Usb).c_str());
   }
   // An event of another subsystem, which the tty monitor must not pass on.
-  void UsbEvent(const TAdapter& A) {
-    umockdev_testbed_uevent(Bed, ("/sys/devices/pci0000:00/0000:00:14.0/usb1/" + A.Usb).c_str(), "change");
+  void UsbEvent(const TAdapter& A) { umockdev_testbed_uevent(Bed, ("/sys" + UsbRoot + A.Usb).c_str(), "change"); }
+  std::string Root() const {
+    gchar* R = umockdev_testbed_get_root_dir(Bed);
+    const std::string Text = R;
+    g_free(R);
+    return Text;
   }
   UMockdevTestbed* Bed;
 };
@@ -217,38 +230,17 @@ TEST(UdevTestBed, TwoAlikeAdaptersWithoutSerialNumbersAreLeftAlone) {
 
 namespace {
 
-struct TKind {
-  std::string Usb, Tty, Driver, Vendor, Product, Manufacturer, ProductName, Serial;
-};
-
-// An adapter of any kind as umockdev-record writes one out; a CDC ACM tty hangs off the
-// interface, a usb-serial one off its port. The record's links (the tty's device, the
-// driver) are made beside it, as sysfs has them.
-void AddKind(UMockdevTestbed* Bed, const std::string& Root, const TKind& A) {
-  const std::string Dev = "/devices/pci0000:00/0000:00:14.0/usb1/" + A.Usb, Intf = Dev + "/" + A.Usb + ":1.0";
-  const bool Acm = A.Driver == "cdc_acm";
-  std::string R = "P: " + Dev + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: ID_VENDOR_ID=" + A.Vendor +
-                  "\nE: ID_MODEL_ID=" + A.Product + "\nA: idVendor=" + A.Vendor + "\nA: idProduct=" + A.Product + "\n";
-  if (!A.Manufacturer.empty()) R += "A: manufacturer=" + A.Manufacturer + "\n";
-  if (!A.ProductName.empty()) R += "A: product=" + A.ProductName + "\n";
-  if (!A.Serial.empty()) R += "A: serial=" + A.Serial + "\nE: ID_SERIAL_SHORT=" + A.Serial + "\n";
-  R += "\nP: " + Intf + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nE: DRIVER=" + A.Driver + "\n\n";
-  const std::string Port = Acm ? Intf : Intf + "/" + A.Tty;
-  if (!Acm) R += "P: " + Port + "\nE: SUBSYSTEM=usb-serial\nE: DRIVER=" + A.Driver + "\n\n";
-  R += "P: " + Port + "/tty/" + A.Tty + "\nN: " + A.Tty + "\nE: DEVNAME=/dev/" + A.Tty + "\nE: SUBSYSTEM=tty\nA: dev=" +
-       (Acm ? "166:" : "188:") + std::string(1, A.Tty.back()) + "\n\n";
-  GError* Error = nullptr;
-  if (!umockdev_testbed_add_from_string(Bed, R.c_str(), &Error)) {
-    ADD_FAILURE() << Error->message;
-    g_error_free(Error);
-    return;
-  }
+// An adapter put in the bed with the links its record leaves out, as sysfs has them: the tty's
+// device and the driver.
+void AddWithLinks(TBed& Bed, const TAdapter& A) {
+  if (!Bed.Add(A)) return;
   namespace fs = std::filesystem;
-  const fs::path PortDir = Root + "/sys" + Port;
-  fs::create_symlink("../..", PortDir / "tty" / A.Tty / "device");
+  const std::string Root = Bed.Root();
+  const fs::path Port = Root + "/sys" + PortPath(A);
+  fs::create_symlink("../..", Port / "tty" / A.Tty / "device");
   const fs::path Drivers = Root + "/sys/bus/usb-serial/drivers";
   fs::create_directories(Drivers / A.Driver);
-  fs::create_symlink(Drivers / A.Driver, PortDir / "driver");
+  fs::create_symlink(Drivers / A.Driver, Port / "driver");
   // The bed backs a tty's node with a pseudo-terminal of its own, a link to /dev/pts/N: read
   // directly, that is what it would be taken for. A plain file stands for the node instead.
   const fs::path Node = Root + "/dev/" + A.Tty;
@@ -262,16 +254,14 @@ void AddKind(UMockdevTestbed* Bed, const std::string& Root, const TKind& A) {
 // of udev's records of them.
 TEST(UdevTestBed, EachKindOfAdapterIsDescribedFromItsRecord) {
   TBed Bed;
-  gchar* RootText = umockdev_testbed_get_root_dir(Bed.Bed);
-  const std::string Root = RootText;
-  g_free(RootText);
-  const TKind Kinds[] = {
-      {"1-1", "ttyUSB0", "ftdi_sio", "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI"},
-      {"1-2", "ttyUSB1", "cp210x", "10c4", "ea60", "Silicon Labs", "CP2102 USB to UART Bridge Controller", "0001"},
-      {"1-3", "ttyUSB2", "ch341", "1a86", "7523", "", "USB Serial", ""},
-      {"1-4", "ttyACM0", "cdc_acm", "2341", "0043", "Arduino (www.arduino.cc)", "", "75833353035351F0E0B0"},
+  const std::string Root = Bed.Root();
+  const TAdapter Kinds[] = {
+      {"1-1", "ttyUSB0", "ftdi_sio", "0403", "6001", "A50285BI", "FTDI", "FT232R USB UART"},
+      {"1-2", "ttyUSB1", "cp210x", "10c4", "ea60", "0001", "Silicon Labs", "CP2102 USB to UART Bridge Controller"},
+      {"1-3", "ttyUSB2", "ch341", "1a86", "7523", "", "", "USB Serial"},
+      {"1-4", "ttyACM0", "cdc_acm", "2341", "0043", "75833353035351F0E0B0", "Arduino (www.arduino.cc)", ""},
   };
-  for (const TKind& K : Kinds) AddKind(Bed.Bed, Root, K);
+  for (const TAdapter& K : Kinds) AddWithLinks(Bed, K);
   TSerialMapSources Sources;
   Sources.SysRoot = Root + "/sys";
   Sources.DevRoot = Root + "/dev";
