@@ -60,11 +60,11 @@ bool FitToWorkArea(QWidget* W) {
   // The frame the window manager adds, known only once shown: a title bar's height meanwhile.
   QSize Frame = W->frameGeometry().size() - W->geometry().size();
   if (Frame.isEmpty()) Frame = QSize(0, W->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, W));
-  const QSize Specified = W->size();
+  const QSize OwnSize = W->size();
   const QSize Room = Work.size() - Frame;
-  if (Specified.width() <= Room.width() && Specified.height() <= Room.height()) return false;
+  if (OwnSize.width() <= Room.width() && OwnSize.height() <= Room.height()) return false;
   auto* Content = new QWidget;
-  Content->setFixedSize(Specified);
+  Content->setFixedSize(OwnSize);
   // In their order, so the focus chain keeps it; each keeps its own visibility.
   for (QWidget* Child : W->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     if (Child->isWindow()) continue;
@@ -79,7 +79,7 @@ bool FitToWorkArea(QWidget* W) {
   View->setBackgroundRole(QPalette::Window);
   View->viewport()->setBackgroundRole(QPalette::Window);
   View->setWidget(Content);
-  const QSize Fits(std::min(Specified.width(), Room.width()), std::min(Specified.height(), Room.height()));
+  const QSize Fits(std::min(OwnSize.width(), Room.width()), std::min(OwnSize.height(), Room.height()));
   W->setFixedSize(Fits);
   View->setGeometry(0, 0, Fits.width(), Fits.height());
   View->show();

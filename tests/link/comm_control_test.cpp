@@ -354,7 +354,7 @@ TEST_F(CommControlTest, KeepThisAdapterWritesItsStableLinkIntoTheComMap) {
 TEST_F(CommControlTest, SerialPortThatCannotOpen) {
   // Stored COM/USB on a port that does not exist: the one setup says so, once.
   Create("[Comm]\nMode=1\nPort=250\n", {"Disable", "COM249"});
-  // The specified first line, then the port it was about.
+  // The box's own first line, then the port it was about.
   EXPECT_EQ(Script->Errors, std::vector<std::string>{"Error opening COM port\nPort: COM250, which names no device"});
   EXPECT_EQ(Comm->ComLabel->text(), "Disabled");
   EXPECT_FALSE(Comm->Port->Open());

@@ -1,5 +1,5 @@
-// The Communications window on a real X screen (Xvfb, its size given by the runner): as
-// specified where it fits; on a smaller screen as large as fits, its content scrolling, every
+// The Communications window on a real X screen (Xvfb, its size given by the runner): at its
+// own size where it fits; on a smaller screen as large as fits, its content scrolling, every
 // control still reachable.
 #include <gtest/gtest.h>
 
@@ -30,20 +30,20 @@ TEST(SmallScreen, TheCommunicationsWindowFitsItsScreen) {
   Comm.show();
   ASSERT_TRUE(WaitFor([&] { return Comm.isVisible() && Comm.windowHandle() && Comm.windowHandle()->isExposed(); }, 30000));
   const QRect Work = Comm.screen()->availableGeometry();
-  const QSize Specified(906, 679);
+  const QSize OwnSize(906, 679);
   auto* View = Comm.findChild<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly);
   const std::string Size = std::to_string(Work.width()) + "x" + std::to_string(Work.height());
   EXPECT_TRUE(Comm.grab().save(QString::fromStdString(ScreenshotPath("comm-window-" + Size + ".png"))));
-  if (Work.width() >= Specified.width() && Work.height() >= Specified.height() + 40) {
-    // Room enough: exactly as specified, no view in between.
-    EXPECT_EQ(Comm.size(), Specified);
+  if (Work.width() >= OwnSize.width() && Work.height() >= OwnSize.height() + 40) {
+    // Room enough: exactly its own size, no view in between.
+    EXPECT_EQ(Comm.size(), OwnSize);
     EXPECT_EQ(View, nullptr);
     return;
   }
   ASSERT_NE(View, nullptr);
   EXPECT_TRUE(Work.contains(Comm.frameGeometry())) << "the whole window, frame included, on the screen: "
       << Comm.frameGeometry().x() << "," << Comm.frameGeometry().y() << " " << Comm.frameGeometry().width() << "x" << Comm.frameGeometry().height() << " in " << Size;
-  EXPECT_EQ(View->widget()->size(), Specified);
+  EXPECT_EQ(View->widget()->size(), OwnSize);
   EXPECT_EQ(View->size(), Comm.size());
   // The controls keep their places in the content, and the far corner's can be scrolled to.
   QPushButton* Ok = nullptr;
@@ -59,7 +59,7 @@ TEST(SmallScreen, TheCommunicationsWindowFitsItsScreen) {
   View->horizontalScrollBar()->setValue(View->horizontalScrollBar()->maximum());
   View->verticalScrollBar()->setValue(View->verticalScrollBar()->maximum());
   QApplication::processEvents();
-  const QPoint Corner = View->widget()->mapTo(&Comm, QPoint(Specified.width() - 1, Specified.height() - 1));
+  const QPoint Corner = View->widget()->mapTo(&Comm, QPoint(OwnSize.width() - 1, OwnSize.height() - 1));
   EXPECT_TRUE(View->viewport()->geometry().contains(Corner));
   EXPECT_TRUE(Comm.grab().save(QString::fromStdString(ScreenshotPath("comm-window-" + Size + "-scrolled.png"))));
 }
