@@ -9,12 +9,14 @@
 #include <string>
 
 struct TPtyMaster {
-  // ExtraFlags: O_NONBLOCK for a master read and written without blocking.
-  explicit TPtyMaster(int ExtraFlags = 0) {
+  // ExtraFlags: O_NONBLOCK for a master read and written without blocking. Locked: the slave
+  // cannot be opened until Unlock, as for a moment after a program makes a terminal.
+  explicit TPtyMaster(int ExtraFlags = 0, bool Locked = false) {
     Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | ExtraFlags);
-    if (Master >= 0 && grantpt(Master) == 0 && unlockpt(Master) == 0)
+    if (Master >= 0 && grantpt(Master) == 0 && (Locked || Unlock()))
       if (const char* Name = ptsname(Master)) Path = Name;
   }
+  bool Unlock() { return unlockpt(Master) == 0; }
   ~TPtyMaster() { Close(); }
   TPtyMaster(const TPtyMaster&) = delete;
   TPtyMaster& operator=(const TPtyMaster&) = delete;

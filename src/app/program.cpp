@@ -233,27 +233,6 @@ bool WaylandAnswers() {
   return SocketAnswers(Name);
 }
 
-// Why the windows cannot be shown, or empty when a display answers or the platform is chosen
-// explicitly (QT_QPA_PLATFORM, -platform).
-std::string MissingDisplay(int argc, char** argv) {
-  if (!Env("QT_QPA_PLATFORM").empty()) return {};
-  std::string Display = Env("DISPLAY");
-  for (int I = 1; I < argc; ++I) {
-    const std::string A = argv[I];
-    if (A == "-platform" || A == "--platform") return {};
-    if ((A == "-display" || A == "--display") && I + 1 < argc) Display = argv[I + 1];
-  }
-  if (!Display.empty() && CheckXDisplay(Display) != TDisplayCheck::Silent) return {};
-  if (WaylandAnswers()) return {};
-  const std::string Wayland = Env("WAYLAND_DISPLAY");
-  if (Display.empty() && Wayland.empty()) return "DISPLAY and WAYLAND_DISPLAY are not set";
-  std::string Why;
-  if (!Display.empty()) Why = "nothing answers at DISPLAY=" + Display;
-  if (!Wayland.empty()) Why += (Why.empty() ? "nothing answers at WAYLAND_DISPLAY=" : " or WAYLAND_DISPLAY=") + Wayland;
-  if (Display.empty()) Why += ", and DISPLAY is not set";
-  return Why;
-}
-
 // Whether the toolkit has its Wayland plugin, where it would look for it: the folder
 // QT_QPA_PLATFORM_PLUGIN_PATH names, the platforms folders under QT_PLUGIN_PATH's entries and
 // under its own plugin folder.
@@ -268,10 +247,16 @@ bool WaylandPluginInstalled() {
   return false;
 }
 
-// A Wayland display runs, no X display answers, and the toolkit lacks its Wayland plugin: the
-// display is there and a package is missing, which "no display found" would hide. Empty
-// otherwise, or when the platform is chosen for something else.
-std::string MissingWaylandPlugin(int argc, char** argv) {
+// What stands in the way of the windows, or nothing (Why empty) when a display answers or the
+// platform is chosen (QT_QPA_PLATFORM, -platform): no display at all (NoDisplay), or a
+// Wayland display that runs while no X display answers and the toolkit lacks its Wayland
+// plugin, where a package is missing, not a display. Each socket is tried once.
+struct TDisplayProblem {
+  std::string Why;
+  bool NoDisplay = false;
+};
+
+TDisplayProblem DisplayProblem(int argc, char** argv) {
   const std::string Platform = Env("QT_QPA_PLATFORM");
   if (!Platform.empty() && Platform.rfind("wayland", 0) != 0) return {};
   std::string Display = Env("DISPLAY");
@@ -280,10 +265,16 @@ std::string MissingWaylandPlugin(int argc, char** argv) {
     if (A == "-platform" || A == "--platform") return {};
     if ((A == "-display" || A == "--display") && I + 1 < argc) Display = argv[I + 1];
   }
-  const bool XAnswers = !Display.empty() && CheckXDisplay(Display) != TDisplayCheck::Silent;
-  if (XAnswers) return {};  // the toolkit falls back to X
-  const bool Wayland = WaylandAnswers();
-  return WaylandPluginAdvice(Env("WAYLAND_DISPLAY"), XAnswers, Wayland, Wayland && WaylandPluginInstalled());
+  if (!Display.empty() && CheckXDisplay(Display) != TDisplayCheck::Silent) return {};
+  const std::string Wayland = Env("WAYLAND_DISPLAY");
+  if (WaylandAnswers()) return {WaylandPluginAdvice(Wayland, false, true, WaylandPluginInstalled())};
+  if (!Platform.empty()) return {};  // Wayland chosen: the toolkit says what it finds
+  if (Display.empty() && Wayland.empty()) return {"DISPLAY and WAYLAND_DISPLAY are not set", true};
+  std::string Why;
+  if (!Display.empty()) Why = "nothing answers at DISPLAY=" + Display;
+  if (!Wayland.empty()) Why += (Why.empty() ? "nothing answers at WAYLAND_DISPLAY=" : " or WAYLAND_DISPLAY=") + Wayland;
+  if (Display.empty()) Why += ", and DISPLAY is not set";
+  return {Why, true};
 }
 
 void SayNoDisplay(const std::string& Why) {
@@ -389,12 +380,9 @@ int RunProgram(int argc, char** argv) {
     }
   }
 
-  if (const std::string Why = MissingWaylandPlugin(argc, argv); !Why.empty()) {
-    std::fprintf(stderr, "quill: %s\n", Why.c_str());
-    return 1;
-  }
-  if (const std::string Why = MissingDisplay(argc, argv); !Why.empty()) {
-    SayNoDisplay(Why);
+  if (const TDisplayProblem Problem = DisplayProblem(argc, argv); !Problem.Why.empty()) {
+    if (Problem.NoDisplay) SayNoDisplay(Problem.Why);
+    else std::fprintf(stderr, "quill: %s\n", Problem.Why.c_str());
     return 1;
   }
   ToolkitMessages = qInstallMessageHandler(StartMessages);

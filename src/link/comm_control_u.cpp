@@ -419,10 +419,10 @@ TReopenOutcome TCommControl::ReopenLostPort(int ComNumber) {
     // answers as if missing, udev may still be setting its permissions, or it is still held.
     const auto* Q = dynamic_cast<const EQpException*>(&E);
     const int Code = Q ? Q->ErrorCode() : 0;
-    const bool MayPass = Code == ecAlreadyOpen || Code == -EACCES ||
-                         (Code == ecBadId && TSerialDeviceMap(MapSources()).Exists(ComNumber));
+    const TSerialDeviceMap Map(MapSources());
+    const bool MayPass = Code == ecAlreadyOpen || Code == -EACCES || (Code == ecBadId && Map.Exists(ComNumber));
     // The port layer's "does not exist" says nothing of what is there: say it in words.
-    if (Code == ecBadId) return {PortFailureText(ComNumber), MayPass};
+    if (Code == ecBadId) return {PortFailureText(ComNumber, Map.DevicePath(ComNumber)), MayPass};
     return {Reason.empty() ? "Error opening COM" + std::to_string(ComNumber) : Reason, MayPass};
   }
   PortNumber = ComNumber;
@@ -445,9 +445,8 @@ TSerialMapSources TCommControl::MapSources() const {
   return FLinks.MapSources ? FLinks.MapSources() : DefaultSerialMapSources();
 }
 
-std::string TCommControl::PortFailureText(int ComNumber) const {
+std::string TCommControl::PortFailureText(int ComNumber, const std::string& Path) {
   const std::string Port = "COM" + std::to_string(ComNumber);
-  const std::string Path = TSerialDeviceMap(MapSources()).DevicePath(ComNumber);
   return Path.empty() ? Port + " names no device" : Port + ": " + DescribeUnusableDevice(Path);
 }
 
@@ -463,7 +462,7 @@ std::string TCommControl::OpenErrorText(const std::string& First, const std::exc
   if (const auto* Io = dynamic_cast<const EInOutError*>(&E); Io && Io->ErrorCode() == EACCES) Why = TOpenFailure::Denied;
   else if (dynamic_cast<const EAlreadyOpen*>(&E)) Why = TOpenFailure::Busy;
   if (dynamic_cast<const EBadId*>(&E)) {
-    Text += "\n" + PortFailureText(ComNumber);
+    Text += "\n" + PortFailureText(ComNumber, Path);
   } else if (First.find(Port) == std::string::npos) {
     // The help below names the device; otherwise this line does.
     Text += "\nPort: " + Port;

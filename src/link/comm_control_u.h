@@ -181,7 +181,7 @@ class TCommControl : public QWidget, public TPacketReactions {
   // An open error's box text: First, the system's reason, then the device and a fix for
   // denied access or a busy device on the following lines.
   // "COM6: /dev/pts/3 is not a serial device": the port and what stands at its path.
-  std::string PortFailureText(int ComNumber) const;
+  static std::string PortFailureText(int ComNumber, const std::string& Path);
   std::string OpenErrorText(const std::string& First, const std::exception& E, int ComNumber) const;
   // The selected port's number and by-id link (empty when it has none).
   std::pair<std::int32_t, std::string> SelectedAdapter() const;

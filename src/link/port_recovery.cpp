@@ -40,13 +40,12 @@ void TPortRecovery::Lost(int ComNumber) {
   const bool Known = ComNumber == FOpenedNumber;
   FIdentity = Known ? FOpened : TDeviceIdentity{};
   FPathAtOpen = Known ? FOpenedPath : Facts(Path);
-  FRule = RuleFor(FIdentity, FPathAtOpen);
   const std::string Port = "COM" + std::to_string(ComNumber);
   if (Path.empty()) {
     FHooks.Report(Port + " names no device: it is not reopened by itself");
     return;
   }
-  if (FRule == TReturnRule::Never) {
+  if (RuleFor(FIdentity, FPathAtOpen) == TReturnRule::Never) {
     FHooks.Report(Port + " (" + Path + ") is a pseudo-terminal's number, which goes to the next "
                   "terminal any program opens: it is not reopened by itself (a link made anew "
                   "for each new terminal is followed)");
@@ -83,7 +82,7 @@ void TPortRecovery::Cancel() {
 
 int TPortRecovery::Returned() {
   const bool There = FHooks.Present(FComNumber);
-  switch (FRule) {
+  switch (RuleFor(FIdentity, FPathAtOpen)) {
     case TReturnRule::Never:
       return 0;
     case TReturnRule::ByPath:

@@ -111,7 +111,6 @@ class TPortRecovery {
   TDevicePathFacts FOpenedPath;  // its path, as it was when it opened
   TDeviceIdentity FIdentity;  // of the device waited for
   TDevicePathFacts FPathAtOpen;  // of the device waited for
-  TReturnRule FRule = TReturnRule::ByPath;
   bool FFailureReported = false;
   bool FStaleLinkReported = false;
   std::size_t FRetries = 0;  // tries of the present series made

@@ -1,6 +1,8 @@
 // The system's side of device_access.h: stat, the process's groups, the group database, /proc.
 #include "device_access.h"
 
+#include "platform/device_path.h"
+
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -72,11 +74,11 @@ TDeviceAccessFacts SystemDeviceAccessFacts() {
 
 namespace {
 
-// A character device of the terminal kind: a pseudo-terminal (majors 136-143), or one whose
-// class in sysfs is tty (serial ports, USB adapters, consoles).
+// A character device of the terminal kind: a pseudo-terminal, or one whose class in sysfs is
+// tty (serial ports, USB adapters, consoles).
 bool TerminalDevice(const struct stat& St) {
   const unsigned Major = major(St.st_rdev), Minor = minor(St.st_rdev);
-  if (Major >= 136 && Major <= 143) return true;
+  if (PseudoTerminalMajor(Major)) return true;
   std::error_code Ec;
   const auto Class = std::filesystem::read_symlink(
       "/sys/dev/char/" + std::to_string(Major) + ":" + std::to_string(Minor) + "/subsystem", Ec);

@@ -3,16 +3,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-namespace {
-
-// Unix 98 pseudo-terminals' terminal sides take majors 136 to 143.
-bool PseudoTerminalNode(const struct stat& St) {
-  if (!S_ISCHR(St.st_mode)) return false;
-  const unsigned Major = major(St.st_rdev);
-  return Major >= 136 && Major <= 143;
-}
-
-}  // namespace
+bool PseudoTerminalMajor(unsigned Major) { return Major >= 136 && Major <= 143; }
 
 TDevicePathFacts LookAtDevicePath(const std::string& Path) {
   TDevicePathFacts F;
@@ -24,7 +15,7 @@ TDevicePathFacts LookAtDevicePath(const std::string& Path) {
     F.LinkChangeNs = std::int64_t(St.st_ctim.tv_sec) * 1000000000 + St.st_ctim.tv_nsec;
   }
   if (::stat(Path.c_str(), &St) == 0)
-    F.PseudoTerminal = PseudoTerminalNode(St);
+    F.PseudoTerminal = S_ISCHR(St.st_mode) && PseudoTerminalMajor(major(St.st_rdev));
   else if (!F.Link)
     F.PseudoTerminal = Path.rfind("/dev/pts/", 0) == 0;
   return F;

@@ -23,6 +23,9 @@ struct TDevicePathFacts {
   }
 };
 
+// A character device number of a Unix 98 pseudo-terminal's terminal side (majors 136-143).
+bool PseudoTerminalMajor(unsigned Major);
+
 // Looks at Path now. A path that leads nowhere is a pseudo-terminal when its name is one
 // (/dev/pts/N), so a bare number is known for what it is after its terminal has gone.
 TDevicePathFacts LookAtDevicePath(const std::string& Path);

@@ -245,15 +245,16 @@ class TQpCustomTerminal : public QAbstractScrollArea, public TQpTerminalHost {
   void SelectAll();
   std::string SelectionText() const;
 
-  // ---- context menu: Copy, Paste, Select All, Clear, New line after carriage return ----
-  // Made with the control; each opening brings its items' states up to date.
-  // Screen readers (terminal_accessible.h): the rows as one text and the caret's offset in it;
-  // changes are told at most once every A11yInterval ms, and not while hidden.
+  // ---- screen readers (terminal_accessible.h) ----
+  // The rows as one text and the caret's offset in it; changes are told at most once every
+  // A11yInterval ms, and not while hidden.
   QString AccessibleText(int* Caret = nullptr) const;
   static constexpr int A11yInterval = 250;
   int A11yRounds() const { return FA11yRounds; }  // rounds of change events told so far
   bool A11yPending() const;                         // a round is due
 
+  // ---- context menu: Copy, Paste, Select All, Clear, New line after carriage return ----
+  // Made with the control; each opening brings its items' states up to date.
   QMenu* ContextMenu() const { return FMenu; }
   void ShowContextMenu(const QPoint& GlobalPos);
 

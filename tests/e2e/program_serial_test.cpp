@@ -297,28 +297,6 @@ TEST(ProgramOverSerial, ATerminalNumberTakenByAnotherProgramIsNeverWrittenTo) {
   }
 }
 
-namespace {
-
-// A terminal whose other side cannot be opened until Unlock: what a program serving a new
-// terminal holds for a moment after making it.
-struct TLockedPty {
-  TLockedPty() {
-    Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (Master >= 0 && grantpt(Master) == 0)
-      if (const char* Name = ptsname(Master)) Path = Name;
-  }
-  ~TLockedPty() {
-    if (Master >= 0) ::close(Master);
-  }
-  TLockedPty(const TLockedPty&) = delete;
-  TLockedPty& operator=(const TLockedPty&) = delete;
-  bool Unlock() { return unlockpt(Master) == 0; }
-  int Master = -1;
-  std::string Path;
-};
-
-}  // namespace
-
 // The open that follows a link's appearance comes before the terminal is unlocked; no further
 // change comes to say it is ready, so it is tried again until it is.
 TEST(ProgramOverSerial, AnOpenThatCameBeforeTheTerminalWasReadyIsTriedAgain) {
@@ -330,11 +308,11 @@ TEST(ProgramOverSerial, AnOpenThatCameBeforeTheTerminalWasReadyIsTriedAgain) {
   TCommControl& Comm = P.Comm();
   ASSERT_EQ(Comm.ComLabel->text(), "Using COM5");
   First.reset();
-  std::unique_ptr<TLockedPty> Device;
+  std::unique_ptr<TPtyMaster> Device;
   for (int Round = 0; Round < 20; ++Round) {
     SCOPED_TRACE("round " + std::to_string(Round + 1));
     ASSERT_TRUE(WaitFor([&] { return Comm.Recovery->Waiting(); }, 30000));
-    Device = std::make_unique<TLockedPty>();
+    Device = std::make_unique<TPtyMaster>(O_NONBLOCK, /*Locked=*/true);
     ASSERT_FALSE(Device->Path.empty());
     PointLink(Link, Device->Path);
     ASSERT_TRUE(WaitFor([&] { return Comm.Recovery->RetryPending() || !Comm.Recovery->Waiting(); }, 30000));
@@ -344,8 +322,7 @@ TEST(ProgramOverSerial, AnOpenThatCameBeforeTheTerminalWasReadyIsTriedAgain) {
     EXPECT_EQ(Comm.ComLabel->text(), "Using COM5");
     std::string Got;
     ASSERT_TRUE(WaitFor([&] { return (Got += Drain(Device->Master)).find("[C") != std::string::npos; }, 30000));
-    ::close(Device->Master);  // hangs up: the next loss
-    Device->Master = -1;
+    Device->Close();  // hangs up: the next loss
   }
   EXPECT_FALSE(Logged(Comm, "cannot be opened"));
 }

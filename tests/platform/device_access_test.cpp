@@ -136,10 +136,9 @@ TEST(DeviceAccess, WhatStandsAtAnUnusablePathIsSaidInWords) {
   ASSERT_EQ(::mkfifo(Dir.File("fifo").c_str(), 0600), 0);
   ASSERT_EQ(::symlink(Dir.File("gone").c_str(), Dir.File("dangling").c_str()), 0);
   // A terminal whose other side has not been unlocked yet: it exists but will not open.
-  const int Locked = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(Locked, 0);
-  ASSERT_EQ(grantpt(Locked), 0);
-  const std::string LockedPath = ptsname(Locked);
+  const TPtyMaster Locked(0, /*Locked=*/true);
+  ASSERT_FALSE(Locked.Path.empty());
+  const std::string LockedPath = Locked.Path;
   const struct {
     std::string Path, Expected;
   } Cases[] = {
@@ -152,5 +151,4 @@ TEST(DeviceAccess, WhatStandsAtAnUnusablePathIsSaidInWords) {
       {LockedPath, LockedPath + " is a terminal that is not ready yet"},
   };
   for (const auto& C : Cases) EXPECT_EQ(DescribeUnusableDevice(C.Path), C.Expected);
-  ::close(Locked);
 }
