@@ -13,10 +13,12 @@
 set -euo pipefail
 
 # Compiler and build tools, Qt with the headers its CMake files look for, the glyphs the
-# terminal pane draws with, rsvg-convert for the icons rendered at build time, and libudev for
-# watching serial adapters come and go.
+# terminal pane draws with, rsvg-convert for the icons rendered at build time, libudev for
+# watching serial adapters come and go, Qt's translation tools (lupdate, lrelease and their
+# CMake functions) with the toolkit's own translations, and a font with Japanese glyphs.
 RUN=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libxkbcommon-dev
-  fonts-dejavu-core librsvg2-bin libudev-dev)
+  fonts-dejavu-core librsvg2-bin libudev-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
+  fonts-noto-cjk)
 # cpack's dependency scan (dpkg-shlibdeps) and its file type check.
 PACKAGE=(dpkg-dev file)
 # The test framework; the fuzz build configures the tests too.
