@@ -5,6 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/install-deps.sh test
 export QT_QPA_PLATFORM=offscreen
+# The tests compare the English texts: the C locale, whatever the session's language.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
 # Qt's own start-up leaks a little by design; the tests check our code, not the toolkit's.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}"

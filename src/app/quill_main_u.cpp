@@ -21,7 +21,12 @@ constexpr int ClientWidth = 407, ClientHeight = 358;
 constexpr TColor AntennaBackground = 0xA4FFFF;  // light yellow, hidden behind the transparent buttons
 
 // What a screen reader adds to the band and the lit antenna while the link is down.
-const QString StaleNote = QStringLiteral("last known value, the link is down");
+QString StaleNote() { return TQuillMain::tr("last known value, the link is down"); }
+
+// An antenna's name until the user gives it one. The settings file keeps the English form, so
+// a name nobody chose follows the language the program is run in.
+std::string DefaultAntennaName(int N) { return "Antenna " + std::to_string(N); }
+QString ShownDefaultAntennaName(int N) { return TQuillMain::tr("Antenna %1").arg(N); }
 
 // The window is a frame to screen readers (a plain widget would be a "filler", and readers
 // present the events of the active frame or dialog only), named by its caption.
@@ -37,7 +42,7 @@ QAccessibleInterface* MainWindowAccessible(const QString& ClassName, QObject* Ob
 
 TQuillMain::TQuillMain(std::string SettingsFile, QWidget* Parent)
     : QWidget(Parent), FSettingsFile(std::move(SettingsFile)) {
-  setWindowTitle(QStringLiteral("QUILL-2 Controller V1.0"));
+  setWindowTitle(tr("QUILL-2 Controller V1.0"));
   setFixedSize(ClientWidth, ClientHeight);
   setFont(UiFont(FontTahoma, 13));
   static const bool Installed = (QAccessible::installFactory(MainWindowAccessible), true);
@@ -64,19 +69,19 @@ TQcShadowButton* TQuillMain::MakeShadowButton(QWidget* Parent, int Left, int Top
 }
 
 void TQuillMain::CreateControls() {
-  GroupBox1 = new QGroupBox(QStringLiteral("Status"), this);
+  GroupBox1 = new QGroupBox(tr("Status"), this);
   GroupBox1->setGeometry(12, 12, 185, 173);
 
   CommLed = new TIndicatorPanel(GroupBox1);
   CommLed->setFocusPolicy(Qt::TabFocus);
   CommLed->setGeometry(48, 20, 89, 20);
-  CommLed->setText(QStringLiteral("Disconnected"));
+  CommLed->setText(tr("Disconnected"));
   CommLed->SetColor(clRed);
   CommLed->OnClick = [this](QObject* Sender) { CommLedClick(Sender); };
   // Reached by Tab (not by a click), a button named by the link's state: Enter or Space opens
   // the Communications window.
   CommLed->setFocusPolicy(Qt::TabFocus);
-  CommLed->setAccessibleName(QStringLiteral("Link: Disconnected"));
+  CommLed->setAccessibleName(tr("Link: Disconnected"));
   LinkNotice = new TQcAnnouncer(this);
 
   EditBand = new QLineEdit(GroupBox1);
@@ -89,9 +94,9 @@ void TQuillMain::CreateControls() {
   EditBand->setFont(UiFont(FontTahoma, 19));
   SetBackground(EditBand, clBlack);
   SetTextColor(EditBand, clYellow);
-  EditBand->setAccessibleName(QStringLiteral("Band"));
+  EditBand->setAccessibleName(tr("Band"));
 
-  AutoBtn = MakeShadowButton(GroupBox1, 30, 95, 32, "Auto");
+  AutoBtn = MakeShadowButton(GroupBox1, 30, 95, 32, tr("Auto").toStdString());
   AutoBtn->Brush().SetColor(clOrange);
   AutoBtn->OnClick = [this](QObject* Sender) { AutoBtnClick(Sender); };
   AutoBtn->SetKind(bkToggle);
@@ -99,15 +104,15 @@ void TQuillMain::CreateControls() {
 
   RadioNumber = new QComboBox(GroupBox1);
   RadioNumber->setGeometry(28, 131, 145, 24);
-  RadioNumber->addItems({QStringLiteral("Radio #1"), QStringLiteral("Radio #2")});
+  RadioNumber->addItems({tr("Radio #1"), tr("Radio #2")});
   connect(RadioNumber, &QComboBox::activated, this, [this](int) { GuardedCall([this] { RadioNumberClick(); }); });
 
-  GroupBox2 = new QGroupBox(QStringLiteral("Antennas"), this);
+  GroupBox2 = new QGroupBox(tr("Antennas"), this);
   GroupBox2->setGeometry(208, 12, 185, 329);
 
   TQcShadowButton** Fields[] = {&AntBtn1, &AntBtn2, &AntBtn3, &AntBtn4, &AntBtn5, &AntBtn6, &AntBtn7, &AntBtn8};
   for (int N = 1; N <= MaxAntennas; ++N) {
-    auto* B = MakeShadowButton(GroupBox2, 26, 33 + 36 * (N - 1), N, "Antenna " + std::to_string(N));
+    auto* B = MakeShadowButton(GroupBox2, 26, 33 + 36 * (N - 1), N, ShownDefaultAntennaName(N).toStdString());
     B->Brush().SetColor(clWhite);
     B->Brush().SetStyle(bsClear);
     B->SetColor(AntennaBackground);
@@ -144,8 +149,8 @@ void TQuillMain::LoadConfiguration() {
   const std::int32_t Number = Ini.ReadInteger("Radio", "Number", 0);
   RadioNumber->setCurrentIndex(Number >= 0 && Number < RadioNumber->count() ? Number : -1);
   for (int N = 1; N <= MaxAntennas; ++N) {
-    const std::string Default = "Antenna " + std::to_string(N);
-    AntButtons[N]->SetCaption(Ini.ReadString("Antennas", "Name" + std::to_string(N), Default));
+    const std::string Stored = Ini.ReadString("Antennas", "Name" + std::to_string(N), DefaultAntennaName(N));
+    AntButtons[N]->SetCaption(Stored == DefaultAntennaName(N) ? ShownDefaultAntennaName(N).toStdString() : Stored);
   }
 }
 
@@ -158,7 +163,9 @@ void TQuillMain::SaveConfiguration() {
   Ini.WriteInteger("Form", "Left", x());
   Ini.WriteInteger("Radio", "Number", RadioNumber->currentIndex());
   for (int N = 1; N <= MaxAntennas; ++N)
-    Ini.WriteString("Antennas", "Name" + std::to_string(N), AntButtons[N]->Caption());
+    Ini.WriteString("Antennas", "Name" + std::to_string(N),
+                    AntButtons[N]->Caption() == ShownDefaultAntennaName(N).toStdString() ? DefaultAntennaName(N)
+                                                                                        : AntButtons[N]->Caption());
   Ini.EndUpdate();
 }
 
@@ -170,7 +177,7 @@ void TQuillMain::ClearButtons() {
 }
 
 void TQuillMain::ShowLink(bool Up) {
-  const QString Name = Up ? QStringLiteral("Link: Connected") : QStringLiteral("Link: Disconnected");
+  const QString Name = Up ? tr("Link: Connected") : tr("Link: Disconnected");
   if (CommLed->accessibleName() == Name) return;
   CommLed->setAccessibleName(Name);
   // Said at once wherever the focus is: the device was lost, or is back. The alert is for
@@ -188,22 +195,22 @@ void TQuillMain::UpdateStaleNotes() {
   const auto Note = [](QWidget* W, const QString& Text) {
     if (W->accessibleDescription() != Text) W->setAccessibleDescription(Text);
   };
-  Note(EditBand, !FLinkUp && !EditBand->text().isEmpty() ? StaleNote : QString());
+  Note(EditBand, !FLinkUp && !EditBand->text().isEmpty() ? StaleNote() : QString());
   for (int N = 1; N <= MaxAntennas; ++N) {
     TQcShadowButton* B = AntButtons[N];
     // Empty: the reader hears the tooltip, the key.
-    Note(B, !FLinkUp && B->Checked() ? B->toolTip() + QStringLiteral(", ") + StaleNote : QString());
+    Note(B, !FLinkUp && B->Checked() ? tr("%1, %2").arg(B->toolTip(), StaleNote()) : QString());
   }
 }
 
 bool TQuillMain::ExecuteAction(std::int32_t Tag) {
   switch (Tag) {
     case mcCommLinkOk:
-      CommLed->ShowState(clLime, QStringLiteral("Connected"));
+      CommLed->ShowState(clLime, tr("Connected"));
       ShowLink(true);
       break;
     case mcCommLinkFail:
-      CommLed->ShowState(clRed, QStringLiteral("Disconnected"));
+      CommLed->ShowState(clRed, tr("Disconnected"));
       ShowLink(false);
       break;
     case mcQuillStatus:
@@ -260,7 +267,7 @@ void TQuillMain::AntBtn1MouseDown(QObject* Sender, TMouseButton Button, TShiftSt
   if (!Control) return;
   const int N = Control->Tag();
   if (N < 1 || N > MaxAntennas) return;
-  const std::string Name = GetDialogs().InputBox("Antenna " + std::to_string(N) + " Name", "New name:",
+  const std::string Name = GetDialogs().InputBox(tr("Antenna %1 Name").arg(N).toStdString(), tr("New name:").toStdString(),
                                                  AntButtons[N]->Caption());
   if (Name.empty()) return;
   // A caption is one line, as the settings file stores it.

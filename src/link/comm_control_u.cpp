@@ -58,31 +58,31 @@ QAccessibleInterface* CommWindowAccessible(const QString& ClassName, QObject* Ob
 // A box's text with the system's reason after it, where the system gave one ("Permission
 // denied" for a serial device the user may not open, say).
 std::string WithSystemReason(const std::string& Text, const std::exception& E) {
-  if (dynamic_cast<const EInOutError*>(&E) && *E.what()) return Text + ": " + E.what();
+  if (dynamic_cast<const EInOutError*>(&E) && *E.what()) return TCommControl::tr("%1: %2").arg(QString::fromStdString(Text), QString::fromLocal8Bit(E.what())).toStdString();
   return Text;
 }
 
 }  // namespace
 
 TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLinks(std::move(Links)) {
-  setWindowTitle(QStringLiteral("Communications"));
+  setWindowTitle(tr("Communications"));
   setFixedSize(906, 679);
   setFont(UiFont(FontSansSerif, 13));
   static const bool Installed = (QAccessible::installFactory(CommWindowAccessible), true);
   (void)Installed;
 
-  ComBox = new QGroupBox(QStringLiteral("Communications"), this);
+  ComBox = new QGroupBox(tr("Communications"), this);
   ComBox->setGeometry(4, 4, 161, 293);
-  ComLabel = new QLabel(QStringLiteral("Disabled"), ComBox);
+  ComLabel = new QLabel(tr("Disabled"), ComBox);
   ComLabel->setGeometry(4, 20, 137, 21);
   ComLabel->setAlignment(Qt::AlignCenter);
   ComLabel->setFont(UiFont(FontSansSerif, 13, true));
   SetTextColor(ComLabel, clYellow);
   LinkLed = new TIndicatorPanel(ComBox);
-  LinkLed->setText(QStringLiteral("Disconnected"));
+  LinkLed->setText(tr("Disconnected"));
   LinkLed->SetColor(clRed);
   LinkLed->setGeometry(32, 44, 81, 20);
-  Label4 = new QLabel(QStringLiteral("Available Ports"), ComBox);
+  Label4 = new QLabel(tr("Available Ports"), ComBox);
   Label4->setGeometry(28, 68, 91, 16);
   ComListBox = new QListWidget(ComBox);
   ComListBox->setGeometry(8, 88, 145, 193);
@@ -91,7 +91,7 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   ComListBox->setGridSize(QSize(68, 17));
   ComListBox->setFont(UiFont(FontSansSerif, 13));
   connect(ComListBox, &QListWidget::itemClicked, this, [this] { GuardedCall([this] { ComPortBtnClick(); }); });
-  ReconnectAction = new QAction(QStringLiteral("Reopen the port when it comes back"), ComListBox);
+  ReconnectAction = new QAction(tr("Reopen the port when it comes back"), ComListBox);
   ReconnectAction->setCheckable(true);
   connect(ReconnectAction, &QAction::triggered, this, [this](bool On) { GuardedCall([this, On] { SetReconnect(On); }); });
   ComListBox->addAction(ReconnectAction);
@@ -106,15 +106,15 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   ComListBox->installEventFilter(this);
   UpdateKeepAction();
 
-  ComMode = new TRadioGroup(QStringLiteral("Communications Mode"), {QStringLiteral("LAN"), QStringLiteral("COM/USB")}, this);
+  ComMode = new TRadioGroup(tr("Communications Mode"), {tr("LAN"), tr("COM/USB")}, this);
   ComMode->setGeometry(175, 3, 185, 85);
   ComMode->OnClick = [this] { ComModeClick(); };
 
-  LanBox = new QGroupBox(QStringLiteral("LAN Settings"), this);
+  LanBox = new QGroupBox(tr("LAN Settings"), this);
   LanBox->setGeometry(175, 100, 185, 89);
-  Label2 = new QLabel(QStringLiteral("IP Address"), LanBox);
+  Label2 = new QLabel(tr("IP Address"), LanBox);
   Label2->setGeometry(16, 28, 66, 16);
-  Label3 = new QLabel(QStringLiteral("Port"), LanBox);
+  Label3 = new QLabel(tr("Port"), LanBox);
   Label3->setGeometry(120, 28, 24, 16);
   // Plain labels take the width their text needs in the stand-in font.
   for (QLabel* L : {Label2, Label3, Label4}) L->adjustSize();
@@ -128,11 +128,11 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   Label4->setBuddy(ComListBox);
   ComListBox->setAccessibleName(Label4->text());  // a list's interface does not ask its buddy
 
-  OkBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
+  OkBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), tr("OK"), this);
   OkBtn->setGeometry(182, 239, 75, 25);
   OkBtn->setDefault(true);
   connect(OkBtn, &QPushButton::clicked, this, [this] { GuardedCall([this] { OkBtnClick(); }); });
-  CancelBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
+  CancelBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), tr("Cancel"), this);
   CancelBtn->setGeometry(279, 239, 75, 25);
   connect(CancelBtn, &QPushButton::clicked, this, [this] { GuardedCall([this] { CancelBtnClick(); }); });
 
@@ -146,7 +146,7 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   QFont TermFont(QStringLiteral("Terminal"));
   TermFont.setPixelSize(12);
   QpTerminal1->SetTermFont(TermFont);
-  QpTerminal1->setAccessibleName(QStringLiteral("Terminal"));
+  QpTerminal1->setAccessibleName(tr("Terminal"));
   // In the pane, Enter and Esc are the window's OK and Cancel buttons, as everywhere else in it.
   QpTerminal1->OnDialogKey = [this](int Key) {
     (Key == Qt::Key_Escape ? CancelBtn : OkBtn)->click();
@@ -165,7 +165,7 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   // A program left running for weeks must not grow: the oldest lines go.
   Memo1->setMaximumBlockCount(MaxLogLines);
   Memo1->setPlainText(QStringLiteral("Memo1"));
-  Memo1->setAccessibleName(QStringLiteral("Log"));
+  Memo1->setAccessibleName(tr("Log"));
 
   Port = std::make_unique<TQpWinsockPort>();
   Port->SetBaud(9600);
@@ -284,7 +284,7 @@ bool TCommControl::SendCommand(std::uint8_t Cmd, const std::string& Data, std::u
     NetBusy = true;
     do {
       ++Attempts;
-      Log("Try " + std::to_string(Attempts) + " " + Hex2(unsigned(Codec.Response)));
+      Log(tr("Try %1 %2").arg(Attempts).arg(QString::fromStdString(Hex2(unsigned(Codec.Response)))).toStdString());
       SendPacket(S);
       RetryTimer = Cmd == cmdSetDefaults ? SetDefaultsDelay : RetryDelay;
       while (RetryTimer > 0 && Codec.Response != 0 && SystemReady) ProcessMessages();
@@ -301,7 +301,7 @@ void TCommControl::SendPacket(const std::string& Packet) {
     case 0:
       if (Port->Open()) {
         Port->PutString(Packet);
-        Log("Sent: " + Packet);
+        Log(tr("Sent: %1").arg(QString::fromStdString(Packet)).toStdString());
       }
       break;
     case 1:
@@ -322,18 +322,18 @@ void TCommControl::SetLinkStatus(TLinkStatus Status) {
   if (Status != lsNone) LinkStatus = Status;
   switch (LinkStatus) {
     case lsConnecting:
-      LinkLed->ShowState(clYellow, QStringLiteral("Connecting"));
+      LinkLed->ShowState(clYellow, tr("Connecting"));
       break;
     case lsReady:
-      LinkLed->ShowState(clLime, QStringLiteral("Connected"));
+      LinkLed->ShowState(clLime, tr("Connected"));
       DoAction(mcCommLinkOk);
       LinkTries = 0;
       break;
     case lsUpdating:
-      LinkLed->ShowState(clAqua, QStringLiteral("Updating"));
+      LinkLed->ShowState(clAqua, tr("Updating"));
       break;
     case lsDisconnected:
-      LinkLed->ShowState(clRed, QStringLiteral("Disconnected"));
+      LinkLed->ShowState(clRed, tr("Disconnected"));
       DoAction(mcCommLinkFail);
       break;
     case lsNone:
@@ -343,7 +343,8 @@ void TCommControl::SetLinkStatus(TLinkStatus Status) {
 
 namespace {
 
-const std::string CommFailedText = "Communications failed";
+// A function, not a constant: the text is looked up in the language installed at start-up.
+std::string CommFailedText() { return TCommControl::tr("Communications failed").toStdString(); }
 
 // The local time of day, for the log's lines on a loss and a return.
 std::string ClockText(std::chrono::system_clock::time_point At) {
@@ -362,13 +363,13 @@ void TCommControl::HandleCommFailure() {
   GuardedCall([this] { Port->FlushOutBuffer(); });
   GuardedCall([this] { ClosePortAndWait(); });
   Port->SetComNumber(0);
-  ComLabel->setText(QStringLiteral("Disabled"));
+  ComLabel->setText(tr("Disabled"));
   SetLinkStatus(lsDisconnected);
   PortNumber = 0;
   if (FLinks.LinkChanged) FLinks.LinkChanged();
   const auto Report = [this] {
     DoAction(mcDisableStayOnTop);
-    ShowError(CommFailedText);
+    ShowError(CommFailedText());
     DoAction(mcRecallStayOnTOp);
   };
   if (!(FReconnect && ComMode->ItemIndex() == 1 && Lost > 0)) {
@@ -380,10 +381,14 @@ void TCommControl::HandleCommFailure() {
   // until it is closed, and the link could not come back by itself.
   Recovery->Lost(Lost);
   FLostAt = std::chrono::system_clock::now();
-  if (Recovery->Waiting()) Log("COM" + std::to_string(Lost) + " lost at " + ClockText(FLostAt) + "; its error boxes close by themselves when it is back");
+  if (Recovery->Waiting())
+    Log(tr("COM%1 lost at %2; its error boxes close by themselves when it is back")
+            .arg(Lost)
+            .arg(QString::fromStdString(ClockText(FLostAt)))
+            .toStdString());
   QTimer::singleShot(0, this, [this, Report] {
     // Back already, or the boxes of a loss not yet over still open: no further box.
-    if (Port->Open() || GetDialogs().ErrorBoxOpen(CommFailedText)) return;
+    if (Port->Open() || GetDialogs().ErrorBoxOpen(CommFailedText())) return;
     GuardedCall(Report);
   });
 }
@@ -391,21 +396,25 @@ void TCommControl::HandleCommFailure() {
 // The boxes a lost port raised, closed when recovery brings it back: the log keeps the loss.
 void TCommControl::CloseLossBoxes(int ComNumber) {
   const auto Now = std::chrono::system_clock::now();
-  const int Closed = GetDialogs().CloseErrorBoxes({QpLoadStr(ecDeviceRead), CommFailedText});
+  const int Closed = GetDialogs().CloseErrorBoxes({QpLoadStr(ecDeviceRead), CommFailedText()});
   const double After = std::chrono::duration<double>(Now - FLostAt).count();
   char Took[32];
   std::snprintf(Took, sizeof Took, "%.1f", After);
-  Log("COM" + std::to_string(ComNumber) + " back at " + ClockText(Now) + ", " + Took + " s after the loss" +
-      (Closed > 0 ? "; its error boxes were closed" : ""));
+  const QString At = QString::fromStdString(ClockText(Now));
+  Log((Closed > 0 ? tr("COM%1 back at %2, %3 s after the loss; its error boxes were closed")
+                  : tr("COM%1 back at %2, %3 s after the loss"))
+          .arg(ComNumber)
+          .arg(At, QString::fromLatin1(Took))
+          .toStdString());
 }
 
 void TCommControl::ShowOpened(int ComNumber) {
   Recovery->Opened(ComNumber);  // the device's identity, for finding it again after a loss
-  ComLabel->setText(QStringLiteral("Using COM%1").arg(ComNumber));
+  ComLabel->setText(tr("Using COM%1").arg(ComNumber));
 }
 
 TReopenOutcome TCommControl::ReopenLostPort(int ComNumber) {
-  if (ComMode->ItemIndex() != 1) return {"the link is not in COM/USB mode", false};
+  if (ComMode->ItemIndex() != 1) return {tr("the link is not in COM/USB mode").toStdString(), false};
   try {
     ClosePortAndWait();
     Port->SetBaud(9600);
@@ -423,7 +432,7 @@ TReopenOutcome TCommControl::ReopenLostPort(int ComNumber) {
     const bool MayPass = Code == ecAlreadyOpen || Code == -EACCES || (Code == ecBadId && Map.Exists(ComNumber));
     // The port layer's "does not exist" says nothing of what is there: say it in words.
     if (Code == ecBadId) return {PortFailureText(ComNumber, Map.DevicePath(ComNumber)), MayPass};
-    return {Reason.empty() ? "Error opening COM" + std::to_string(ComNumber) : Reason, MayPass};
+    return {Reason.empty() ? tr("Error opening COM%1").arg(ComNumber).toStdString() : Reason, MayPass};
   }
   PortNumber = ComNumber;
   ShowOpened(ComNumber);
@@ -446,8 +455,9 @@ TSerialMapSources TCommControl::MapSources() const {
 }
 
 std::string TCommControl::PortFailureText(int ComNumber, const std::string& Path) {
-  const std::string Port = "COM" + std::to_string(ComNumber);
-  return Path.empty() ? Port + " names no device" : Port + ": " + DescribeUnusableDevice(Path);
+  return (Path.empty() ? tr("COM%1 names no device").arg(ComNumber)
+                      : tr("COM%1: %2").arg(ComNumber).arg(QString::fromStdString(DescribeUnusableDevice(Path))))
+      .toStdString();
 }
 
 std::string TCommControl::OpenErrorText(const std::string& First, const std::exception& E, int ComNumber) const {
@@ -465,8 +475,10 @@ std::string TCommControl::OpenErrorText(const std::string& First, const std::exc
     Text += "\n" + PortFailureText(ComNumber, Path);
   } else if (First.find(Port) == std::string::npos) {
     // The help below names the device; otherwise this line does.
-    Text += "\nPort: " + Port;
-    if (Why == TOpenFailure::Other) Text += Path.empty() ? ", which names no device" : " (" + Path + ")";
+    const QString P = QString::fromStdString(Port);
+    if (Why != TOpenFailure::Other) Text += "\n" + tr("Port: %1").arg(P).toStdString();
+    else if (Path.empty()) Text += "\n" + tr("Port: %1, which names no device").arg(P).toStdString();
+    else Text += "\n" + tr("Port: %1 (%2)").arg(P, QString::fromStdString(Path)).toStdString();
   }
   if (Why == TOpenFailure::Other) return Text;
   const std::string Help = DeviceAccessHelp(Path, Why, FLinks.AccessFacts ? *FLinks.AccessFacts : SystemDeviceAccessFacts());
@@ -484,7 +496,7 @@ std::pair<std::int32_t, std::string> TCommControl::SelectedAdapter() const {
 
 void TCommControl::UpdateKeepAction() {
   const auto [N, Link] = SelectedAdapter();
-  KeepAction->setText(N > 0 ? QStringLiteral("Keep this adapter as COM%1").arg(N) : QStringLiteral("Keep this adapter as COMn"));
+  KeepAction->setText(N > 0 ? tr("Keep this adapter as COM%1").arg(N) : tr("Keep this adapter as COMn"));
   KeepAction->setEnabled(!Link.empty());
 }
 
@@ -493,7 +505,7 @@ void TCommControl::KeepAdapterNumber() {
   UpdateKeepAction();
   if (Link.empty()) return;
   TIniFile(FLinks.SettingsFile).WriteString(ComMapSection, "COM" + std::to_string(N), Link);
-  Log("COM" + std::to_string(N) + " is kept for " + Link);
+  Log(tr("COM%1 is kept for %2").arg(N).arg(QString::fromStdString(Link)).toStdString());
 }
 
 bool TCommControl::eventFilter(QObject* Watched, QEvent* Event) {
@@ -528,7 +540,7 @@ void TCommControl::Take(TLineAssembler::TResult R) {
       break;
     case TLineAssembler::laOverflow:
       // Said once per run: a device that streams without carriage returns would fill the log.
-      if (!LongLineLogged) Log("Dropped a line longer than " + std::to_string(MaxLineLength) + " characters");
+      if (!LongLineLogged) Log(tr("Dropped a line longer than %1 characters").arg(MaxLineLength).toStdString());
       LongLineLogged = true;
       break;
     case TLineAssembler::laNone:
@@ -547,14 +559,14 @@ void TCommControl::HandleLine() {
 }
 
 void TCommControl::PortWsConnect() {
-  Log("Connected");
+  Log(tr("Connected").toStdString());
   LanConnected = true;
   LinkTries = 0;
 }
 
 void TCommControl::PortWsDisconnect() {
   LanConnected = false;
-  Log("Disconnected");
+  Log(tr("Disconnected").toStdString());
 }
 
 void TCommControl::Timer1Timer() {
@@ -576,7 +588,7 @@ void TCommControl::Timer1Timer() {
     } else {
       ++LinkTries;
     }
-    Log("Tries: " + std::to_string(LinkTries));
+    Log(tr("Tries: %1").arg(LinkTries).toStdString());
     LinkTestTimer = LinkStatus == lsDisconnected ? FastLinkTest : LinkTestInterval;
     if (Port->Open()) {
       const std::string S = FormatPacket(cmdTestLink, "");
@@ -698,7 +710,7 @@ void TCommControl::SetupPort() {
           Port->SetOpen(true);
           ShowOpened(PortNumber);
         } catch (const std::exception& E) {
-          ShowError(OpenErrorText("Error opening COM port", E, PortNumber));
+          ShowError(OpenErrorText(tr("Error opening COM port").toStdString(), E, PortNumber));
         }
       }
       break;
@@ -722,7 +734,7 @@ void TCommControl::ComPortBtnClick() {
   });
   LinkTries = 0;
   Port->SetOpen(false);
-  ComLabel->setText(QStringLiteral("Disabled"));
+  ComLabel->setText(tr("Disabled"));
   SetLinkStatus(lsDisconnected);
   const std::string Entry = ComListBox->currentItem()->text().toStdString();
   const std::int32_t Number = FLinks.ExtractPortNumber ? FLinks.ExtractPortNumber(Entry) : 0;
@@ -737,14 +749,14 @@ void TCommControl::ComPortBtnClick() {
       SetLinkStatus(lsDisconnected);
     } catch (const std::exception& E) {
       DoAction(mcDisableStayOnTop);
-      ShowError(OpenErrorText("Error opening COM" + std::to_string(Port->ComNumber()), E, Port->ComNumber()));
+      ShowError(OpenErrorText(tr("Error opening COM%1").arg(Port->ComNumber()).toStdString(), E, Port->ComNumber()));
       DoAction(mcRecallStayOnTOp);
       SetLinkStatus(lsDisconnected);
       GuardedCall([this] { Port->SetOpen(false); });
-      ComLabel->setText(QStringLiteral("Disabled"));
+      ComLabel->setText(tr("Disabled"));
     }
   } else {
-    ComLabel->setText(QStringLiteral("COM disabled"));
+    ComLabel->setText(tr("COM disabled"));
   }
 }
 

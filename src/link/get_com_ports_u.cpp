@@ -45,7 +45,7 @@ void TGetComPorts::GetAvailablePorts() {
     if (std::int32_t(PortList.size()) != PortCount) {
       PortCount = std::int32_t(PortList.size());
       ComListBox.clear();
-      ComListBox.push_back("Disable");
+      ComListBox.push_back(tr("Disable").toStdString());
       for (const auto& E : Entries)
         if (E.ValueName.find("\\Device\\") != std::string::npos) ComListBox.push_back(E.PortName);
     }

@@ -35,7 +35,7 @@ QWidget* BoxParent(QWidget* Owner) {
 class TErrorBox : public QMessageBox {
  public:
   TErrorBox(const std::string& Text, QWidget* Parent)
-      : QMessageBox(QMessageBox::Critical, QStringLiteral("Error"), QString::fromStdString(Text), QMessageBox::Ok, Parent) {
+      : QMessageBox(QMessageBox::Critical, QCoreApplication::translate("QtDialogs", "Error"), QString::fromStdString(Text), QMessageBox::Ok, Parent) {
     OpenBoxes.emplace_back(this);
   }
   ~TErrorBox() override {

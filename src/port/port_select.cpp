@@ -1,6 +1,9 @@
 #include "port/port_select.h"
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QFrame>
@@ -18,6 +21,8 @@ bool ShowPortsInUse = true;
 
 namespace {
 std::optional<TSerialMapSources> MapSources;  // GUI thread only, as the dialog
+
+QString Text(const char* Source) { return QCoreApplication::translate("TComSelectForm", Source); }
 }  // namespace
 
 void SetPortSelectMapSources(std::optional<TSerialMapSources> Sources) { MapSources = std::move(Sources); }
@@ -26,29 +31,29 @@ TComSelectForm::TComSelectForm(QWidget* Parent) : QDialog(Parent) {
   // A dialog border with the system menu only: no help, minimise or maximise buttons.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
-  setWindowTitle(QStringLiteral("Select Port"));
+  setWindowTitle(Text("Select Port"));
   setFixedSize(220, 131);
   // The stand-in for the 8-point face, narrowed until the longer line fits its frame.
+  const QString First = Text("The configured serial port is not valid."), Second = Text("Please choose another port.");
   QFont Face = UiFont(FontSansSerif, 11);
-  while (Face.pixelSize() > 8 &&
-         QFontMetrics(Face).horizontalAdvance(QStringLiteral("The configured serial port is not valid.")) > 186)
-    Face.setPixelSize(Face.pixelSize() - 1);
+  const auto Widest = [&] { return std::max(QFontMetrics(Face).horizontalAdvance(First), QFontMetrics(Face).horizontalAdvance(Second)); };
+  while (Face.pixelSize() > 8 && Widest() > 186) Face.setPixelSize(Face.pixelSize() - 1);
   setFont(Face);
-  Label1 = new QLabel(QStringLiteral("The configured serial port is not valid."), this);
+  Label1 = new QLabel(First, this);
   Label1->move(18, 14);
   Label1->adjustSize();
-  Label2 = new QLabel(QStringLiteral("Please choose another port."), this);
+  Label2 = new QLabel(Second, this);
   Label2->move(18, 30);
   Label2->adjustSize();
   Bevel1 = new QFrame(this);
   Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
   Bevel1->setGeometry(8, 8, 201, 42);
   Bevel1->lower();  // a frame around the labels, drawn beneath them
-  OkBtn = new QPushButton(QStringLiteral("OK"), this);
+  OkBtn = new QPushButton(Text("OK"), this);
   OkBtn->setGeometry(8, 95, 85, 27);
   OkBtn->setDefault(true);
   connect(OkBtn, &QPushButton::clicked, this, [this] { done(mrOk); });
-  AbortBtn = new QPushButton(QStringLiteral("Cancel"), this);
+  AbortBtn = new QPushButton(Text("Cancel"), this);
   AbortBtn->setGeometry(124, 95, 85, 27);
   connect(AbortBtn, &QPushButton::clicked, this, [this] { done(mrAbort); });
   PortsComboBox = new QComboBox(this);  // a drop-down list: not editable

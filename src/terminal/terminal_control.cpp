@@ -298,7 +298,7 @@ void TQpCustomTerminal::SetCapture(TQpCaptureMode V) {
   if (FCaptureFile.empty()) FCaptureFile = qpc_TermCaptureFile;
   FCaptureStream = std::fopen(FCaptureFile.c_str(), V == cmOn ? "wb" : "r+b");
   if (!FCaptureStream)
-    throw EQpTerminalError("Cannot open file \"" + FCaptureFile + "\". " + std::strerror(errno));
+    throw EQpTerminalError(tr("Cannot open file \"%1\". %2").arg(QString::fromStdString(FCaptureFile), QString::fromLocal8Bit(std::strerror(errno))).toStdString());
   if (V == cmAppend) {
     std::fseek(FCaptureStream, 0, SEEK_END);
     FCapture = cmOn;
@@ -327,7 +327,7 @@ void TQpCustomTerminal::WriteCapture(const std::uint8_t* Data, std::size_t Len) 
   if (FCaptureReported) return;
   FCaptureReported = true;
   HandleException(std::make_exception_ptr(
-      EQpTerminalError("Capture to \"" + FCaptureFile + "\" stopped: " + std::strerror(Err))));
+      EQpTerminalError(tr("Capture to \"%1\" stopped: %2").arg(QString::fromStdString(FCaptureFile), QString::fromLocal8Bit(std::strerror(Err))).toStdString())));
 }
 
 // ---------------------------------------------------------------- heartbeat and painting

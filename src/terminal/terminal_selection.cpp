@@ -279,14 +279,14 @@ void TQpCustomTerminal::MakeContextMenu() {
     connect(A, &QAction::triggered, this, [this, Action](bool Checked) { GuardedCall([&] { Action(Checked); }); });
     return A;
   };
-  FCopyAction = Item(QStringLiteral("&Copy"), [this](bool) { CopyToClipboard(); });
+  FCopyAction = Item(tr("&Copy"), [this](bool) { CopyToClipboard(); });
   FCopyAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Insert));
-  FPasteAction = Item(QStringLiteral("&Paste"), [this](bool) { PasteFromClipboard(); });
+  FPasteAction = Item(tr("&Paste"), [this](bool) { PasteFromClipboard(); });
   FPasteAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Insert));
-  Item(QStringLiteral("Select &All"), [this](bool) { SelectAll(); });
-  Item(QStringLiteral("C&lear"), [this](bool) { ClearAll(); });
+  Item(tr("Select &All"), [this](bool) { SelectAll(); });
+  Item(tr("C&lear"), [this](bool) { ClearAll(); });
   FMenu->addSeparator();
-  FNewLineAction = Item(QStringLiteral("&New line after carriage return"), [this](bool On) {
+  FNewLineAction = Item(tr("&New line after carriage return"), [this](bool On) {
     SetNewLineAfterCR(On);
     if (OnNewLineAfterCRChange) OnNewLineAfterCRChange(On);
   });
