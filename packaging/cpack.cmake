@@ -42,6 +42,8 @@ endif()
 # Qt draws on Wayland through a plugin of its own (which brings Qt Quick along); without it
 # Qt falls back to X11, and a Wayland session without XWayland shows nothing: recommended, so
 # a plain install brings it.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
+# The toolkit's own texts (the buttons of its boxes, standard menu items) in the program's
+# languages, and a font with Japanese glyphs for the Japanese translation.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-translations-l10n, fonts-noto-cjk")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)

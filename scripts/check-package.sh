@@ -176,7 +176,18 @@ version=$("${no_display[@]}" "${RUN[@]}" "$STAGE/usr/bin/quill" --version 2>/dev
 # The installed interface is well-formed XML naming the interface the program serves.
 grep -q '<interface name="local.quill.Controller1">' "$STAGE/usr/share/dbus-1/interfaces/local.quill.Controller1.xml" ||
   fail "the installed interface file does not describe local.quill.Controller1"
-ok "staged programs start ($version${RUN:+, through ${RUN[0]##*/}})"
+# The translations come built into the programs: a German locale gets German help.
+for prog in quill quill-ctl; do
+  help=$(LC_ALL=de_DE.UTF-8 "${no_display[@]}" "${RUN[@]}" "$STAGE/usr/bin/$prog" --help 2>/dev/null) ||
+    fail "staged $prog --help in German"
+  grep -q "Optionen:" <<<"$help" || fail "staged $prog --help under LC_ALL=de_DE.UTF-8 is not German: $help"
+done
+for lang in de es ja; do
+  grep -q "^Name\[$lang\]=" "$STAGE/usr/share/applications/$APP_ID.desktop" || fail "the menu entry has no Name[$lang]"
+  grep -q "<summary xml:lang=\"$lang\">" "$STAGE/usr/share/metainfo/$APP_ID.metainfo.xml" ||
+    fail "the metadata have no summary in $lang"
+done
+ok "staged programs start ($version${RUN:+, through ${RUN[0]##*/}}), speak German, name themselves in de, es, ja"
 
 # --- The Debian package --------------------------------------------------------------------
 rm -f "$BUILD"/quill_*.deb
@@ -202,7 +213,9 @@ depends=$(field Depends)
 for lib in libc6 libstdc++6 libgcc-s1 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libudev1; do
   [[ ", $depends" == *", $lib (>= "* ]] || fail "Depends lacks $lib: $depends"
 done
-[[ ", $(field Recommends)" == *", qt6-wayland"* ]] || fail "Recommends lacks qt6-wayland: $(field Recommends)"
+for pkg in qt6-wayland qt6-translations-l10n fonts-noto-cjk; do
+  [[ ", $(field Recommends)," == *", $pkg,"* ]] || fail "Recommends lacks $pkg: $(field Recommends)"
+done
 ok "package fields; Depends: $depends; Recommends: $(field Recommends)"
 
 # apt works out the dependencies from the package file as it would on a fresh install (for a
