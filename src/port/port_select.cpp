@@ -21,8 +21,6 @@ bool ShowPortsInUse = true;
 
 namespace {
 std::optional<TSerialMapSources> MapSources;  // GUI thread only, as the dialog
-
-QString Text(const char* Source) { return QCoreApplication::translate("TComSelectForm", Source); }
 }  // namespace
 
 void SetPortSelectMapSources(std::optional<TSerialMapSources> Sources) { MapSources = std::move(Sources); }
@@ -31,10 +29,11 @@ TComSelectForm::TComSelectForm(QWidget* Parent) : QDialog(Parent) {
   // A dialog border with the system menu only: no help, minimise or maximise buttons.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
-  setWindowTitle(Text("Select Port"));
+  setWindowTitle(QCoreApplication::translate("TComSelectForm", "Select Port"));
   setFixedSize(220, 131);
   // The stand-in for the 8-point face, narrowed until the longer line fits its frame.
-  const QString First = Text("The configured serial port is not valid."), Second = Text("Please choose another port.");
+  const QString First = QCoreApplication::translate("TComSelectForm", "The configured serial port is not valid.");
+  const QString Second = QCoreApplication::translate("TComSelectForm", "Please choose another port.");
   QFont Face = UiFont(FontSansSerif, 11);
   const auto Widest = [&] { return std::max(QFontMetrics(Face).horizontalAdvance(First), QFontMetrics(Face).horizontalAdvance(Second)); };
   while (Face.pixelSize() > 8 && Widest() > 186) Face.setPixelSize(Face.pixelSize() - 1);
@@ -49,11 +48,11 @@ TComSelectForm::TComSelectForm(QWidget* Parent) : QDialog(Parent) {
   Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
   Bevel1->setGeometry(8, 8, 201, 42);
   Bevel1->lower();  // a frame around the labels, drawn beneath them
-  OkBtn = new QPushButton(Text("OK"), this);
+  OkBtn = new QPushButton(QCoreApplication::translate("TComSelectForm", "OK"), this);
   OkBtn->setGeometry(8, 95, 85, 27);
   OkBtn->setDefault(true);
   connect(OkBtn, &QPushButton::clicked, this, [this] { done(mrOk); });
-  AbortBtn = new QPushButton(Text("Cancel"), this);
+  AbortBtn = new QPushButton(QCoreApplication::translate("TComSelectForm", "Cancel"), this);
   AbortBtn->setGeometry(124, 95, 85, 27);
   connect(AbortBtn, &QPushButton::clicked, this, [this] { done(mrAbort); });
   PortsComboBox = new QComboBox(this);  // a drop-down list: not editable
