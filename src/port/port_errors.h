@@ -239,7 +239,8 @@ constexpr int No_Address = wsaNo_Data;
 
 // ---- message texts ----
 
-// The table text for |MessageNumber|, or "" when the table has no such row.
+// The table text for |MessageNumber|, or "" when the table has no such row. Messages come in
+// the program's language; the dispatch log's words (15001 and up) always in English.
 std::string MessageNumberToString(int MessageNumber);
 // The table text, else the system's error text (control characters made spaces, runs of
 // spaces squeezed to one), else "".
