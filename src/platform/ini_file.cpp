@@ -1,6 +1,7 @@
 #include "ini_file.h"
 
 #include "platform/text_util.h"
+#include "platform/translations.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,9 +12,26 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 
 namespace {
+
+// Text with %1, %2... replaced by Args in one pass. File, section and key names are bytes and
+// stay exactly as they are (a trip through QString would change bytes that are not UTF-8).
+std::string Filled(const std::string& Text, std::initializer_list<std::string> Args) {
+  std::string Out;
+  for (size_t I = 0; I < Text.size(); ++I) {
+    const size_t N = I + 1 < Text.size() ? size_t(Text[I + 1] - '1') : Args.size();
+    if (Text[I] == '%' && N < Args.size()) {
+      Out += Args.begin()[N];
+      ++I;
+    } else {
+      Out += Text[I];
+    }
+  }
+  return Out;
+}
 
 bool SameName(const std::string& A, const std::string& B) {
   if (A.size() != B.size()) return false;
@@ -75,14 +93,14 @@ bool FindValue(const std::vector<std::string>& Lines, const std::string& Section
 
 // Why Name cannot be stored as a section (IsKey false) or key name; empty when it can.
 std::string UnstorableName(const std::string& Name, bool IsKey) {
-  if (Name.empty()) return "the name is empty";
-  if (Name.find_first_of("\r\n") != std::string::npos) return "the name holds a line break";
-  if (Trim(Name) != Name) return "the name starts or ends with a blank";
+  if (Name.empty()) return TrText("Settings", "the name is empty");
+  if (Name.find_first_of("\r\n") != std::string::npos) return TrText("Settings", "the name holds a line break");
+  if (Trim(Name) != Name) return TrText("Settings", "the name starts or ends with a blank");
   if (!IsKey) return {};
   // "k=v" would read as key "k"; ";x=v" and "#x=v" as comments; "[x=v]" as a section header.
-  if (Name.find('=') != std::string::npos) return "a key name cannot hold \"=\"";
-  if (Name[0] == ';' || Name[0] == '#') return "a key name cannot start with \";\" or \"#\"";
-  if (Name[0] == '[') return "a key name cannot start with \"[\"";
+  if (Name.find('=') != std::string::npos) return TrText("Settings", "a key name cannot hold \"=\"");
+  if (Name[0] == ';' || Name[0] == '#') return TrText("Settings", "a key name cannot start with \";\" or \"#\"");
+  if (Name[0] == '[') return TrText("Settings", "a key name cannot start with \"[\"");
   return {};
 }
 
@@ -195,7 +213,7 @@ void TIniFile::StoreLines(const std::vector<std::string>& Lines) {
     *FPending = Lines;
     return;
   }
-  const EIniFileException Failure("Unable to write to " + FFileName);
+  const EIniFileException Failure(Filled(TrText("Settings", "Unable to write to %1"), {FFileName}));
   namespace fs = std::filesystem;
   fs::path Path(FFileName);
   fs::path Folder = Path.has_parent_path() ? Path.parent_path() : fs::path(".");
@@ -282,11 +300,12 @@ std::vector<std::string> TIniFile::ReadSection(const std::string& Section) const
 
 void TIniFile::WriteString(const std::string& Section, const std::string& Key,
                            const std::string& Value) {
-  auto Refuse = [&](const std::string& What, const std::string& Why) {
-    throw EIniFileException("Cannot store " + What + " in " + FFileName + ": " + Why);
-  };
-  if (auto Why = UnstorableName(Section, false); !Why.empty()) Refuse("section \"" + Shown(Section) + "\"", Why);
-  if (auto Why = UnstorableName(Key, true); !Why.empty()) Refuse("key \"" + Shown(Key) + "\"", Why);
+  if (auto Why = UnstorableName(Section, false); !Why.empty())
+    //: %2 is the settings file, %3 why the name cannot be stored.
+    throw EIniFileException(
+        Filled(TrText("Settings", "Cannot store section \"%1\" in %2: %3"), {Shown(Section), FFileName, Why}));
+  if (auto Why = UnstorableName(Key, true); !Why.empty())
+    throw EIniFileException(Filled(TrText("Settings", "Cannot store key \"%1\" in %2: %3"), {Shown(Key), FFileName, Why}));
   auto Lines = LoadLines();
   const std::string Line = Key + "=" + IniOneLine(Value);
   size_t Index, Header, End;
