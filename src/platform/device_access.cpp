@@ -4,11 +4,16 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QCoreApplication>
+
 #include "platform/text_util.h"
+#include "platform/translations.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+QString Q(const std::string& S) { return QString::fromStdString(S); }
 
 std::string Node(const std::string& Path) {
   std::error_code Ec;
@@ -25,25 +30,37 @@ std::string DeniedHelp(const std::string& Path, const TDeviceAccessFacts& F) {
   const auto Groups = F.ProcessGroups ? F.ProcessGroups() : std::vector<unsigned>{};
   if (std::find(Groups.begin(), Groups.end(), Gid) != Groups.end()) return {};
   if (F.ListedInGroup && F.ListedInGroup(Gid))
-    return "You have been added to the group " + Name + " since this login began: log out and in again so that it counts.";
-  return "It belongs to the group " + Name + ", which you are not in. Join it with\n    sudo usermod -aG " + Name +
-         " $USER\nthen log out and in again: a new login is needed for the group to count.";
+    return QCoreApplication::translate("Devices", "You have been added to the group %1 since this login began: log out "
+                                                  "and in again so that it counts.")
+        .arg(Q(Name))
+        .toStdString();
+  //: The second line is a command to type: only "%1" in it changes.
+  return QCoreApplication::translate("Devices", "It belongs to the group %1, which you are not in. Join it with\n"
+                                                "    sudo usermod -aG %1 $USER\n"
+                                                "then log out and in again: a new login is needed for the group to count.")
+      .arg(Q(Name))
+      .toStdString();
 }
 
 std::string BusyHelp(const std::string& Path, const TDeviceAccessFacts& F) {
   const auto Holders = F.Holders ? F.Holders(Path) : std::vector<TDeviceHolder>{};
-  if (Holders.empty()) return "Another program holds it (one this user cannot see, or one that has let go since).";
-  std::string Names;
+  if (Holders.empty())
+    return TrText("Devices", "Another program holds it (one this user cannot see, or one that has let go since).");
+  QStringList Names;
   bool Modem = false;
   for (const auto& H : Holders) {
-    Names += (Names.empty() ? "" : ", ") + (H.Name.empty() ? "a program" : H.Name) + " (pid " + std::to_string(H.Pid) + ")";
+    const QString Name = H.Name.empty() ? QCoreApplication::translate("Devices", "a program") : Q(H.Name);
+    //: A program that holds the device: its name and process id.
+    Names << QCoreApplication::translate("Devices", "%1 (pid %2)").arg(Name, QString::number(H.Pid));
     Modem = Modem || H.Name == "ModemManager";
   }
-  std::string Text = "Held by " + Names + ".";
+  //: Between the programs that hold the device.
+  const QString Separator = QCoreApplication::translate("Devices", ", ");
+  std::string Text = QCoreApplication::translate("Devices", "Held by %1.").arg(Names.join(Separator)).toStdString();
   // It probes every new USB serial device for a modem; a udev rule keeps it away from one.
   if (Modem)
-    Text += "\nModemManager probes new USB serial devices and lets go after a while; to keep it away from this "
-            "adapter, give it ENV{ID_MM_DEVICE_IGNORE}=\"1\" in a udev rule.";
+    Text += "\n" + TrText("Devices", "ModemManager probes new USB serial devices and lets go after a while; to keep "
+                                     "it away from this adapter, give it ENV{ID_MM_DEVICE_IGNORE}=\"1\" in a udev rule.");
   return Text;
 }
 
@@ -51,8 +68,11 @@ std::string BusyHelp(const std::string& Path, const TDeviceAccessFacts& F) {
 
 std::string DeviceAccessHelp(const std::string& Path, TOpenFailure Why, const TDeviceAccessFacts& Facts) {
   if (Why == TOpenFailure::Other || Path.empty()) return {};
-  std::string Text = "Device: " + Path;
-  if (const std::string N = Node(Path); N != Path) Text += " (" + N + ")";
+  const std::string N = Node(Path);
+  QString Device = QCoreApplication::translate("Devices", "Device: %1").arg(Q(Path));
+  //: The device's path and the node it leads to.
+  if (N != Path) Device = QCoreApplication::translate("Devices", "Device: %1 (%2)").arg(Q(Path), Q(N));
+  std::string Text = Device.toStdString();
   const std::string Help = Why == TOpenFailure::Denied ? DeniedHelp(Path, Facts) : BusyHelp(Path, Facts);
   if (!Help.empty()) Text += "\n" + Help;
   return Text;

@@ -9,6 +9,8 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -88,19 +90,24 @@ bool TerminalDevice(const struct stat& St) {
 }  // namespace
 
 std::string DescribeUnusableDevice(const std::string& Path) {
+  const QString P = QString::fromStdString(Path);
+  const auto Say = [&](const char* Text) { return QCoreApplication::translate("Devices", Text).arg(P).toStdString(); };
   struct stat Link {}, St {};
-  if (::lstat(Path.c_str(), &Link) != 0) return Path + " is not there";
+  if (::lstat(Path.c_str(), &Link) != 0) return Say(QT_TRANSLATE_NOOP("Devices", "%1 is not there"));
   if (::stat(Path.c_str(), &St) != 0) {
     std::error_code Ec;
     const auto Target = std::filesystem::read_symlink(Path, Ec);
-    return Path + " leads to " + (Ec ? std::string("a path") : Target.string()) + ", which is not there";
+    if (Ec) return Say(QT_TRANSLATE_NOOP("Devices", "%1 leads to a path, which is not there"));
+    //: %1 is a link, %2 the path it leads to.
+    return QCoreApplication::translate("Devices", "%1 leads to %2, which is not there")
+        .arg(P, QString::fromStdString(Target.string()))
+        .toStdString();
   }
-  const auto NotSerial = [&](const char* What) { return Path + " is not a serial device (" + What + ")"; };
-  if (S_ISREG(St.st_mode)) return NotSerial("a regular file");
-  if (S_ISDIR(St.st_mode)) return NotSerial("a folder");
-  if (S_ISFIFO(St.st_mode)) return NotSerial("a named pipe");
-  if (S_ISSOCK(St.st_mode)) return NotSerial("a socket");
-  if (S_ISBLK(St.st_mode)) return NotSerial("a block device");
-  if (!S_ISCHR(St.st_mode) || !TerminalDevice(St)) return Path + " is not a serial device";
-  return Path + " is a terminal that is not ready yet";
+  if (S_ISREG(St.st_mode)) return Say(QT_TRANSLATE_NOOP("Devices", "%1 is not a serial device (a regular file)"));
+  if (S_ISDIR(St.st_mode)) return Say(QT_TRANSLATE_NOOP("Devices", "%1 is not a serial device (a folder)"));
+  if (S_ISFIFO(St.st_mode)) return Say(QT_TRANSLATE_NOOP("Devices", "%1 is not a serial device (a named pipe)"));
+  if (S_ISSOCK(St.st_mode)) return Say(QT_TRANSLATE_NOOP("Devices", "%1 is not a serial device (a socket)"));
+  if (S_ISBLK(St.st_mode)) return Say(QT_TRANSLATE_NOOP("Devices", "%1 is not a serial device (a block device)"));
+  if (!S_ISCHR(St.st_mode) || !TerminalDevice(St)) return Say(QT_TRANSLATE_NOOP("Devices", "%1 is not a serial device"));
+  return Say(QT_TRANSLATE_NOOP("Devices", "%1 is a terminal that is not ready yet"));
 }

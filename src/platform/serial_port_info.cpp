@@ -3,7 +3,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QCoreApplication>
+
 #include "platform/text_util.h"
+#include "platform/translations.h"
 
 namespace fs = std::filesystem;
 
@@ -70,8 +73,9 @@ TSerialPortInfo DescribeSerialPort(const std::string& Path, const TSerialMapSour
     }
   }
 
+  // The USB line is the device's own words and numbers; only the stand-in name is ours.
   if (!I.VendorId.empty()) {
-    std::string D = I.Product.empty() ? "USB serial adapter" : I.Product;
+    std::string D = I.Product.empty() ? TrText("Devices", "USB serial adapter") : I.Product;
     if (!I.Serial.empty()) D += " (" + I.Serial + ")";
     D += ", ";
     if (!I.Manufacturer.empty()) D += I.Manufacturer + " ";
@@ -79,11 +83,12 @@ TSerialPortInfo DescribeSerialPort(const std::string& Path, const TSerialMapSour
     if (!I.Driver.empty()) D += ", " + I.Driver;
     I.Description = D;
   } else if (I.PseudoTerminal) {
-    I.Description = "pseudo-terminal";
+    I.Description = TrText("Devices", "pseudo-terminal");
   } else if (!I.Driver.empty()) {
-    I.Description = I.Driver + " driver";
+    //: %1 is the kernel driver's name, such as serial8250.
+    I.Description = QCoreApplication::translate("Devices", "%1 driver").arg(QString::fromStdString(I.Driver)).toStdString();
   } else {
-    I.Description = "no driver known";
+    I.Description = TrText("Devices", "no driver known");
   }
   return I;
 }

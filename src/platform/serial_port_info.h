@@ -20,7 +20,8 @@ struct TSerialPortInfo {
   std::string ProductId;     // "6001"
   std::string Driver;        // ftdi_sio, cdc_acm, serial8250; empty when sysfs names none
   bool PseudoTerminal = false;
-  // "FT232R USB UART (A50285BI), FTDI 0403:6001", "serial8250 driver", "pseudo-terminal".
+  // "FT232R USB UART (A50285BI), FTDI 0403:6001", "serial8250 driver", "pseudo-terminal"; the
+  // words that are not the device's own in the program's language.
   std::string Description;
 };
 
