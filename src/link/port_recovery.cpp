@@ -4,7 +4,16 @@
 #include <cstring>
 #include <iterator>
 
+#include <QCoreApplication>
+
 #include "platform/text_util.h"
+
+namespace {
+
+QString Q(const std::string& S) { return QString::fromStdString(S); }
+QString Com(int N) { return QStringLiteral("COM%1").arg(N); }
+
+}  // namespace
 
 TPortRecovery::TPortRecovery(std::unique_ptr<TDeviceWatch> Watch, THooks Hooks)
     : FWatch(std::move(Watch)), FHooks(std::move(Hooks)) {
@@ -40,19 +49,27 @@ void TPortRecovery::Lost(int ComNumber) {
   const bool Known = ComNumber == FOpenedNumber;
   FIdentity = Known ? FOpened : TDeviceIdentity{};
   FPathAtOpen = Known ? FOpenedPath : Facts(Path);
-  const std::string Port = "COM" + std::to_string(ComNumber);
+  const QString Port = Com(ComNumber);
   if (Path.empty()) {
-    FHooks.Report(Port + " names no device: it is not reopened by itself");
+    FHooks.Report(QCoreApplication::translate("Recovery", "%1 names no device: it is not reopened by itself")
+                      .arg(Port)
+                      .toStdString());
     return;
   }
   if (RuleFor(FIdentity, FPathAtOpen) == TReturnRule::Never) {
-    FHooks.Report(Port + " (" + Path + ") is a pseudo-terminal's number, which goes to the next "
-                  "terminal any program opens: it is not reopened by itself (a link made anew "
-                  "for each new terminal is followed)");
+    FHooks.Report(QCoreApplication::translate("Recovery",
+                                              "%1 (%2) is a pseudo-terminal's number, which goes to the next "
+                                              "terminal any program opens: it is not reopened by itself (a link "
+                                              "made anew for each new terminal is followed)")
+                      .arg(Port, Q(Path))
+                      .toStdString());
     return;
   }
   if (!FWatch->Watch(Path)) {
-    FHooks.Report("Cannot watch for " + Path + " to come back: " + std::strerror(errno));
+    const QString Why = QString::fromLocal8Bit(std::strerror(errno));
+    //: %2 is the system's reason.
+    FHooks.Report(
+        QCoreApplication::translate("Recovery", "Cannot watch for %1 to come back: %2").arg(Q(Path), Why).toStdString());
     return;
   }
   FComNumber = ComNumber;
@@ -62,7 +79,7 @@ void TPortRecovery::Lost(int ComNumber) {
   FRetries = 0;
   FRetryPending = false;
   ++FLoss;
-  FHooks.Report("Waiting for " + Port + " (" + Path + ") to come back");
+  FHooks.Report(QCoreApplication::translate("Recovery", "Waiting for %1 (%2) to come back").arg(Port, Q(Path)).toStdString());
   // It may already be back (a link pointed at a new node before the loss was noticed): one
   // look a moment later, which a device that is still going away has time to leave.
   const unsigned Loss = FLoss;
@@ -93,9 +110,11 @@ int TPortRecovery::Returned() {
       // The old link leads to a terminal again: another program's, which took the number.
       if (!FStaleLinkReported) {
         FStaleLinkReported = true;
-        FHooks.Report("COM" + std::to_string(FComNumber) + " (" + FPath + ") still leads where it "
-                      "did before the loss, to a terminal that may be another program's: "
-                      "waiting for the link to be made anew");
+        FHooks.Report(QCoreApplication::translate("Recovery",
+                                                  "%1 (%2) still leads where it did before the loss, to a terminal "
+                                                  "that may be another program's: waiting for the link to be made anew")
+                          .arg(Com(FComNumber), Q(FPath))
+                          .toStdString());
       }
       return 0;
     }
@@ -125,12 +144,15 @@ void TPortRecovery::Check() {
   const TReopenOutcome Outcome = FHooks.Reopen(N);
   // Reopening handles messages: a cancel or a new loss meanwhile is the newer word.
   if (FComNumber != Lost || FLoss != Loss) return;
-  const std::string Port = "COM" + std::to_string(Lost);
-  const std::string Now = N == Lost ? Port : "COM" + std::to_string(N);
+  const QString Port = Com(Lost), Now = Com(N);
   if (Outcome.Reason.empty()) {
     Cancel();
-    FHooks.Report(N == Lost ? Port + " is back (" + Path + "): reopened"
-                            : Port + "'s adapter is back as " + Now + ": reopened");
+    if (N == Lost) {
+      FHooks.Report(QCoreApplication::translate("Recovery", "%1 is back (%2): reopened").arg(Port, Q(Path)).toStdString());
+    } else {
+      //: %2 is the number the same adapter has now.
+      FHooks.Report(QCoreApplication::translate("Recovery", "%1's adapter is back as %2: reopened").arg(Port, Now).toStdString());
+    }
     return;
   }
   // Opened a moment too early: no further change may come to say it is ready, so look again.
@@ -148,5 +170,8 @@ void TPortRecovery::Check() {
   FRetries = 0;  // a later change starts a series of its own
   if (FFailureReported) return;
   FFailureReported = true;
-  FHooks.Report(Now + " is back but cannot be opened: " + Outcome.Reason);
+  //: %2 is why it cannot be opened.
+  FHooks.Report(QCoreApplication::translate("Recovery", "%1 is back but cannot be opened: %2")
+                    .arg(Now, Q(Outcome.Reason))
+                    .toStdString());
 }
