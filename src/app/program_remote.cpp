@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QRadioButton>
 
 #include <exception>
 #include <functional>
@@ -14,6 +13,7 @@
 #include "platform/dialogs.h"
 #include "platform/error_handler.h"
 #include "platform/text_util.h"
+#include "platform/translations.h"
 #include "program.h"
 #include "quill_main_u.h"
 
@@ -84,9 +84,12 @@ TRemoteState TProgramRemote::State() const {
   const TQuillMain& Main = *FProgram.QuillMain;
   const TCommControl& Comm = *FProgram.CommControl;
   TRemoteState S;
-  S.LinkState = Main.CommLed->text().toStdString();
+  // The windows' words are translated; the properties are read by programs and stay English.
+  // The indicator's colour tells its state in any language.
+  S.LinkState = Main.CommLed->Color() == clLime ? "Connected" : "Disconnected";
   const int Mode = Comm.ComMode->ItemIndex();
-  if (Mode >= 0) S.Mode = Comm.ComMode->Button(Mode)->text().toStdString();
+  if (Mode == 0) S.Mode = "LAN";
+  if (Mode == 1) S.Mode = "COM/USB";
   if (Mode == 0 && !Comm.Port->WsAddress().empty()) {
     S.Port = Comm.Port->WsAddress() + ":" + Comm.Port->WsPort();
   } else if (Mode == 1 && Comm.Port->ComNumber() != 0) {
@@ -94,7 +97,12 @@ TRemoteState TProgramRemote::State() const {
   }
   S.FollowedRadio = Main.RadioNumber->currentIndex() + 1;
   S.Radios = FRadios;
-  for (int N = 1; N <= MaxAntennas; ++N) S.AntennaNames[size_t(N - 1)] = Main.AntButtons[size_t(N)]->Caption();
+  for (int N = 1; N <= MaxAntennas; ++N) {
+    // A name nobody chose is shown translated; programs get it as the settings file keeps it.
+    const std::string Shown = Main.AntButtons[size_t(N)]->Caption();
+    const bool Default = Shown == TQuillMain::tr("Antenna %1").arg(N).toStdString();
+    S.AntennaNames[size_t(N - 1)] = Default ? "Antenna " + std::to_string(N) : Shown;
+  }
   S.SettingsFile = FSettingsFile;
   return S;
 }
@@ -104,24 +112,24 @@ std::string TProgramRemote::CannotSend() const {
   // What SendPacket needs to write anything, per mode.
   switch (Comm.ComMode->ItemIndex()) {
     case 0:
-      return Comm.Port->Open() ? "" : "No port is open";
+      return Comm.Port->Open() ? "" : TrText("Remote", "No port is open");
     case 1:
-      return Comm.Port->Open() && Comm.Port->ComNumber() != 0 ? "" : "No port is open";
+      return Comm.Port->Open() && Comm.Port->ComNumber() != 0 ? "" : TrText("Remote", "No port is open");
     default:
-      return "No communications mode is chosen";
+      return TrText("Remote", "No communications mode is chosen");
   }
 }
 
 std::string TProgramRemote::Busy() const {
-  if (FClosing) return "The controller is closing";
+  if (FClosing) return TrText("Remote", "The controller is closing");
   // A user could not click now either.
-  if (QApplication::activeModalWidget()) return "A message box is waiting for the user";
-  if (FStarting) return "The controller is starting";
+  if (QApplication::activeModalWidget()) return TrText("Remote", "A message box is waiting for the user");
+  if (FStarting) return TrText("Remote", "The controller is starting");
   const TCommControl& Comm = *FProgram.CommControl;
-  if (Comm.NetBusy) return "A command is being sent";
+  if (Comm.NetBusy) return TrText("Remote", "A command is being sent");
   if (Comm.Port->Open()) {
     try {
-      if (Comm.Port->OutBuffUsed() > 0) return "The last command has not left yet";
+      if (Comm.Port->OutBuffUsed() > 0) return TrText("Remote", "The last command has not left yet");
     } catch (const std::exception&) {
       // A port that cannot say is no reason to wait; the command itself will tell.
     }

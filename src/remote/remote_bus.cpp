@@ -1,5 +1,6 @@
 #include "remote_bus.h"
 
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
@@ -7,9 +8,16 @@
 
 #include <vector>
 
+#include "platform/translations.h"
 #include "remote/remote_directory.h"
 #include "remote/remote_names.h"
 #include "remote/remote_service.h"
+
+namespace {
+
+QString Q(const std::string& S) { return QString::fromStdString(S); }
+
+}  // namespace
 
 TRemoteBus::TRemoteBus(std::string BusName, std::string SettingsFile, std::function<void(const std::string&)> Say,
                        QObject* Parent)
@@ -31,13 +39,16 @@ bool TRemoteBus::Connect(std::string& Why) {
   // bus that comes back may come back elsewhere.
   const std::string Address = SessionBusAddress();
   if (Address.empty()) {
-    Why = "no session bus (DBUS_SESSION_BUS_ADDRESS is not set)";
+    Why = TrText("Remote", "no session bus (DBUS_SESSION_BUS_ADDRESS is not set)");
     return false;
   }
   const QString Name = QStringLiteral("quill-remote-%1").arg(++FConnections);
   QDBusConnection C = QDBusConnection::connectToBus(QString::fromStdString(Address), Name);
   if (!C.isConnected() || !C.interface()) {
-    Why = "the session bus cannot be reached (" + C.lastError().message().toStdString() + ")";
+    //: %1 is the bus library's reason.
+    Why = QCoreApplication::translate("Remote", "the session bus cannot be reached (%1)")
+              .arg(C.lastError().message())
+              .toStdString();
     QDBusConnection::disconnectFromBus(Name);
     return false;
   }
@@ -96,7 +107,7 @@ TRemoteClaim TRemoteBus::Look(std::string& Holder, std::string& Why) {
   TakeStartLock();
   const QDBusReply<bool> Held = C.interface()->isServiceRegistered(QString::fromStdString(FBusName));
   if (!Held.isValid()) {
-    Why = "the session bus does not answer (" + Held.error().message().toStdString() + ")";
+    Why = QCoreApplication::translate("Remote", "the session bus does not answer (%1)").arg(Held.error().message()).toStdString();
     return TRemoteClaim::rcOff;
   }
   if (Held.value()) {
@@ -118,7 +129,7 @@ TRemoteClaim TRemoteBus::Register(std::string& Why) {
   if (!Connect(Why)) return TRemoteClaim::rcOff;
   QDBusConnection C(FConnectionName);
   if (!FService->Attach(C)) {
-    Why = "the session bus refused the controller object";
+    Why = TrText("Remote", "the session bus refused the controller object");
     return TRemoteClaim::rcOff;
   }
   const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> Reply = C.interface()->registerService(
@@ -126,7 +137,9 @@ TRemoteClaim TRemoteBus::Register(std::string& Why) {
       QDBusConnectionInterface::DontAllowReplacement);
   if (!Reply.isValid()) {
     FService->Detach();
-    Why = "the bus name " + FBusName + " cannot be claimed (" + Reply.error().message().toStdString() + ")";
+    Why = QCoreApplication::translate("Remote", "the bus name %1 cannot be claimed (%2)")
+              .arg(Q(FBusName), Reply.error().message())
+              .toStdString();
     return TRemoteClaim::rcOff;
   }
   if (Reply.value() != QDBusConnectionInterface::ServiceRegistered) {
@@ -178,7 +191,7 @@ void TRemoteBus::Disconnected() {
   const bool WasOn = FOnBus;
   FOnBus = false;
   if (!FService) return;  // not serving (yet): Serve connects again
-  if (WasOn && !FLost) FSay("the session bus has gone; remote control is off until it comes back");
+  if (WasOn && !FLost) FSay(TrText("Remote", "the session bus has gone; remote control is off until it comes back"));
   FLost = true;
   FRetry.start();
 }
@@ -193,14 +206,19 @@ void TRemoteBus::Retry() {
     case TRemoteClaim::rcClaimed:
       FRetry.stop();
       FLost = false;
-      FSay("the session bus is back; remote control is on (" + FBusName + ")");
+      //: %1 is the bus name the controller is found by.
+      FSay(QCoreApplication::translate("Remote", "the session bus is back; remote control is on (%1)")
+               .arg(Q(FBusName))
+               .toStdString());
       break;
     case TRemoteClaim::rcTaken:
       // Another controller of this file started while the bus was away and got the name.
       FRetry.stop();
       FService = nullptr;
       Close();
-      FSay("another controller holds " + FBusName + "; remote control stays off");
+      FSay(QCoreApplication::translate("Remote", "another controller holds %1; remote control stays off")
+               .arg(Q(FBusName))
+               .toStdString());
       break;
     default:
       Close();  // not there yet: the next try starts afresh

@@ -18,12 +18,13 @@ struct TRemoteRadio {
 };
 
 struct TRemoteState {
-  std::string LinkState;   // the main window's link indicator text
+  // Values for programs to read: English whatever language the windows speak.
+  std::string LinkState;   // the link indicator's state: "Connected" or "Disconnected"
   std::string Mode;        // "LAN", "COM/USB" or empty
   std::string Port;        // "address:port", "COM<n>" or empty
   int FollowedRadio = 0;   // 1 or 2; 0 when none is chosen
   std::array<TRemoteRadio, 2> Radios;
-  std::array<std::string, 8> AntennaNames;  // UTF-8
+  std::array<std::string, 8> AntennaNames;  // UTF-8; a name nobody chose as the settings keep it
   std::string SettingsFile;  // the settings file in use: absolute, symbolic links kept
   bool operator==(const TRemoteState&) const = default;
 };

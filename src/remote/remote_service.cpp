@@ -1,5 +1,6 @@
 #include "remote_service.h"
 
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -10,11 +11,32 @@
 
 #include "controller_adaptor.h"
 #include "platform/clock.h"
+#include "platform/translations.h"
 #include "remote/remote_names.h"
 
 namespace {
 
 QString Text(const std::string& S) { return QString::fromStdString(S); }
+
+// The error names are the interface's and stay as they are; the messages are for the person
+// behind the client, in the controller's language.
+std::string Tr(const char* Source, int N) { return QCoreApplication::translate("Remote", Source).arg(N).toStdString(); }
+
+// A call refused as busy; Why: what the first waiting call waits for, when known.
+std::string TooManyWaiting(int N, const std::string& Why) {
+  if (Why.empty()) return QCoreApplication::translate("Remote", "Busy: %n calls are waiting already", nullptr, N).toStdString();
+  //: %1 is why the first waiting call waits.
+  return QCoreApplication::translate("Remote", "Busy: %n calls are waiting already (%1)", nullptr, N)
+      .arg(Text(Why))
+      .toStdString();
+}
+
+std::string WaitedTooLong(int Seconds, const std::string& Why) {
+  const QString S = QString::number(Seconds);
+  if (Why.empty()) return QCoreApplication::translate("Remote", "Busy: waited %1 s for its turn").arg(S).toStdString();
+  //: %2 is why the first waiting call waits.
+  return QCoreApplication::translate("Remote", "Busy: waited %1 s for its turn (%2)").arg(S, Text(Why)).toStdString();
+}
 
 bool IsCommand(TRemoteService::TKind Kind) { return Kind != TRemoteService::ckFollowRadio; }
 
@@ -61,7 +83,7 @@ TRemoteService::~TRemoteService() {
   FTimer.stop();
   std::deque<TWaitingCall> Left;
   Left.swap(FWaiting);
-  for (auto& W : Left) W.Call.Reply({RemoteErrorBusy, "The controller is closing"});
+  for (auto& W : Left) W.Call.Reply({RemoteErrorBusy, TrText("Remote", "The controller is closing")});
   Detach();
 }
 
@@ -122,9 +144,9 @@ void TRemoteService::DropClient(const std::string& Client) {
 
 TRemoteService::TError TRemoteService::Check(const TCall& Call) const {
   if (Call.Radio < 1 || Call.Radio > 2)
-    return {RemoteErrorInvalidArgs, "Radio " + std::to_string(Call.Radio) + " is out of range (1 to 2)"};
+    return {RemoteErrorInvalidArgs, Tr(QT_TRANSLATE_NOOP("Remote", "Radio %1 is out of range (1 to 2)"), Call.Radio)};
   if (Call.Kind == ckSelectAntenna && (Call.Antenna < 1 || Call.Antenna > 8))
-    return {RemoteErrorInvalidArgs, "Antenna " + std::to_string(Call.Antenna) + " is out of range (1 to 8)"};
+    return {RemoteErrorInvalidArgs, Tr(QT_TRANSLATE_NOOP("Remote", "Antenna %1 is out of range (1 to 8)"), Call.Antenna)};
   return {};
 }
 
@@ -133,7 +155,7 @@ bool TRemoteService::Ready(const TCall& Call, std::string& Why) const {
   if (!Why.empty()) return false;
   if (IsCommand(Call.Kind) && FAnswer.Pending && FClock() - FAnswer.SentAt < AnswerWaitMs &&
       FControl.State().Radios[size_t(FAnswer.Radio - 1)].Reports == FAnswer.Reports) {
-    Why = "The device has not answered the previous command yet";
+    Why = TrText("Remote", "The device has not answered the previous command yet");
     return false;
   }
   return true;
@@ -148,7 +170,8 @@ TRemoteService::TError TRemoteService::Run(const TCall& Call) {
   // The window sends to the radio it follows; a call meant for the other one must not reach
   // the wrong radio.
   if (S.FollowedRadio != Call.Radio)
-    return {RemoteErrorNotFollowed, "Radio " + std::to_string(Call.Radio) + " is not the followed radio; follow it first"};
+    return {RemoteErrorNotFollowed,
+            Tr(QT_TRANSLATE_NOOP("Remote", "Radio %1 is not the followed radio; follow it first"), Call.Radio)};
   const std::string Cannot = FControl.CannotSend();
   if (!Cannot.empty()) return {RemoteErrorNoPort, Cannot};
   FAnswer = {true, Call.Radio, S.Radios[size_t(Call.Radio - 1)].Reports, FClock()};
@@ -173,8 +196,7 @@ void TRemoteService::Submit(TCall Call, const std::string& Client) {
     return;
   }
   if (FWaiting.size() >= MaxWaiting) {
-    Call.Reply({RemoteErrorBusy, "Busy: " + std::to_string(MaxWaiting) + " calls are waiting already" +
-                                     (FWhy.empty() ? std::string() : " (" + FWhy + ")")});
+    Call.Reply({RemoteErrorBusy, TooManyWaiting(int(MaxWaiting), FWhy)});
     return;
   }
   if (FWaiting.empty()) FWhy = Why;
@@ -203,8 +225,7 @@ void TRemoteService::Pump() {
   const std::uint64_t Now = FClock();
   for (auto It = FWaiting.begin(); It != FWaiting.end();) {
     if (Now >= It->Deadline) {
-      It->Call.Reply({RemoteErrorBusy, "Busy: waited " + std::to_string(MaxWaitMs / 1000) + " s for its turn" +
-                                           (FWhy.empty() ? std::string() : " (" + FWhy + ")")});
+      It->Call.Reply({RemoteErrorBusy, WaitedTooLong(int(MaxWaitMs / 1000), FWhy)});
       const std::string Client = It->Client;
       It = FWaiting.erase(It);
       ForgetClient(Client);
