@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "comm_link.h"
@@ -35,6 +36,7 @@
 #include "platform/qt_dialogs.h"
 #include "platform/serial_device_map.h"
 #include "platform/serial_port_info.h"
+#include "platform/translations.h"
 #include "remote/remote_bus.h"
 #include "remote/remote_directory.h"
 #include "remote/remote_names.h"
@@ -119,15 +121,19 @@ TProgram::~TProgram() {
 
 namespace {
 
-const QCommandLineOption ListPortsOption(QStringLiteral("list-ports"),
-                                         QStringLiteral("List the serial ports with their COM numbers and devices, then exit."));
+const QString SettingsName = QStringLiteral("settings"), ListPortsName = QStringLiteral("list-ports");
 
-void DescribeOptions(QCommandLineParser& Parser, const QCommandLineOption& SettingsOption) {
-  Parser.setApplicationDescription(QStringLiteral("QUILL-2 Controller: drives a remote antenna selector."));
+// A parser keeps its texts as they were when the options were added: one that shows them is
+// described after the translations are installed.
+void DescribeOptions(QCommandLineParser& Parser) {
+  Parser.setApplicationDescription(QCoreApplication::translate("Program", "QUILL-2 Controller: drives a remote antenna selector."));
   Parser.addHelpOption();
   Parser.addVersionOption();
-  Parser.addOption(SettingsOption);
-  Parser.addOption(ListPortsOption);
+  //: The value of --settings; its description and the help text name it too.
+  const QString File = QCoreApplication::translate("Program", "FILE");
+  Parser.addOption({SettingsName, QCoreApplication::translate("Program", "Use FILE as the settings file."), File});
+  Parser.addOption({ListPortsName, QCoreApplication::translate(
+                                       "Program", "List the serial ports with their COM numbers and devices, then exit.")});
 }
 
 // One line per serial port the program can open, by COM number, with the settings' [ComMap]
@@ -136,7 +142,7 @@ int ListPorts(const std::string& SettingsFile) {
   SetSerialMapSettingsFile(SettingsFile);
   const TSerialDeviceMap Map;
   const auto Entries = Map.Entries();
-  if (Entries.empty()) std::printf("No serial ports found.\n");
+  if (Entries.empty()) std::printf("%s\n", TrText("Program", "No serial ports found.").c_str());
   for (const auto& E : Entries) std::printf("%s\n", SerialPortLine(E, Map.Sources()).c_str());
   std::fflush(stdout);
   return 0;
@@ -145,7 +151,8 @@ int ListPorts(const std::string& SettingsFile) {
 // What --help says beyond the options: where the settings are, how serial devices get their
 // numbers, what the windows need, and where the rest is.
 QString HelpDescription(const std::string& SettingsFile) {
-  return QStringLiteral(
+  return QCoreApplication::translate(
+             "Program",
              "QUILL-2 Controller: drives a remote antenna selector.\n"
              "\n"
              "Settings file: %1\n"
@@ -175,14 +182,24 @@ std::string DefaultSettingsFile() {
   return DefaultSettingsPath(QCoreApplication::applicationFilePath().toStdString(), QUILL_INSTALLED_MARKER);
 }
 
+// The texts from here on in the language the settings file names, else in the locale's. Needs
+// the application object; reading never creates the file.
+void ChooseLanguage(const std::string& SettingsFile) {
+  InstallTranslations(
+      WantedLanguages(TIniFile(SettingsFile).ReadString("Main", "Language", ""), TLocaleEnvironment::FromProcess()));
+}
+
+// --settings as the command line gives it, before the application object exists; the file
+// itself is then that one or the default.
+std::optional<std::string> NamedSettings;
+
+std::string SettingsFileInUse() { return NamedSettings ? *NamedSettings : DefaultSettingsFile(); }
+
 // ---- Is there a display? ----
 // Without one the toolkit aborts with an advice to reinstall. A local X or Wayland display is
 // a socket: one connect attempt tells, at no cost to a normal start. A display over TCP is left
 // to the toolkit (a check could wait on a name lookup or a far host); if that fails, the
 // fatal message handler below says the same thing instead of the toolkit's abort.
-
-const char* const HowToGiveADisplay =
-    "set DISPLAY or WAYLAND_DISPLAY to a running display, or start it as \"xvfb-run quill\"";
 
 std::string Env(const char* Name) {
   const char* V = std::getenv(Name);
@@ -247,13 +264,15 @@ bool WaylandPluginInstalled() {
   return false;
 }
 
-// What stands in the way of the windows, or nothing (Why empty) when a display answers or the
-// platform is chosen (QT_QPA_PLATFORM, -platform): no display at all (NoDisplay), or a
+// What stands in the way of the windows, or nothing (None) when a display answers or the
+// platform is chosen (QT_QPA_PLATFORM, -platform): no display at all (Unset, Silent), or a
 // Wayland display that runs while no X display answers and the toolkit lacks its Wayland
-// plugin, where a package is missing, not a display. Each socket is tried once.
+// plugin, where a package is missing, not a display. Each socket is tried once; the words
+// come later (DisplayProblemText), once the language is known.
 struct TDisplayProblem {
-  std::string Why;
-  bool NoDisplay = false;
+  enum TKind { None, Unset, Silent, NoWaylandPlugin } Kind = None;
+  std::string Display, Wayland;  // as given
+  bool NoDisplay() const { return Kind == Unset || Kind == Silent; }
 };
 
 TDisplayProblem DisplayProblem(int argc, char** argv) {
@@ -267,18 +286,41 @@ TDisplayProblem DisplayProblem(int argc, char** argv) {
   }
   if (!Display.empty() && CheckXDisplay(Display) != TDisplayCheck::Silent) return {};
   const std::string Wayland = Env("WAYLAND_DISPLAY");
-  if (WaylandAnswers()) return {WaylandPluginAdvice(Wayland, false, true, WaylandPluginInstalled())};
+  if (WaylandAnswers())
+    return WaylandPluginInstalled() ? TDisplayProblem{} : TDisplayProblem{TDisplayProblem::NoWaylandPlugin, Display, Wayland};
   if (!Platform.empty()) return {};  // Wayland chosen: the toolkit says what it finds
-  if (Display.empty() && Wayland.empty()) return {"DISPLAY and WAYLAND_DISPLAY are not set", true};
-  std::string Why;
-  if (!Display.empty()) Why = "nothing answers at DISPLAY=" + Display;
-  if (!Wayland.empty()) Why += (Why.empty() ? "nothing answers at WAYLAND_DISPLAY=" : " or WAYLAND_DISPLAY=") + Wayland;
-  if (Display.empty()) Why += ", and DISPLAY is not set";
-  return {Why, true};
+  return {Display.empty() && Wayland.empty() ? TDisplayProblem::Unset : TDisplayProblem::Silent, Display, Wayland};
+}
+
+std::string DisplayProblemText(const TDisplayProblem& P) {
+  const QString Display = QString::fromStdString(P.Display), Wayland = QString::fromStdString(P.Wayland);
+  switch (P.Kind) {
+    case TDisplayProblem::None:
+      return {};
+    case TDisplayProblem::NoWaylandPlugin:
+      return WaylandPluginAdvice(P.Wayland, false, true, false);
+    case TDisplayProblem::Unset:
+      return TrText("Program", "DISPLAY and WAYLAND_DISPLAY are not set");
+    case TDisplayProblem::Silent:
+      break;
+  }
+  if (P.Wayland.empty())
+    return QCoreApplication::translate("Program", "nothing answers at DISPLAY=%1").arg(Display).toStdString();
+  if (P.Display.empty())
+    return QCoreApplication::translate("Program", "nothing answers at WAYLAND_DISPLAY=%1, and DISPLAY is not set")
+        .arg(Wayland)
+        .toStdString();
+  return QCoreApplication::translate("Program", "nothing answers at DISPLAY=%1 or WAYLAND_DISPLAY=%2")
+      .arg(Display, Wayland)
+      .toStdString();
 }
 
 void SayNoDisplay(const std::string& Why) {
-  std::fprintf(stderr, "quill: no display found (%s); %s\n", Why.c_str(), HowToGiveADisplay);
+  //: %1 says what was looked at and found silent.
+  const QString Line = QCoreApplication::translate("Program", "no display found (%1); set DISPLAY or WAYLAND_DISPLAY to a "
+                                                              "running display, or start it as \"xvfb-run quill\"")
+                           .arg(QString::fromStdString(Why));
+  std::fprintf(stderr, "quill: %s\n", Line.toStdString().c_str());
   std::fflush(stderr);
 }
 
@@ -288,11 +330,18 @@ QtMessageHandler ToolkitMessages = nullptr;
 // with the same line and exit status as the check above, not with an abort.
 void StartMessages(QtMsgType Type, const QMessageLogContext& Context, const QString& Text) {
   if (Type == QtFatalMsg && Text.contains(QLatin1String("platform plugin"))) {
-    const std::string Display = Env("DISPLAY"), Wayland = Env("WAYLAND_DISPLAY");
-    std::string Why = "the window system did not start";
-    if (!Display.empty()) Why += " on DISPLAY=" + Display;
-    else if (!Wayland.empty()) Why += " on WAYLAND_DISPLAY=" + Wayland + "; its plugin comes with qt6-wayland";
-    SayNoDisplay(Why);
+    // The application object is half made, enough for the translations (the windows' side never
+    // started) and for the path its default settings file is found by.
+    ChooseLanguage(SettingsFileInUse());
+    const QString Display = qEnvironmentVariable("DISPLAY"), Wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
+    QString Why = QCoreApplication::translate("Program", "the window system did not start");
+    if (!Display.isEmpty())
+      Why = QCoreApplication::translate("Program", "the window system did not start on DISPLAY=%1").arg(Display);
+    else if (!Wayland.isEmpty())
+      Why = QCoreApplication::translate(
+                "Program", "the window system did not start on WAYLAND_DISPLAY=%1; its plugin comes with qt6-wayland")
+                .arg(Wayland);
+    SayNoDisplay(Why.toStdString());
     _exit(1);
   }
   ToolkitMessages(Type, Context, Text);
@@ -308,9 +357,12 @@ void NameApplication() {
 std::string WaylandPluginAdvice(const std::string& WaylandDisplay, bool XAnswers, bool WaylandAnswers,
                                 bool PluginInstalled) {
   if (XAnswers || !WaylandAnswers || PluginInstalled) return {};
-  return "the Wayland display (WAYLAND_DISPLAY=" + (WaylandDisplay.empty() ? std::string("wayland-0") : WaylandDisplay) +
-         ") runs, but the toolkit's Wayland plugin is not installed: install qt6-wayland "
-         "(sudo apt install qt6-wayland), or run the program under X (DISPLAY)";
+  return QCoreApplication::translate("Program",
+                                     "the Wayland display (WAYLAND_DISPLAY=%1) runs, but the toolkit's Wayland plugin is "
+                                     "not installed: install qt6-wayland (sudo apt install qt6-wayland), or run the "
+                                     "program under X (DISPLAY)")
+      .arg(QString::fromStdString(WaylandDisplay.empty() ? std::string("wayland-0") : WaylandDisplay))
+      .toStdString();
 }
 
 QIcon ProgramIcon() {
@@ -338,30 +390,38 @@ int RunProgram(int argc, char** argv) {
   GiveLargeBlocksBack();
   // Writes to a socket whose peer has gone must come back as errors, not end the program.
   signal(SIGPIPE, SIG_IGN);
-  const QCommandLineOption SettingsOption(QStringLiteral("settings"),
-                                          QStringLiteral("Use FILE as the settings file."),
-                                          QStringLiteral("FILE"));
   {
     // Help, version and a mistyped option need no display: they are answered before the
-    // windowing system is reached, by a plain application object.
+    // windowing system is reached, by a plain application object. This parser only finds the
+    // way; the one that answers is described once the language is known.
     QStringList Args;
     for (int I = 0; I < argc; ++I) Args << QString::fromLocal8Bit(argv[I]);
     QCommandLineParser Early;
-    DescribeOptions(Early, SettingsOption);
-    if (!Early.parse(Args) || Early.isSet(QStringLiteral("help")) || Early.isSet(QStringLiteral("version"))) {
+    DescribeOptions(Early);
+    const bool Parsed = Early.parse(Args);
+    if (Early.isSet(SettingsName)) NamedSettings = Early.value(SettingsName).toStdString();
+    const auto Answer = [&](QCoreApplication& App) {
+      NameApplication();
+      ChooseLanguage(SettingsFileInUse());
+      QCommandLineParser Parser;
+      DescribeOptions(Parser);
+      Parser.setApplicationDescription(HelpDescription(DefaultSettingsFile()));
+      Parser.process(App);  // prints, then exits: 0 for help and version, 1 for an error
+    };
+    if (!Parsed || Early.isSet(QStringLiteral("help")) || Early.isSet(QStringLiteral("version"))) {
       std::vector<char*> Named = NamedArguments(argc, argv);
       int NamedCount = int(Named.size());
       Named.push_back(nullptr);
       QCoreApplication App(NamedCount, Named.data());
-      NameApplication();
-      Early.setApplicationDescription(HelpDescription(DefaultSettingsFile()));
-      Early.process(App);  // prints, then exits: 0 for help and version, 1 for an error
+      Answer(App);
       return 1;
     }
-    if (Early.isSet(ListPortsOption)) {
+    if (Early.isSet(ListPortsName)) {
       QCoreApplication App(argc, argv);  // for the executable's path: no display needed
       NameApplication();
-      return ListPorts(Early.isSet(SettingsOption) ? Early.value(SettingsOption).toStdString() : DefaultSettingsFile());
+      const std::string SettingsFile = SettingsFileInUse();
+      ChooseLanguage(SettingsFile);
+      return ListPorts(SettingsFile);
     }
     if (Early.isSet(QStringLiteral("help-all"))) {
       // The toolkit's own options are listed by its GUI application object, which needs a
@@ -373,29 +433,30 @@ int RunProgram(int argc, char** argv) {
       int OffscreenCount = int(OffscreenArgs.size());
       OffscreenArgs.push_back(nullptr);
       QApplication App(OffscreenCount, OffscreenArgs.data());
-      NameApplication();
-      Early.setApplicationDescription(HelpDescription(DefaultSettingsFile()));
-      Early.process(App);  // prints the options and exits 0
+      Answer(App);  // prints the options and exits 0
       return 1;
     }
   }
 
-  if (const TDisplayProblem Problem = DisplayProblem(argc, argv); !Problem.Why.empty()) {
-    if (Problem.NoDisplay) SayNoDisplay(Problem.Why);
-    else std::fprintf(stderr, "quill: %s\n", Problem.Why.c_str());
+  if (const TDisplayProblem Problem = DisplayProblem(argc, argv); Problem.Kind != TDisplayProblem::None) {
+    QCoreApplication App(argc, argv);  // for the language's sake: no display needed
+    ChooseLanguage(SettingsFileInUse());
+    if (Problem.NoDisplay()) SayNoDisplay(DisplayProblemText(Problem));
+    else std::fprintf(stderr, "quill: %s\n", DisplayProblemText(Problem).c_str());
     return 1;
   }
   ToolkitMessages = qInstallMessageHandler(StartMessages);
   QApplication App(argc, argv);
   qInstallMessageHandler(ToolkitMessages);
   SetUpApplication();
+  const std::string DefaultFile = DefaultSettingsFile();
+  // Before the first window and the first text a person reads.
+  ChooseLanguage(SettingsFileInUse());
   QCommandLineParser Parser;
-  DescribeOptions(Parser, SettingsOption);
+  DescribeOptions(Parser);
   Parser.process(App);
 
-  const std::string DefaultFile = DefaultSettingsFile();
-  const std::string SettingsFile =
-      Parser.isSet(SettingsOption) ? Parser.value(SettingsOption).toStdString() : DefaultFile;
+  const std::string SettingsFile = Parser.isSet(SettingsName) ? Parser.value(SettingsName).toStdString() : DefaultFile;
 
   // One instance per settings file, settled before any window is built: a second one brings
   // the first to the front and ends.
@@ -422,12 +483,19 @@ int RunProgram(int argc, char** argv) {
     const bool Shown = Bus->ShowOther(Holder, 1500);
     EndRemote();
     if (Shown) return 0;
-    std::fprintf(stderr, "quill: another instance uses %s but does not answer\n", SettingsFile.c_str());
+    const QString Line = QCoreApplication::translate("Program", "another instance uses %1 but does not answer")
+                             .arg(QString::fromStdString(SettingsFile));
+    std::fprintf(stderr, "quill: %s\n", Line.toStdString().c_str());
     return 1;
   };
   TRemoteClaim Claim = Bus->Look(Holder, NoRemote);
   if (Claim == TRemoteClaim::rcTaken) return HandOver();
-  if (Claim == TRemoteClaim::rcOff) SayRemote(NoRemote + "; remote control is off");
+  const auto RemoteOff = [&] {
+    const QString Why = QString::fromStdString(NoRemote);
+    //: %1 says why the session bus cannot be used.
+    SayRemote(QCoreApplication::translate("Program", "%1; remote control is off").arg(Why).toStdString());
+  };
+  if (Claim == TRemoteClaim::rcOff) RemoteOff();
   SetDialogs(std::make_shared<QtDialogs>());
 
   InstallSignalHandlers();
@@ -458,7 +526,7 @@ int RunProgram(int argc, char** argv) {
     Remote->SetStarting(true);
     Service = std::make_unique<TRemoteService>(*Remote);
     Claim = Bus->Serve(*Service, NoRemote);
-    if (Claim == TRemoteClaim::rcOff && !SaidOff) SayRemote(NoRemote + "; remote control is off");
+    if (Claim == TRemoteClaim::rcOff && !SaidOff) RemoteOff();
     if (Claim == TRemoteClaim::rcTaken) {
       // Started at the same moment as another instance, which got the name first: this one
       // goes without a trace (no port opened, no settings written).

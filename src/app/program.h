@@ -50,7 +50,8 @@ void SetUpApplication();
 std::string WaylandPluginAdvice(const std::string& WaylandDisplay, bool XAnswers, bool WaylandAnswers,
                                 bool PluginInstalled);
 
-// Runs the program; returns its exit code.
+// Runs the program; returns its exit code. What it says to a person (help, errors, windows) is
+// in the language the settings file's [Main] Language names, else in the locale's.
 int RunProgram(int argc, char** argv);
 
 // Large blocks (the terminal's input queue and the batch it works on, bursts from the device)
