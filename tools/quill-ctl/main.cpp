@@ -1,6 +1,8 @@
 // quill-ctl: drives a running QUILL-2 Controller over the session bus.
 // Exit status: 0 done, 1 refused by the controller (or several running and none named, or a
 // wrong command line), 2 no controller running.
+// Messages, help and the plain status line are in the language of the targeted settings file's
+// [Main] Language, else the locale's; what programs read stays English.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -23,16 +25,24 @@
 #include <vector>
 
 #include "platform/ini_file.h"
+#include "platform/translations.h"
 #include "remote/remote_directory.h"
 #include "remote/remote_names.h"
 
 namespace {
 
+// The context of the texts a person reads; what programs read (JSON, Name=Value and
+// tab-separated lines, property values) stays as the controller gives it.
+class QuillCtl {
+  Q_DECLARE_TR_FUNCTIONS(QuillCtl)
+};
+
 constexpr int ExitDone = 0, ExitRefused = 1, ExitNoController = 2;
 // Longer than the controller lets a call wait for its turn.
 constexpr int CallTimeoutMs = 10000;
 
-const char* Usage = R"(Commands:
+//: The command names, options and exit numbers stay as they are.
+const char* const Usage = QT_TRANSLATE_NOOP("QuillCtl", R"(Commands:
   list                  each running controller: its settings file, bus name and link state
                         (--json: an array of objects)
   status                the controller's state in one line (--json: an object)
@@ -47,7 +57,7 @@ Without --settings, the commands reach the one controller running; when several 
 one with --settings.
 
 Exit status: 0 done, 1 refused by the controller, several running without --settings, or a
-wrong command line, 2 no controller running.)";
+wrong command line, 2 no controller running.)");
 
 QString Str(const char* S) { return QString::fromLatin1(S); }
 
@@ -68,7 +78,8 @@ class TClient {
     const QString Error = Answer.errorName();
     if (Error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
         Error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) {
-      Say(QStringLiteral("no controller running (%1)").arg(FName));
+      //: %1 is the bus name that was called, or why none can be.
+      Say(QuillCtl::tr("no controller running (%1)").arg(FName));
       Exit = ExitNoController;
     } else {
       Say(Answer.errorMessage().isEmpty() ? Error : Answer.errorMessage());
@@ -92,21 +103,34 @@ QString Value(const QVariant& V) {
   return V.toString();
 }
 
+// The link states the controller reports, in the words a person reads.
+const char* const LinkStates[] = {QT_TRANSLATE_NOOP("QuillCtl", "Connected"), QT_TRANSLATE_NOOP("QuillCtl", "Disconnected")};
+
+QString ShownLinkState(const QString& State) {
+  for (const char* Known : LinkStates)
+    if (State == QLatin1String(Known)) return QuillCtl::tr(Known);
+  return State;
+}
+
+// status without --json: for a person, in the program's language.
 QString StatusLine(const QVariantMap& P) {
-  QString Line = P.value(Str("LinkState")).toString();
-  const QString Mode = P.value(Str("Mode")).toString();
-  Line += Str(", ") + (Mode.isEmpty() ? Str("no mode") : Mode);
-  const QString Port = P.value(Str("Port")).toString();
-  Line += Str(" ") + (Port.isEmpty() ? Str("-") : Port);
-  Line += Str(", following radio ") + QString::number(P.value(Str("FollowedRadio")).toInt());
+  const auto Or = [](const QString& Value, const QString& None) { return Value.isEmpty() ? None : Value; };
+  const QString Dash = Str("-");
+  //: %1 is the link state, %2 the mode (LAN, COM/USB), %3 the address or port, %4 the radio's number.
+  QString Line = QuillCtl::tr("%1, %2 %3, following radio %4")
+                     .arg(ShownLinkState(P.value(Str("LinkState")).toString()),
+                          Or(P.value(Str("Mode")).toString(), QuillCtl::tr("no mode")),
+                          Or(P.value(Str("Port")).toString(), Dash), QString::number(P.value(Str("FollowedRadio")).toInt()));
   const QStringList Names = P.value(Str("AntennaNames")).toStringList();
   for (int R = 1; R <= 2; ++R) {
     const QString N = QString::number(R);
-    const QString Band = P.value(Str("Band") + N).toString();
     const int Antenna = P.value(Str("Antenna") + N).toInt();
-    Line += Str("; radio ") + N + Str(": band ") + (Band.isEmpty() ? Str("-") : Band) +
-            (P.value(Str("Auto") + N).toBool() ? Str(", Auto") : Str(", manual")) + Str(", antenna ");
-    Line += Antenna >= 1 ? QString::number(Antenna) + Str(" (") + Names.value(Antenna - 1) + Str(")") : Str("-");
+    const QString Band = Or(P.value(Str("Band") + N).toString(), Dash);
+    const QString How = P.value(Str("Auto") + N).toBool() ? QuillCtl::tr("Auto") : QuillCtl::tr("manual");
+    //: An antenna's number and its name.
+    const QString Shown = Antenna >= 1 ? QuillCtl::tr("%1 (%2)").arg(QString::number(Antenna), Names.value(Antenna - 1)) : Dash;
+    //: %1 is the radio's number, %2 its band, %3 "Auto" or "manual", %4 the antenna.
+    Line += Str("; ") + QuillCtl::tr("radio %1: band %2, %3, antenna %4").arg(N, Band, How, Shown);
   }
   return Line;
 }
@@ -160,7 +184,7 @@ int Watch(TClient& Client, bool Json) {
   // Subscribed before the state is read, so no change falls between the two.
   if (!Client.FBus.connect(Client.FName, Str(RemoteObjectPath), Str("org.freedesktop.DBus.Properties"),
                            Str("PropertiesChanged"), &Watcher, SLOT(Changed(QString, QVariantMap, QStringList)))) {
-    Say(QStringLiteral("cannot watch: %1").arg(Client.FBus.lastError().message()));
+    Say(QuillCtl::tr("cannot watch: %1").arg(Client.FBus.lastError().message()));
     ClosePipe();
     return ExitRefused;
   }
@@ -177,7 +201,7 @@ int Watch(TClient& Client, bool Json) {
   // The controller ending ends the watch.
   QDBusServiceWatcher Gone(Client.FName, Client.FBus, QDBusServiceWatcher::WatchForUnregistration);
   QObject::connect(&Gone, &QDBusServiceWatcher::serviceUnregistered, [] {
-    Say(Str("the controller has ended"));
+    Say(QuillCtl::tr("the controller has ended"));
     QCoreApplication::exit(ExitNoController);
   });
   Exit = QCoreApplication::exec();
@@ -202,7 +226,7 @@ int List(const std::vector<TRunningController>& Running, bool Json) {
                 Qs(C.LinkState.empty() ? "?" : C.LinkState));
   }
   if (Running.empty()) {
-    Say(Str("no controller running"));
+    Say(QuillCtl::tr("no controller running"));
     return ExitNoController;
   }
   return ExitDone;
@@ -220,23 +244,25 @@ QString Choose(const QDBusConnection& Bus, const std::string* File, const std::s
   std::string Why;
   const std::vector<TRunningController> Running = ListControllers(Bus, Why);
   if (!Why.empty()) {
-    Say(Str("no controller running (%1)").arg(Qs(Why)));
+    Say(QuillCtl::tr("no controller running (%1)").arg(Qs(Why)));
     Exit = ExitNoController;
     return {};
   }
   if (File) {
     if (const TRunningController* Same = ControllerOfFile(Running, *File)) return Qs(Same->BusName);
-    Say(Str("no controller running for %1 (%2)").arg(Qs(*File), Qs(RemoteBusName(*File, DefaultFile))));
+    //: %1 is the settings file, %2 the bus name its controller would have.
+    Say(QuillCtl::tr("no controller running for %1 (%2)").arg(Qs(*File), Qs(RemoteBusName(*File, DefaultFile))));
     Exit = ExitNoController;
     return {};
   }
   if (Running.size() == 1) return Qs(Running.front().BusName);
   if (Running.empty()) {
-    Say(Str("no controller running"));
+    Say(QuillCtl::tr("no controller running"));
     Exit = ExitNoController;
     return {};
   }
-  QString Text = Str("%1 controllers are running; name one with --settings FILE:").arg(Running.size());
+  //: Followed by one line per controller: its settings file and bus name.
+  QString Text = QuillCtl::tr("%n controllers are running; name one with --settings FILE:", nullptr, int(Running.size()));
   for (const TRunningController& C : Running)
     Text += Str("\n  ") + Qs(C.SettingsFile.empty() ? "?" : C.SettingsFile) + Str(" (") + Qs(C.BusName) + Str(")");
   Say(Text);
@@ -250,6 +276,37 @@ bool Number(const QString& Text, int& Out) {
   return Ok;
 }
 
+const QString SettingsName = Str("settings"), RadioName = Str("radio"), JsonName = Str("json");
+
+// A parser keeps its texts as they were when the options were added: the one that answers is
+// described after the translations are installed.
+void DescribeOptions(QCommandLineParser& Parser) {
+  Parser.setApplicationDescription(QuillCtl::tr("Drives a running QUILL-2 Controller over the session bus.") + Str("\n\n") +
+                                   QuillCtl::tr(Usage));
+  Parser.addHelpOption();
+  Parser.addVersionOption();
+  //: The value of --settings, also named in the help and in messages.
+  const QString File = QuillCtl::tr("FILE");
+  //: The value of --radio, also named in the help.
+  const QString Radio = QuillCtl::tr("R");
+  Parser.addOptions({{SettingsName, QuillCtl::tr("Reach the controller that uses FILE as its settings file."), File},
+                     {RadioName, QuillCtl::tr("The radio (1 or 2) for select and auto."), Radio},
+                     {JsonName, QuillCtl::tr("Print JSON (list, status and watch).")}});
+  //: The name of the command argument in the usage line.
+  Parser.addPositionalArgument(QuillCtl::tr("command"), QuillCtl::tr("list, status, select, auto, follow, watch or show"));
+}
+
+// The language the targeted controller's settings file names, else the locale's; before the
+// first text is made. --settings is looked for with a parser of its own (its texts are never
+// shown); reading never creates the file.
+void ChooseLanguage(const QStringList& Arguments, const std::string& DefaultFile) {
+  QCommandLineParser Look;
+  DescribeOptions(Look);
+  Look.parse(Arguments);
+  const std::string File = Look.isSet(SettingsName) ? Look.value(SettingsName).toStdString() : DefaultFile;
+  InstallTranslations(WantedLanguages(TIniFile(File).ReadString("Main", "Language", ""), TLocaleEnvironment::FromProcess()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -258,42 +315,37 @@ int main(int argc, char** argv) {
   RegisterRemoteTypes();
   QCoreApplication::setApplicationName(Str("quill-ctl"));
   QCoreApplication::setApplicationVersion(Str("1.0"));
+  // The same name the controller claimed for the same settings file.
+  const std::string QuillPath = (QCoreApplication::applicationDirPath() + Str("/quill")).toStdString();
+  const std::string DefaultFile = DefaultSettingsPath(QuillPath, QUILL_INSTALLED_MARKER);
+  ChooseLanguage(App.arguments(), DefaultFile);
   QCommandLineParser Parser;
-  Parser.setApplicationDescription(Str("Drives a running QUILL-2 Controller over the session bus.\n\n") + Str(Usage));
-  Parser.addHelpOption();
-  Parser.addVersionOption();
-  const QCommandLineOption SettingsOption(Str("settings"), Str("Reach the controller that uses FILE as its settings file."), Str("FILE"));
-  const QCommandLineOption RadioOption(Str("radio"), Str("The radio (1 or 2) for select and auto."), Str("R"));
-  const QCommandLineOption JsonOption(Str("json"), Str("Print JSON (list, status and watch)."));
-  Parser.addOptions({SettingsOption, RadioOption, JsonOption});
-  Parser.addPositionalArgument(Str("command"), Str("list, status, select, auto, follow, watch or show"));
+  DescribeOptions(Parser);
   Parser.process(App);
 
   const QStringList Args = Parser.positionalArguments();
   const QString Command = Args.value(0);
   const auto Wrong = [](const QString& Why) {
-    Say(Why + Str(" (see --help)"));
+    //: %1 says what is wrong with the command line.
+    Say(QuillCtl::tr("%1 (see --help)").arg(Why));
     return ExitRefused;
   };
   const int Expected = Command == QLatin1String("select") || Command == QLatin1String("follow") ? 2 : 1;
-  if (Command.isEmpty()) return Wrong(Str("no command"));
+  if (Command.isEmpty()) return Wrong(QuillCtl::tr("no command"));
   if (!QStringList{Str("list"), Str("status"), Str("select"), Str("auto"), Str("follow"), Str("watch"), Str("show")}.contains(Command))
-    return Wrong(Str("unknown command ") + Command);
-  if (Args.size() != Expected) return Wrong(Command + Str(": wrong number of arguments"));
+    return Wrong(QuillCtl::tr("unknown command %1").arg(Command));
+  if (Args.size() != Expected) return Wrong(QuillCtl::tr("%1: wrong number of arguments").arg(Command));
   int Radio = 0;
-  if (Parser.isSet(RadioOption) && !Number(Parser.value(RadioOption), Radio)) return Wrong(Str("--radio takes a number"));
+  if (Parser.isSet(RadioName) && !Number(Parser.value(RadioName), Radio)) return Wrong(QuillCtl::tr("--radio takes a number"));
 
-  // The same name the controller claimed for the same settings file.
-  const std::string QuillPath = (QCoreApplication::applicationDirPath() + Str("/quill")).toStdString();
-  const std::string DefaultFile = DefaultSettingsPath(QuillPath, QUILL_INSTALLED_MARKER);
-  const std::string File = Parser.value(SettingsOption).toStdString();
+  const std::string File = Parser.value(SettingsName).toStdString();
   if (!SessionBusConfigured()) {
-    Say(Str("no controller running (no session bus)"));
+    Say(QuillCtl::tr("no controller running (no session bus)"));
     return ExitNoController;
   }
   QDBusConnection Bus = QDBusConnection::sessionBus();
   if (!Bus.isConnected() || !Bus.interface()) {
-    Say(Str("no controller running (the session bus cannot be reached)"));
+    Say(QuillCtl::tr("no controller running (the session bus cannot be reached)"));
     return ExitNoController;
   }
   int Exit = ExitDone;
@@ -301,12 +353,12 @@ int main(int argc, char** argv) {
     std::string Why;
     const std::vector<TRunningController> Running = ListControllers(Bus, Why);
     if (!Why.empty()) {
-      Say(Str("no controller running (%1)").arg(Qs(Why)));
+      Say(QuillCtl::tr("no controller running (%1)").arg(Qs(Why)));
       return ExitNoController;
     }
-    return List(Running, Parser.isSet(JsonOption));
+    return List(Running, Parser.isSet(JsonName));
   }
-  const QString Name = Choose(Bus, Parser.isSet(SettingsOption) ? &File : nullptr, DefaultFile, Exit);
+  const QString Name = Choose(Bus, Parser.isSet(SettingsName) ? &File : nullptr, DefaultFile, Exit);
   if (Name.isEmpty()) return Exit;
   TClient Client(Bus, Name);
   const QString Interface = Str(RemoteInterface);
@@ -315,26 +367,26 @@ int main(int argc, char** argv) {
   if (Command == QLatin1String("status")) {
     QVariantMap Props;
     if (!Client.GetAll(Props, Exit)) return Exit;
-    PrintLine(Parser.isSet(JsonOption)
+    PrintLine(Parser.isSet(JsonName)
                   ? QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(Props)).toJson(QJsonDocument::Compact))
                   : StatusLine(Props));
     return ExitDone;
   }
-  if (Command == QLatin1String("watch")) return Watch(Client, Parser.isSet(JsonOption));
+  if (Command == QLatin1String("watch")) return Watch(Client, Parser.isSet(JsonName));
   if (Command == QLatin1String("show")) return Client.Call(Interface, Str("ShowWindow"), {}, Answer, Exit) ? ExitDone : Exit;
   if (Command == QLatin1String("follow")) {
-    if (!Number(Args[1], Radio)) return Wrong(Str("follow takes a radio number"));
+    if (!Number(Args[1], Radio)) return Wrong(QuillCtl::tr("follow takes a radio number"));
     return Client.Call(Interface, Str("FollowRadio"), {Radio}, Answer, Exit) ? ExitDone : Exit;
   }
   // select and auto: the followed radio unless one is named.
-  if (!Parser.isSet(RadioOption)) {
+  if (!Parser.isSet(RadioName)) {
     QVariantMap Props;
     if (!Client.GetAll(Props, Exit)) return Exit;
     Radio = Props.value(Str("FollowedRadio")).toInt();
   }
   if (Command == QLatin1String("auto")) return Client.Call(Interface, Str("SetAuto"), {Radio}, Answer, Exit) ? ExitDone : Exit;
   int Antenna = 0;
-  if (!Number(Args[1], Antenna)) return Wrong(Str("select takes an antenna number"));
+  if (!Number(Args[1], Antenna)) return Wrong(QuillCtl::tr("select takes an antenna number"));
   return Client.Call(Interface, Str("SelectAntenna"), {Radio, Antenna}, Answer, Exit) ? ExitDone : Exit;
 }
 
