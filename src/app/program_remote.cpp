@@ -85,8 +85,7 @@ TRemoteState TProgramRemote::State() const {
   const TCommControl& Comm = *FProgram.CommControl;
   TRemoteState S;
   // The windows' words are translated; the properties are read by programs and stay English.
-  // The indicator's colour tells its state in any language.
-  S.LinkState = Main.CommLed->Color() == clLime ? "Connected" : "Disconnected";
+  S.LinkState = Main.LinkUp() ? "Connected" : "Disconnected";
   const int Mode = Comm.ComMode->ItemIndex();
   if (Mode == 0) S.Mode = "LAN";
   if (Mode == 1) S.Mode = "COM/USB";
@@ -97,12 +96,7 @@ TRemoteState TProgramRemote::State() const {
   }
   S.FollowedRadio = Main.RadioNumber->currentIndex() + 1;
   S.Radios = FRadios;
-  for (int N = 1; N <= MaxAntennas; ++N) {
-    // A name nobody chose is shown translated; programs get it as the settings file keeps it.
-    const std::string Shown = Main.AntButtons[size_t(N)]->Caption();
-    const bool Default = Shown == TQuillMain::tr("Antenna %1").arg(N).toStdString();
-    S.AntennaNames[size_t(N - 1)] = Default ? "Antenna " + std::to_string(N) : Shown;
-  }
+  for (int N = 1; N <= MaxAntennas; ++N) S.AntennaNames[size_t(N - 1)] = Main.StoredAntennaName(N);
   S.SettingsFile = FSettingsFile;
   return S;
 }

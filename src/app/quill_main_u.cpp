@@ -163,10 +163,13 @@ void TQuillMain::SaveConfiguration() {
   Ini.WriteInteger("Form", "Left", x());
   Ini.WriteInteger("Radio", "Number", RadioNumber->currentIndex());
   for (int N = 1; N <= MaxAntennas; ++N)
-    Ini.WriteString("Antennas", "Name" + std::to_string(N),
-                    AntButtons[N]->Caption() == ShownDefaultAntennaName(N).toStdString() ? DefaultAntennaName(N)
-                                                                                        : AntButtons[N]->Caption());
+    Ini.WriteString("Antennas", "Name" + std::to_string(N), StoredAntennaName(N));
   Ini.EndUpdate();
+}
+
+std::string TQuillMain::StoredAntennaName(int N) const {
+  const std::string& Shown = AntButtons[size_t(N)]->Caption();
+  return Shown == ShownDefaultAntennaName(N).toStdString() ? DefaultAntennaName(N) : Shown;
 }
 
 void TQuillMain::ClearButtons() {

@@ -58,6 +58,11 @@ class TQuillMain : public QWidget {
   void LoadConfiguration();
   // Writes [Form], [Radio] and [Antennas]; raises EIniFileException when the file cannot be written.
   void SaveConfiguration();
+  // Antenna N's name as the settings file keeps it: a name nobody chose is shown translated and
+  // kept (and told to other programs) as "Antenna N".
+  std::string StoredAntennaName(int N) const;
+  // Whether the indicator shows the link up.
+  bool LinkUp() const { return FLinkUp; }
 
   // Runs at the end of closing, after the link shutdown and the settings save.
   std::function<void()> OnFormClose;

@@ -62,6 +62,12 @@ std::string WithSystemReason(const std::string& Text, const std::exception& E) {
   return Text;
 }
 
+void GiveFullText(QAbstractButton* Button, const QString& Full) {
+  if (Full == Button->text()) return;
+  Button->setToolTip(Full);
+  Button->setAccessibleName(Full);
+}
+
 }  // namespace
 
 TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLinks(std::move(Links)) {
@@ -135,6 +141,10 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   CancelBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), tr("Cancel"), this);
   CancelBtn->setGeometry(279, 239, 75, 25);
   connect(CancelBtn, &QPushButton::clicked, this, [this] { GuardedCall([this] { CancelBtnClick(); }); });
+  // The buttons are small: a language may shorten their words, and then gives the full ones to
+  // the pointer's tooltip and to screen readers.
+  GiveFullText(OkBtn, tr("OK", "the button's full text"));
+  GiveFullText(CancelBtn, tr("Cancel", "the button's full text"));
 
   // The terminal pane: the device's raw text, and what the user types in it goes to the device.
   QpTerminal1 = new TQpTerminal(this);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/program.h"
+#include "app/program_remote.h"
 #include "app/quill_main_u.h"
 #include "controls/indicator_panel.h"
 #include "controls/shadow_buttons.h"
@@ -80,11 +81,11 @@ TEST(Language, TheFirstTranslatedLanguageIsInstalledElseEnglishSilently) {
     SCOPED_TRACE(C.Wanted.join(':').toStdString());
     EXPECT_EQ(InstallTranslations(C.Wanted), C.Installed);
     const QString Title = QCoreApplication::translate("TQuillMain", "QUILL-2 Controller V1.0");
-    const QString Status = QCoreApplication::translate("TQuillMain", "Status");
+    const QString Status = QCoreApplication::translate("TQuillMain", "Antennas");
     if (C.Installed.isEmpty()) {
-      EXPECT_EQ(Status, "Status");
+      EXPECT_EQ(Status, "Antennas");
     } else {
-      EXPECT_NE(Status, "Status");
+      EXPECT_NE(Status, "Antennas");
       // The toolkit's own buttons come along.
       EXPECT_NE(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
     }
@@ -112,6 +113,22 @@ TEST(Language, DefaultAntennaNamesAreStoredInEnglish) {
   InstallTranslations({});
   TQuillMain W(Ini);
   EXPECT_EQ(W.AntBtn1->Caption(), "Antenna 1");
+}
+
+// What other programs read of a controller in another language stays English.
+TEST(Language, RemoteStateStaysEnglish) {
+  EnglishAfterwards Restore;
+  TempDir Dir;
+  ScopedScriptedDialogs Script;
+  WriteFile(Dir.File("q.ini"), "[Comm]\nMode=0\nipAddress=127.0.0.1\nipPort=9\n[Antennas]\nName2=Beam\n");
+  ASSERT_EQ(InstallTranslations({"ja"}), "ja");
+  TProgram Program(Dir.File("q.ini"));
+  const TRemoteState State = TProgramRemote(Program).State();
+  EXPECT_EQ(State.LinkState, "Disconnected");
+  EXPECT_EQ(State.Mode, "LAN");
+  EXPECT_EQ(State.AntennaNames[0], "Antenna 1");
+  EXPECT_EQ(State.AntennaNames[1], "Beam");
+  EXPECT_NE(Program.QuillMain->AntBtn1->Caption(), "Antenna 1");
 }
 
 namespace {

@@ -5,7 +5,8 @@
 
 Every file must hold exactly the texts the sources have now (lupdate is run on copies with the
 build's own arguments), each one translated and finished, with the same placeholders (%1, %n)
-and the same number of accelerator marks ("&", "&&" being a plain ampersand) as its source.
+and the same number of accelerator marks ("&", "&&" being a plain ampersand) as its source; a
+text with a count (%n) in each of the language's plural forms.
 """
 import re
 import shutil
@@ -16,7 +17,7 @@ import xml.etree.ElementTree as ET
 from collections import Counter
 from pathlib import Path
 
-PLACEHOLDER = re.compile(r"%(?:\d+|n)")
+PLACEHOLDER = re.compile(r"%(?:\d+|n|s)")
 
 
 def accelerators(text):
@@ -44,17 +45,21 @@ def problems(original, updated):
     for key, translation in sorted(before.items()):
         context, source, _ = key
         where = f"{context}: {source!r}"
-        if translation is None or not (translation.text or "").strip():
+        if translation is None:
             out.append(f"untranslated: {where}")
             continue
         kind = translation.get("type")
         if kind in ("unfinished", "vanished", "obsolete"):
             out.append(f"{kind}: {where}")
-        text = translation.text
-        if Counter(PLACEHOLDER.findall(source)) != Counter(PLACEHOLDER.findall(text)):
-            out.append(f"placeholders differ: {where} -> {text!r}")
-        if accelerators(source) != accelerators(text):
-            out.append(f"accelerators differ: {where} -> {text!r}")
+        forms = [f.text or "" for f in translation.iter("numerusform")] or [translation.text or ""]
+        for text in forms:
+            if not text.strip():
+                out.append(f"untranslated: {where}")
+                continue
+            if Counter(PLACEHOLDER.findall(source)) != Counter(PLACEHOLDER.findall(text)):
+                out.append(f"placeholders differ: {where} -> {text!r}")
+            if accelerators(source) != accelerators(text):
+                out.append(f"accelerators differ: {where} -> {text!r}")
     return out
 
 
