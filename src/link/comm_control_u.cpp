@@ -203,7 +203,7 @@ TCommControl::TCommControl(TLinks Links, QWidget* Parent) : QWidget(Parent), FLi
   };
   // Also on standard error: a program left alone for days shows it in its session's journal.
   Hooks.Report = [this](const std::string& Line) {
-    Log(Line);
+    Log(QString::fromStdString(Line));
     std::fprintf(stderr, "quill: %s\n", Line.c_str());
   };
   Hooks.Later = [this](int Ms, std::function<void()> Action) {
@@ -243,10 +243,11 @@ void TCommControl::DoAction(int Action) {
   if (FLinks.ExecuteAction) FLinks.ExecuteAction(ActionToDo);
 }
 
-void TCommControl::Log(const std::string& Line) {
+void TCommControl::LogBytes(const std::string& Bytes) { Log(Latin1(Bytes)); }
+
+void TCommControl::Log(QString Text) {
   // A packet's closing carriage return ends its log line rather than adding an empty one.
-  const bool EndsInCr = !Line.empty() && Line.back() == '\r';
-  const QString Text = Latin1(EndsInCr ? Line.substr(0, Line.size() - 1) : Line);
+  if (Text.endsWith(QLatin1Char('\r'))) Text.chop(1);
   // A hidden window keeps its new lines aside until it shows: the log would otherwise tell a
   // screen reader of every link test, although nobody can see it.
   if (!isVisible()) {
@@ -294,7 +295,7 @@ bool TCommControl::SendCommand(std::uint8_t Cmd, const std::string& Data, std::u
     NetBusy = true;
     do {
       ++Attempts;
-      Log(tr("Try %1 %2").arg(Attempts).arg(QString::fromStdString(Hex2(unsigned(Codec.Response)))).toStdString());
+      Log(tr("Try %1 %2").arg(Attempts).arg(QString::fromStdString(Hex2(unsigned(Codec.Response)))));
       SendPacket(S);
       RetryTimer = Cmd == cmdSetDefaults ? SetDefaultsDelay : RetryDelay;
       while (RetryTimer > 0 && Codec.Response != 0 && SystemReady) ProcessMessages();
@@ -311,7 +312,7 @@ void TCommControl::SendPacket(const std::string& Packet) {
     case 0:
       if (Port->Open()) {
         Port->PutString(Packet);
-        Log(tr("Sent: %1").arg(QString::fromStdString(Packet)).toStdString());
+        Log(tr("Sent: %1").arg(Latin1(Packet)));
       }
       break;
     case 1:
@@ -395,7 +396,7 @@ void TCommControl::HandleCommFailure() {
     Log(tr("COM%1 lost at %2; its error boxes close by themselves when it is back")
             .arg(Lost)
             .arg(QString::fromStdString(ClockText(FLostAt)))
-            .toStdString());
+            );
   QTimer::singleShot(0, this, [this, Report] {
     // Back already, or the boxes of a loss not yet over still open: no further box.
     if (Port->Open() || GetDialogs().ErrorBoxOpen(CommFailedText())) return;
@@ -415,7 +416,7 @@ void TCommControl::CloseLossBoxes(int ComNumber) {
                   : tr("COM%1 back at %2, %3 s after the loss"))
           .arg(ComNumber)
           .arg(At, QString::fromLatin1(Took))
-          .toStdString());
+          );
 }
 
 void TCommControl::ShowOpened(int ComNumber) {
@@ -515,7 +516,7 @@ void TCommControl::KeepAdapterNumber() {
   UpdateKeepAction();
   if (Link.empty()) return;
   TIniFile(FLinks.SettingsFile).WriteString(ComMapSection, "COM" + std::to_string(N), Link);
-  Log(tr("COM%1 is kept for %2").arg(N).arg(QString::fromStdString(Link)).toStdString());
+  Log(tr("COM%1 is kept for %2").arg(N).arg(QString::fromStdString(Link)));
 }
 
 bool TCommControl::eventFilter(QObject* Watched, QEvent* Event) {
@@ -550,7 +551,7 @@ void TCommControl::Take(TLineAssembler::TResult R) {
       break;
     case TLineAssembler::laOverflow:
       // Said once per run: a device that streams without carriage returns would fill the log.
-      if (!LongLineLogged) Log(tr("Dropped a line longer than %1 characters").arg(MaxLineLength).toStdString());
+      if (!LongLineLogged) Log(tr("Dropped a line longer than %1 characters").arg(MaxLineLength));
       LongLineLogged = true;
       break;
     case TLineAssembler::laNone:
@@ -569,14 +570,14 @@ void TCommControl::HandleLine() {
 }
 
 void TCommControl::PortWsConnect() {
-  Log(tr("Connected").toStdString());
+  Log(tr("Connected"));
   LanConnected = true;
   LinkTries = 0;
 }
 
 void TCommControl::PortWsDisconnect() {
   LanConnected = false;
-  Log(tr("Disconnected").toStdString());
+  Log(tr("Disconnected"));
 }
 
 void TCommControl::Timer1Timer() {
@@ -598,7 +599,7 @@ void TCommControl::Timer1Timer() {
     } else {
       ++LinkTries;
     }
-    Log(tr("Tries: %1").arg(LinkTries).toStdString());
+    Log(tr("Tries: %1").arg(LinkTries));
     LinkTestTimer = LinkStatus == lsDisconnected ? FastLinkTest : LinkTestInterval;
     if (Port->Open()) {
       const std::string S = FormatPacket(cmdTestLink, "");
@@ -607,13 +608,13 @@ void TCommControl::Timer1Timer() {
         // failed command would, rather than raise an error at every link test.
         try {
           Port->PutString(S);
-          Log(S);
+          LogBytes(S);
         } catch (const std::exception&) {
           HandleCommFailure();
         }
       } else {
         Port->PutString(S);
-        Log(S);
+        LogBytes(S);
       }
     }
   }

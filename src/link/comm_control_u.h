@@ -155,7 +155,9 @@ class TCommControl : public QWidget, public TPacketReactions {
 
   TPacketCodec Codec{*this};
 
-  void Log(const std::string& Line);
+  // A line of the log: the program's own words, and the device's bytes as they came.
+  void Log(QString Text);
+  void LogBytes(const std::string& Bytes);
   // The log as plain lines (for tests and diagnostics).
   std::vector<std::string> LogLines() const;
 

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -241,6 +242,10 @@ TEST_P(TranslatedLayout, EveryTextFitsItsControl) {
       for (const auto& M : Misfits(&Comm)) Problems.push_back(M);
     }
     Comm.ComLabel->setText(QCoreApplication::translate("TCommControl", "Using COM%1").arg(255));
+    // The log shows the program's own words as they are, whatever their script.
+    const QString Tries = QCoreApplication::translate("TCommControl", "Tries: %1").arg(1);
+    Comm.Log(Tries);
+    EXPECT_TRUE(Comm.Memo1->toPlainText().contains(Tries)) << Comm.Memo1->toPlainText().toStdString();
     for (const auto& M : Misfits(&Main)) Problems.push_back("main window: " + M);
     for (const auto& M : Misfits(&Comm)) Problems.push_back("Communications: " + M);
     Main.grab().save(QString::fromStdString(ScreenshotPath(Prefix + "main.png")));

@@ -417,7 +417,7 @@ TEST_F(CommControlTest, ShutdownTakesTheLinkDown) {
 
 TEST_F(CommControlTest, LogKeepsTheNewestLines) {
   Create("[Comm]\nMode=-1\n");
-  for (int I = 0; I < TCommControl::MaxLogLines + 100; ++I) Comm->Log("line " + std::to_string(I));
+  for (int I = 0; I < TCommControl::MaxLogLines + 100; ++I) Comm->LogBytes("line " + std::to_string(I));
   const auto Lines = Comm->LogLines();
   EXPECT_EQ(int(Lines.size()), TCommControl::MaxLogLines);
   EXPECT_EQ(Lines.back(), "line " + std::to_string(TCommControl::MaxLogLines + 99));
@@ -456,7 +456,7 @@ TEST_F(CommControlTest, OpensCentredOnTheWorkArea) {
 TEST_F(CommControlTest, LogShowsItsNewestLine) {
   // Lines added while the window is hidden (as the link test lines are) and while it shows.
   Create("[Comm]\nMode=-1\n");
-  for (int I = 0; I < 200; ++I) Comm->Log("hidden " + std::to_string(I));
+  for (int I = 0; I < 200; ++I) Comm->LogBytes("hidden " + std::to_string(I));
   Comm->show();
   ASSERT_TRUE(WaitFor([&] { return Comm->isVisible(); }));
   QWidget* View = Comm->Memo1->viewport();
@@ -465,7 +465,7 @@ TEST_F(CommControlTest, LogShowsItsNewestLine) {
     return Comm->Memo1->cursorForPosition(QPoint(4, View->height() - 6)).block().text().toStdString();
   };
   EXPECT_EQ(LastVisibleLine(), "hidden 199");
-  for (int I = 0; I < 50; ++I) Comm->Log("shown " + std::to_string(I));
+  for (int I = 0; I < 50; ++I) Comm->LogBytes("shown " + std::to_string(I));
   EXPECT_EQ(LastVisibleLine(), "shown 49");
   EXPECT_FALSE(Comm->Memo1->verticalScrollBar()->isVisible());
 }
@@ -475,10 +475,10 @@ TEST_F(CommControlTest, LogShowsItsNewestLine) {
 TEST_F(CommControlTest, HiddenLogLinesWaitForTheWindowToShow) {
   Create("[Comm]\nMode=-1\n");
   const QString Before = Comm->Memo1->toPlainText();
-  Comm->Log("while hidden");
+  Comm->LogBytes("while hidden");
   EXPECT_EQ(Comm->Memo1->toPlainText(), Before);
   EXPECT_EQ(Comm->LogLines().back(), "while hidden");
-  for (int I = 0; I < TCommControl::MaxLogLines + 10; ++I) Comm->Log("line " + std::to_string(I));
+  for (int I = 0; I < TCommControl::MaxLogLines + 10; ++I) Comm->LogBytes("line " + std::to_string(I));
   const std::vector<std::string> Kept = Comm->LogLines();
   EXPECT_EQ(Kept.size(), std::size_t(TCommControl::MaxLogLines));
   Comm->show();
