@@ -12,6 +12,12 @@ set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE aarch64-linux-gnu)
 # Qt's code generators (moc, rcc, uic) and CMake helpers come from the native Qt.
 set(QT_HOST_PATH /usr CACHE PATH "Native Qt for the build-time tools")
+# The translation tools (lupdate, lrelease) run here too; the arm64 Qt has no CMake package for
+# them, so the native one is used as it is.
+execute_process(COMMAND dpkg-architecture -q DEB_BUILD_MULTIARCH OUTPUT_VARIABLE QUILL_BUILD_MULTIARCH
+  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+set(Qt6LinguistTools_DIR /usr/lib/${QUILL_BUILD_MULTIARCH}/cmake/Qt6LinguistTools CACHE PATH
+  "Qt's translation tools of this machine")
 set(PKG_CONFIG_EXECUTABLE aarch64-linux-gnu-pkg-config CACHE FILEPATH "pkg-config for arm64")
 # Target programs run on this machine (build-time generators, tests) through the user-mode
 # emulator; the arm64 dynamic loader and libraries are found at their multiarch paths.
