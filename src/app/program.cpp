@@ -182,13 +182,6 @@ std::string DefaultSettingsFile() {
   return DefaultSettingsPath(QCoreApplication::applicationFilePath().toStdString(), QUILL_INSTALLED_MARKER);
 }
 
-// The texts from here on in the language the settings file names, else in the locale's. Needs
-// the application object; reading never creates the file.
-void ChooseLanguage(const std::string& SettingsFile) {
-  InstallTranslations(
-      WantedLanguages(TIniFile(SettingsFile).ReadString("Main", "Language", ""), TLocaleEnvironment::FromProcess()));
-}
-
 // --settings as the command line gives it, before the application object exists; the file
 // itself is then that one or the default.
 std::optional<std::string> NamedSettings;
@@ -332,15 +325,15 @@ void StartMessages(QtMsgType Type, const QMessageLogContext& Context, const QStr
   if (Type == QtFatalMsg && Text.contains(QLatin1String("platform plugin"))) {
     // The application object is half made, enough for the translations (the windows' side never
     // started) and for the path its default settings file is found by.
-    ChooseLanguage(SettingsFileInUse());
+    InstallTranslationsFor(SettingsFileInUse());
     const QString Display = qEnvironmentVariable("DISPLAY"), Wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
-    QString Why = QCoreApplication::translate("Program", "the window system did not start");
-    if (!Display.isEmpty())
-      Why = QCoreApplication::translate("Program", "the window system did not start on DISPLAY=%1").arg(Display);
-    else if (!Wayland.isEmpty())
-      Why = QCoreApplication::translate(
-                "Program", "the window system did not start on WAYLAND_DISPLAY=%1; its plugin comes with qt6-wayland")
-                .arg(Wayland);
+    const QString Why =
+        !Display.isEmpty() ? QCoreApplication::translate("Program", "the window system did not start on DISPLAY=%1").arg(Display)
+        : !Wayland.isEmpty()
+            ? QCoreApplication::translate(
+                  "Program", "the window system did not start on WAYLAND_DISPLAY=%1; its plugin comes with qt6-wayland")
+                  .arg(Wayland)
+            : QCoreApplication::translate("Program", "the window system did not start");
     SayNoDisplay(Why.toStdString());
     _exit(1);
   }
@@ -402,7 +395,7 @@ int RunProgram(int argc, char** argv) {
     if (Early.isSet(SettingsName)) NamedSettings = Early.value(SettingsName).toStdString();
     const auto Answer = [&](QCoreApplication& App) {
       NameApplication();
-      ChooseLanguage(SettingsFileInUse());
+      InstallTranslationsFor(SettingsFileInUse());
       QCommandLineParser Parser;
       DescribeOptions(Parser);
       Parser.setApplicationDescription(HelpDescription(DefaultSettingsFile()));
@@ -420,7 +413,7 @@ int RunProgram(int argc, char** argv) {
       QCoreApplication App(argc, argv);  // for the executable's path: no display needed
       NameApplication();
       const std::string SettingsFile = SettingsFileInUse();
-      ChooseLanguage(SettingsFile);
+      InstallTranslationsFor(SettingsFile);
       return ListPorts(SettingsFile);
     }
     if (Early.isSet(QStringLiteral("help-all"))) {
@@ -440,7 +433,7 @@ int RunProgram(int argc, char** argv) {
 
   if (const TDisplayProblem Problem = DisplayProblem(argc, argv); Problem.Kind != TDisplayProblem::None) {
     QCoreApplication App(argc, argv);  // for the language's sake: no display needed
-    ChooseLanguage(SettingsFileInUse());
+    InstallTranslationsFor(SettingsFileInUse());
     if (Problem.NoDisplay()) SayNoDisplay(DisplayProblemText(Problem));
     else std::fprintf(stderr, "quill: %s\n", DisplayProblemText(Problem).c_str());
     return 1;
@@ -450,13 +443,12 @@ int RunProgram(int argc, char** argv) {
   qInstallMessageHandler(ToolkitMessages);
   SetUpApplication();
   const std::string DefaultFile = DefaultSettingsFile();
+  const std::string SettingsFile = NamedSettings ? *NamedSettings : DefaultFile;
   // Before the first window and the first text a person reads.
-  ChooseLanguage(SettingsFileInUse());
+  InstallTranslationsFor(SettingsFile);
   QCommandLineParser Parser;
   DescribeOptions(Parser);
   Parser.process(App);
-
-  const std::string SettingsFile = Parser.isSet(SettingsName) ? Parser.value(SettingsName).toStdString() : DefaultFile;
 
   // One instance per settings file, settled before any window is built: a second one brings
   // the first to the front and ends.

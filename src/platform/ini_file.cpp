@@ -12,26 +12,9 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <sstream>
 
 namespace {
-
-// Text with %1, %2... replaced by Args in one pass. File, section and key names are bytes and
-// stay exactly as they are (a trip through QString would change bytes that are not UTF-8).
-std::string Filled(const std::string& Text, std::initializer_list<std::string> Args) {
-  std::string Out;
-  for (size_t I = 0; I < Text.size(); ++I) {
-    const size_t N = I + 1 < Text.size() ? size_t(Text[I + 1] - '1') : Args.size();
-    if (Text[I] == '%' && N < Args.size()) {
-      Out += Args.begin()[N];
-      ++I;
-    } else {
-      Out += Text[I];
-    }
-  }
-  return Out;
-}
 
 bool SameName(const std::string& A, const std::string& B) {
   if (A.size() != B.size()) return false;

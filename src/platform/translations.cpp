@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/ini_file.h"
+
 namespace {
 
 // Where the build puts the compiled translations (a resource of this library).
@@ -60,6 +62,11 @@ QStringList WantedLanguages(const std::string& Setting, const TLocaleEnvironment
   return Wanted;
 }
 
+QString InstallTranslationsFor(const std::string& SettingsFile) {
+  return InstallTranslations(
+      WantedLanguages(TIniFile(SettingsFile).ReadString("Main", "Language", ""), TLocaleEnvironment::FromProcess()));
+}
+
 QStringList TranslatedLanguages() {
   QStringList Names;
   for (const QString& File : QDir(OwnFolder).entryList({QStringLiteral("quill_*.qm")}, QDir::Files, QDir::Name))
@@ -91,4 +98,18 @@ QString InstallTranslations(const QStringList& Wanted) {
 
 std::string TrText(const char* Context, const char* Source) {
   return QCoreApplication::translate(Context, Source).toStdString();
+}
+
+std::string Filled(const std::string& Text, std::initializer_list<std::string> Args) {
+  std::string Out;
+  for (size_t I = 0; I < Text.size(); ++I) {
+    const size_t N = I + 1 < Text.size() ? size_t(Text[I + 1] - '1') : Args.size();
+    if (Text[I] == '%' && N < Args.size()) {
+      Out += Args.begin()[N];
+      ++I;
+    } else {
+      Out += Text[I];
+    }
+  }
+  return Out;
 }

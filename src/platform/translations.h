@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <initializer_list>
 #include <string>
 
 // The locale variables that choose the language, as the environment gives them.
@@ -34,8 +35,17 @@ QStringList WantedLanguages(const std::string& Setting, const TLocaleEnvironment
 // A second call replaces what the first installed.
 QString InstallTranslations(const QStringList& Wanted);
 
+// InstallTranslations for the language the settings file's [Main] Language names, else the
+// locale's. Reading never creates the file.
+QString InstallTranslationsFor(const std::string& SettingsFile);
+
 // The languages the program has translations for (their short names, sorted).
 QStringList TranslatedLanguages();
 
 // The translation of Source in Context (lupdate reads calls of TrText as translate calls).
 std::string TrText(const char* Context, const char* Source);
+
+// Text with %1 to %9 replaced by Args in one pass, byte for byte: paths, device and program
+// names that are not UTF-8 stay exactly as they are (a trip through QString would change them).
+// For TrText's results: Filled(TrText("Devices", "%1 is not there"), {Path}).
+std::string Filled(const std::string& Text, std::initializer_list<std::string> Args);

@@ -304,7 +304,7 @@ void ChooseLanguage(const QStringList& Arguments, const std::string& DefaultFile
   DescribeOptions(Look);
   Look.parse(Arguments);
   const std::string File = Look.isSet(SettingsName) ? Look.value(SettingsName).toStdString() : DefaultFile;
-  InstallTranslations(WantedLanguages(TIniFile(File).ReadString("Main", "Language", ""), TLocaleEnvironment::FromProcess()));
+  InstallTranslationsFor(File);
 }
 
 }  // namespace
