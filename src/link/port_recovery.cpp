@@ -4,14 +4,12 @@
 #include <cstring>
 #include <iterator>
 
-#include <QCoreApplication>
-
 #include "platform/text_util.h"
+#include "platform/translations.h"
 
 namespace {
 
-QString Q(const std::string& S) { return QString::fromStdString(S); }
-QString Com(int N) { return QStringLiteral("COM%1").arg(N); }
+std::string Com(int N) { return "COM" + std::to_string(N); }
 
 }  // namespace
 
@@ -49,27 +47,22 @@ void TPortRecovery::Lost(int ComNumber) {
   const bool Known = ComNumber == FOpenedNumber;
   FIdentity = Known ? FOpened : TDeviceIdentity{};
   FPathAtOpen = Known ? FOpenedPath : Facts(Path);
-  const QString Port = Com(ComNumber);
+  const std::string Port = Com(ComNumber);
   if (Path.empty()) {
-    FHooks.Report(QCoreApplication::translate("Recovery", "%1 names no device: it is not reopened by itself")
-                      .arg(Port)
-                      .toStdString());
+    FHooks.Report(Filled(TrText("Recovery", "%1 names no device: it is not reopened by itself"), {Port}));
     return;
   }
   if (RuleFor(FIdentity, FPathAtOpen) == TReturnRule::Never) {
-    FHooks.Report(QCoreApplication::translate("Recovery",
-                                              "%1 (%2) is a pseudo-terminal's number, which goes to the next "
-                                              "terminal any program opens: it is not reopened by itself (a link "
-                                              "made anew for each new terminal is followed)")
-                      .arg(Port, Q(Path))
-                      .toStdString());
+    FHooks.Report(Filled(TrText("Recovery", "%1 (%2) is a pseudo-terminal's number, which goes to the next "
+                                            "terminal any program opens: it is not reopened by itself (a link "
+                                            "made anew for each new terminal is followed)"),
+                         {Port, Path}));
     return;
   }
   if (!FWatch->Watch(Path)) {
-    const QString Why = QString::fromLocal8Bit(std::strerror(errno));
+    const std::string Why = std::strerror(errno);
     //: %2 is the system's reason.
-    FHooks.Report(
-        QCoreApplication::translate("Recovery", "Cannot watch for %1 to come back: %2").arg(Q(Path), Why).toStdString());
+    FHooks.Report(Filled(TrText("Recovery", "Cannot watch for %1 to come back: %2"), {Path, Why}));
     return;
   }
   FComNumber = ComNumber;
@@ -79,7 +72,7 @@ void TPortRecovery::Lost(int ComNumber) {
   FRetries = 0;
   FRetryPending = false;
   ++FLoss;
-  FHooks.Report(QCoreApplication::translate("Recovery", "Waiting for %1 (%2) to come back").arg(Port, Q(Path)).toStdString());
+  FHooks.Report(Filled(TrText("Recovery", "Waiting for %1 (%2) to come back"), {Port, Path}));
   // It may already be back (a link pointed at a new node before the loss was noticed): one
   // look a moment later, which a device that is still going away has time to leave.
   const unsigned Loss = FLoss;
@@ -110,11 +103,9 @@ int TPortRecovery::Returned() {
       // The old link leads to a terminal again: another program's, which took the number.
       if (!FStaleLinkReported) {
         FStaleLinkReported = true;
-        FHooks.Report(QCoreApplication::translate("Recovery",
-                                                  "%1 (%2) still leads where it did before the loss, to a terminal "
-                                                  "that may be another program's: waiting for the link to be made anew")
-                          .arg(Com(FComNumber), Q(FPath))
-                          .toStdString());
+        FHooks.Report(Filled(TrText("Recovery", "%1 (%2) still leads where it did before the loss, to a terminal "
+                                                "that may be another program's: waiting for the link to be made anew"),
+                             {Com(FComNumber), FPath}));
       }
       return 0;
     }
@@ -144,14 +135,14 @@ void TPortRecovery::Check() {
   const TReopenOutcome Outcome = FHooks.Reopen(N);
   // Reopening handles messages: a cancel or a new loss meanwhile is the newer word.
   if (FComNumber != Lost || FLoss != Loss) return;
-  const QString Port = Com(Lost), Now = Com(N);
+  const std::string Port = Com(Lost), Now = Com(N);
   if (Outcome.Reason.empty()) {
     Cancel();
     if (N == Lost) {
-      FHooks.Report(QCoreApplication::translate("Recovery", "%1 is back (%2): reopened").arg(Port, Q(Path)).toStdString());
+      FHooks.Report(Filled(TrText("Recovery", "%1 is back (%2): reopened"), {Port, Path}));
     } else {
       //: %2 is the number the same adapter has now.
-      FHooks.Report(QCoreApplication::translate("Recovery", "%1's adapter is back as %2: reopened").arg(Port, Now).toStdString());
+      FHooks.Report(Filled(TrText("Recovery", "%1's adapter is back as %2: reopened"), {Port, Now}));
     }
     return;
   }
@@ -171,7 +162,5 @@ void TPortRecovery::Check() {
   if (FFailureReported) return;
   FFailureReported = true;
   //: %2 is why it cannot be opened.
-  FHooks.Report(QCoreApplication::translate("Recovery", "%1 is back but cannot be opened: %2")
-                    .arg(Now, Q(Outcome.Reason))
-                    .toStdString());
+  FHooks.Report(Filled(TrText("Recovery", "%1 is back but cannot be opened: %2"), {Now, Outcome.Reason}));
 }

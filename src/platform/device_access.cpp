@@ -4,16 +4,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include <QCoreApplication>
-
 #include "platform/text_util.h"
 #include "platform/translations.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-QString Q(const std::string& S) { return QString::fromStdString(S); }
 
 std::string Node(const std::string& Path) {
   std::error_code Ec;
@@ -30,33 +26,31 @@ std::string DeniedHelp(const std::string& Path, const TDeviceAccessFacts& F) {
   const auto Groups = F.ProcessGroups ? F.ProcessGroups() : std::vector<unsigned>{};
   if (std::find(Groups.begin(), Groups.end(), Gid) != Groups.end()) return {};
   if (F.ListedInGroup && F.ListedInGroup(Gid))
-    return QCoreApplication::translate("Devices", "You have been added to the group %1 since this login began: log out "
-                                                  "and in again so that it counts.")
-        .arg(Q(Name))
-        .toStdString();
+    return Filled(TrText("Devices", "You have been added to the group %1 since this login began: log out "
+                                    "and in again so that it counts."),
+                  {Name});
   //: The second line is a command to type: only "%1" in it changes.
-  return QCoreApplication::translate("Devices", "It belongs to the group %1, which you are not in. Join it with\n"
-                                                "    sudo usermod -aG %1 $USER\n"
-                                                "then log out and in again: a new login is needed for the group to count.")
-      .arg(Q(Name))
-      .toStdString();
+  return Filled(TrText("Devices", "It belongs to the group %1, which you are not in. Join it with\n"
+                                  "    sudo usermod -aG %1 $USER\n"
+                                  "then log out and in again: a new login is needed for the group to count."),
+                {Name});
 }
 
 std::string BusyHelp(const std::string& Path, const TDeviceAccessFacts& F) {
   const auto Holders = F.Holders ? F.Holders(Path) : std::vector<TDeviceHolder>{};
   if (Holders.empty())
     return TrText("Devices", "Another program holds it (one this user cannot see, or one that has let go since).");
-  QStringList Names;
+  //: Between the programs that hold the device.
+  const std::string Separator = TrText("Devices", ", ");
+  std::string Names;
   bool Modem = false;
   for (const auto& H : Holders) {
-    const QString Name = H.Name.empty() ? QCoreApplication::translate("Devices", "a program") : Q(H.Name);
+    const std::string Name = H.Name.empty() ? TrText("Devices", "a program") : H.Name;
     //: A program that holds the device: its name and process id.
-    Names << QCoreApplication::translate("Devices", "%1 (pid %2)").arg(Name, QString::number(H.Pid));
+    Names += (Names.empty() ? "" : Separator) + Filled(TrText("Devices", "%1 (pid %2)"), {Name, std::to_string(H.Pid)});
     Modem = Modem || H.Name == "ModemManager";
   }
-  //: Between the programs that hold the device.
-  const QString Separator = QCoreApplication::translate("Devices", ", ");
-  std::string Text = QCoreApplication::translate("Devices", "Held by %1.").arg(Names.join(Separator)).toStdString();
+  std::string Text = Filled(TrText("Devices", "Held by %1."), {Names});
   // It probes every new USB serial device for a modem; a udev rule keeps it away from one.
   if (Modem)
     Text += "\n" + TrText("Devices", "ModemManager probes new USB serial devices and lets go after a while; to keep "
@@ -69,10 +63,9 @@ std::string BusyHelp(const std::string& Path, const TDeviceAccessFacts& F) {
 std::string DeviceAccessHelp(const std::string& Path, TOpenFailure Why, const TDeviceAccessFacts& Facts) {
   if (Why == TOpenFailure::Other || Path.empty()) return {};
   const std::string N = Node(Path);
-  QString Device = QCoreApplication::translate("Devices", "Device: %1").arg(Q(Path));
   //: The device's path and the node it leads to.
-  if (N != Path) Device = QCoreApplication::translate("Devices", "Device: %1 (%2)").arg(Q(Path), Q(N));
-  std::string Text = Device.toStdString();
+  std::string Text = N == Path ? Filled(TrText("Devices", "Device: %1"), {Path})
+                               : Filled(TrText("Devices", "Device: %1 (%2)"), {Path, N});
   const std::string Help = Why == TOpenFailure::Denied ? DeniedHelp(Path, Facts) : BusyHelp(Path, Facts);
   if (!Help.empty()) Text += "\n" + Help;
   return Text;

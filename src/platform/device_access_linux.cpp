@@ -2,6 +2,7 @@
 #include "device_access.h"
 
 #include "platform/device_path.h"
+#include "platform/translations.h"
 
 #include <grp.h>
 #include <pwd.h>
@@ -9,7 +10,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
+#include <QtGlobal>
 
 #include <cerrno>
 #include <cstring>
@@ -90,8 +91,7 @@ bool TerminalDevice(const struct stat& St) {
 }  // namespace
 
 std::string DescribeUnusableDevice(const std::string& Path) {
-  const QString P = QString::fromStdString(Path);
-  const auto Say = [&](const char* Text) { return QCoreApplication::translate("Devices", Text).arg(P).toStdString(); };
+  const auto Say = [&](const char* Text) { return Filled(TrText("Devices", Text), {Path}); };
   struct stat Link {}, St {};
   if (::lstat(Path.c_str(), &Link) != 0) return Say(QT_TRANSLATE_NOOP("Devices", "%1 is not there"));
   if (::stat(Path.c_str(), &St) != 0) {
@@ -99,9 +99,7 @@ std::string DescribeUnusableDevice(const std::string& Path) {
     const auto Target = std::filesystem::read_symlink(Path, Ec);
     if (Ec) return Say(QT_TRANSLATE_NOOP("Devices", "%1 leads to a path, which is not there"));
     //: %1 is a link, %2 the path it leads to.
-    return QCoreApplication::translate("Devices", "%1 leads to %2, which is not there")
-        .arg(P, QString::fromStdString(Target.string()))
-        .toStdString();
+    return Filled(TrText("Devices", "%1 leads to %2, which is not there"), {Path, Target.string()});
   }
   if (S_ISREG(St.st_mode)) return Say(QT_TRANSLATE_NOOP("Devices", "%1 is not a serial device (a regular file)"));
   if (S_ISDIR(St.st_mode)) return Say(QT_TRANSLATE_NOOP("Devices", "%1 is not a serial device (a folder)"));

@@ -101,6 +101,28 @@ TEST(Language, TheFirstTranslatedLanguageIsInstalledElseEnglishSilently) {
   }
 }
 
+// Paths and names go into texts byte for byte, once each, whatever bytes they hold.
+TEST(Language, FilledReplacesPlaceholdersOncePerPassByteForByte) {
+  const struct {
+    std::string Text;
+    std::vector<std::string> Args;
+    std::string Filled;
+  } Cases[] = {
+      {"%1 is not there", {"/dev/tty\xff"}, "/dev/tty\xff is not there"},
+      {"group %1: usermod -aG %1", {"dialout"}, "group dialout: usermod -aG dialout"},
+      {"%2 before %1", {"a", "b"}, "b before a"},
+      {"%1 holds %2", {"%2", "x"}, "%2 holds x"},
+      {"%3 and 100%", {"a"}, "%3 and 100%"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Text);
+    std::string Got;
+    if (C.Args.size() == 1) Got = Filled(C.Text, {C.Args[0]});
+    else Got = Filled(C.Text, {C.Args[0], C.Args[1]});
+    EXPECT_EQ(Got, C.Filled);
+  }
+}
+
 // Antenna names nobody chose follow the language; the settings file keeps them in English, and
 // a name the user gave is kept as it is.
 TEST(Language, DefaultAntennaNamesAreStoredInEnglish) {
