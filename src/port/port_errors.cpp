@@ -297,9 +297,9 @@ std::string MessageNumberToString(int MessageNumber) {
   auto It = std::lower_bound(std::begin(MessageTable), std::end(MessageTable), Wanted,
                              [](const TMessageRow& Row, int V) { return AbsCode(Row.Code) < V; });
   if (It == std::end(MessageTable) || AbsCode(It->Code) != Wanted) return {};
-  std::string Text(It->Text);
+  std::string Text = LogVocabulary(Wanted) ? It->Text : TrText("PortErrors", It->Text);
   if (Text.size() > 255) Text.resize(255);
-  return LogVocabulary(Wanted) ? Text : TrText("PortErrors", Text.c_str());
+  return Text;
 }
 
 std::string QpCleanSystemText(std::string Text) {
